@@ -1,0 +1,55 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "model/canvas.h"
+#include "model/geometry.h"
+#include "model/pixel_store.h"
+
+namespace board {
+
+enum class MouseButton { Left, Right, Middle };
+
+// Painting state: active from a mouse-down on the board until the next mouse-up.
+struct PaintState {
+  bool PaintingActive = false;
+  MouseButton PaintButton = MouseButton::Left;
+};
+
+// A picture pixel under a board-surface position.
+struct Cell {
+  int x = 0;
+  int y = 0;
+  friend bool operator==(const Cell&, const Cell&) = default;
+};
+
+// On the board when 0 <= X <= W*s - 1 and 0 <= Y <= H*s - 1; the cell is (X div s, Y div s).
+// The frame's far lines (X = W*s, Y = H*s) are off the board.
+std::optional<Cell> HitTest(const model::BoardGeometry& geometry, int x, int y);
+
+// "X: 12  Y: 5" (two spaces before Y).
+std::string ReadoutText(Cell cell);
+
+// Repaints one cell with the canvas's current pen and brush:
+//   scale 4, 8: the full redraw's overlapping cell, fill plus outline;
+//   scale 2:    the 2 x 2 block, no overlap;
+//   scale 1:    the one surface pixel, in the pen colour.
+void PaintCell(model::Canvas& surface, int scale, Cell cell);
+
+// A press at surface position (x, y). Off the board nothing happens and false is returned.
+// On it: records the button, sets the cell colours (left sets, any other button clears), paints
+// the cell, stores the value and starts painting.
+bool MouseDown(PaintState& state, MouseButton button, int x, int y, model::PixelStore& store,
+               const model::BoardGeometry& geometry, model::Canvas& surface);
+
+// A move to surface position (x, y). Off the board nothing happens and nullopt is returned (the
+// readout keeps its last text). On it: the readout text for the cell; while painting, the cell is
+// painted and stored with the value of the button that started the painting.
+std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::PixelStore& store,
+                                     const model::BoardGeometry& geometry, model::Canvas& surface);
+
+// Any release ends painting.
+void MouseUp(PaintState& state);
+
+}  // namespace board

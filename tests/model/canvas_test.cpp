@@ -1,0 +1,169 @@
+#include "model/canvas.h"
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/raster_text.h"
+
+namespace {
+
+using model::Canvas;
+using model::Rect;
+using testsupport::RasterMatches;
+
+// 'P' pen, 'B' brush, ' ' white (untouched).
+const testsupport::Legend kLegend{{0xFFFFFF, ' '}, {0x0000FF, 'P'}, {0x00FF00, 'B'}};
+
+Canvas Small(int w, int h) {
+  Canvas c(w, h);
+  c.SetPenColour(0x0000FF);
+  c.SetBrushColour(0x00FF00);
+  c.ResetDirty();
+  return c;
+}
+
+TEST(Canvas, NewRasterIsWhiteAndWhollyDirty) {
+  Canvas c(7, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 7; ++x) EXPECT_EQ(c.Pixel(x, y), 0xFFFFFFu);
+  EXPECT_EQ(c.DirtyRect(), (Rect{0, 0, 7, 3}));
+}
+
+TEST(Canvas, ReadOutsideGivesInvalidColourAndWriteOutsideIsIgnored) {
+  Canvas c(4, 4);
+  c.ResetDirty();
+  for (auto [x, y] : {std::pair{-1, 0}, {0, -1}, {4, 0}, {0, 4}, {-100000, 100000}}) {
+    EXPECT_EQ(c.Pixel(x, y), model::kInvalidColour) << x << "," << y;
+    c.SetPixel(x, y, 0x123456);
+  }
+  EXPECT_TRUE(c.DirtyRect().Empty());
+}
+
+TEST(Canvas, PixelKeepsExactColourAndMemoryIsRgbx) {
+  Canvas c(2, 1);
+  c.SetPixel(1, 0, 0x00CC8844);
+  EXPECT_EQ(c.Pixel(1, 0), 0x00CC8844u);
+  // Byte order R, G, B, X with X opaque: the window wraps this memory in an RGBX8888 image.
+  unsigned char bytes[4];
+  std::memcpy(bytes, c.Bits() + 1, 4);
+  EXPECT_EQ(bytes[0], 0x44);
+  EXPECT_EQ(bytes[1], 0x88);
+  EXPECT_EQ(bytes[2], 0xCC);
+  EXPECT_EQ(bytes[3], 0xFF);
+  // A colour with a high byte set is stored without it.
+  c.SetPixel(0, 0, 0xAB000001);
+  EXPECT_EQ(c.Pixel(0, 0), 0x000001u);
+}
+
+struct RectCase {
+  const char* name;
+  Rect r;
+  std::vector<std::string> rows;  // the 7 x 5 raster afterwards
+};
+
+TEST(Canvas, RectangleCoverage) {
+  const RectCase cases[] = {
+      {"fill and outline, right and bottom excluded",
+       {1, 1, 6, 5},
+       {"       ", " PPPPP ", " PBBBP ", " PBBBP ", " PPPPP "}},
+      {"reversed corners are swapped",
+       {6, 5, 1, 1},
+       {"       ", " PPPPP ", " PBBBP ", " PBBBP ", " PPPPP "}},
+      {"two by two is all outline",
+       {2, 1, 4, 3},
+       {"       ", "  PP   ", "  PP   ", "       ", "       "}},
+      {"one column", {3, 0, 4, 3}, {"   P   ", "   P   ", "   P   ", "       ", "       "}},
+      {"one row", {1, 2, 5, 3}, {"       ", "       ", " PPPP  ", "       ", "       "}},
+      {"no pixels", {3, 3, 3, 5}, {"       ", "       ", "       ", "       ", "       "}},
+      {"clipped left and top: outline off the raster",
+       {-1, -1, 4, 3},
+       {"BBBP   ", "BBBP   ", "PPPP   ", "       ", "       "}},
+      {"clipped right and bottom",
+       {4, 2, 9, 9},
+       {"       ", "       ", "    PPP", "    PBB", "    PBB"}},
+      {"wholly outside", {8, 0, 12, 4}, {"       ", "       ", "       ", "       ", "       "}},
+      {"covering everything",
+       {-1, -1, 8, 6},
+       {"BBBBBBB", "BBBBBBB", "BBBBBBB", "BBBBBBB", "BBBBBBB"}},
+  };
+  for (const RectCase& tc : cases) {
+    Canvas c = Small(7, 5);
+    c.Rectangle(tc.r.left, tc.r.top, tc.r.right, tc.r.bottom);
+    EXPECT_TRUE(RasterMatches(c, 0, 0, tc.rows, kLegend)) << tc.name;
+  }
+}
+
+TEST(Canvas, RectangleMarksOnlyTheClippedAreaDirty) {
+  Canvas c = Small(10, 10);
+  c.Rectangle(2, 3, 5, 7);
+  EXPECT_EQ(c.DirtyRect(), (Rect{2, 3, 5, 7}));
+  c.Rectangle(8, -4, 20, 2);
+  EXPECT_EQ(c.DirtyRect(), (Rect{2, 0, 10, 7}));
+  c.ResetDirty();
+  c.Rectangle(20, 20, 30, 30);
+  EXPECT_TRUE(c.DirtyRect().Empty());
+}
+
+struct LineCase {
+  const char* name;
+  int x0, y0, x1, y1;
+  std::vector<std::string> rows;  // the 7 x 5 raster afterwards
+};
+
+TEST(Canvas, LineExcludesEndPointInEveryDirection) {
+  const LineCase cases[] = {
+      {"right", 1, 2, 5, 2, {"       ", "       ", " PPPP  ", "       ", "       "}},
+      {"left", 5, 2, 1, 2, {"       ", "       ", "  PPPP ", "       ", "       "}},
+      {"down", 3, 0, 3, 4, {"   P   ", "   P   ", "   P   ", "   P   ", "       "}},
+      {"up", 3, 4, 3, 0, {"       ", "   P   ", "   P   ", "   P   ", "   P   "}},
+      {"diagonal", 0, 0, 4, 4, {"P      ", " P     ", "  P    ", "   P   ", "       "}},
+      {"reverse diagonal", 4, 4, 0, 0, {"       ", " P     ", "  P    ", "   P   ", "    P  "}},
+      {"shallow", 0, 0, 6, 2, {"PP     ", "  PPP  ", "     P ", "       ", "       "}},
+      {"steep up-left", 2, 4, 0, 0, {"       ", "P      ", " P     ", " P     ", "  P    "}},
+      {"zero length draws nothing",
+       3,
+       3,
+       3,
+       3,
+       {"       ", "       ", "       ", "       ", "       "}},
+      {"clipped", -3, 1, 10, 1, {"       ", "PPPPPPP", "       ", "       ", "       "}},
+      {"clipped diagonal", -2, -2, 9, 9, {"P      ", " P     ", "  P    ", "   P   ", "    P  "}},
+      {"outside", 0, 7, 6, 7, {"       ", "       ", "       ", "       ", "       "}},
+  };
+  for (const LineCase& tc : cases) {
+    Canvas c = Small(7, 5);
+    c.MoveTo(tc.x0, tc.y0);
+    c.LineTo(tc.x1, tc.y1);
+    EXPECT_TRUE(RasterMatches(c, 0, 0, tc.rows, kLegend)) << tc.name;
+  }
+}
+
+TEST(Canvas, LineToContinuesFromTheLastEndPoint) {
+  Canvas c = Small(7, 5);
+  c.MoveTo(1, 1);
+  c.LineTo(5, 1);
+  c.LineTo(5, 4);
+  c.LineTo(1, 4);
+  EXPECT_TRUE(
+      RasterMatches(c, 0, 0, {"       ", " PPPPP ", "     P ", "     P ", "  PPPP "}, kLegend));
+  EXPECT_EQ(c.DirtyRect(), (Rect{1, 1, 6, 5}));
+}
+
+TEST(Canvas, FillRectClipsAndIgnoresPenAndBrush) {
+  Canvas c = Small(5, 3);
+  c.FillRect({-2, 1, 3, 9}, 0x0000FF);
+  EXPECT_TRUE(RasterMatches(c, 0, 0, {"     ", "PPP  ", "PPP  "}, kLegend));
+  EXPECT_EQ(c.DirtyRect(), (Rect{0, 1, 3, 3}));
+}
+
+TEST(Rect, UnionIgnoresEmptyAndIntersectionOfDisjointIsEmpty) {
+  const Rect a{0, 0, 2, 2};
+  EXPECT_EQ(a.United(Rect{}), a);
+  EXPECT_EQ(Rect{}.United(a), a);
+  EXPECT_EQ(a.United({5, 5, 6, 9}), (Rect{0, 0, 6, 9}));
+  EXPECT_TRUE(a.Intersected({2, 0, 4, 2}).Empty());
+  EXPECT_EQ(a.Intersected({1, 1, 4, 4}), (Rect{1, 1, 2, 2}));
+}
+
+}  // namespace
