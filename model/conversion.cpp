@@ -1,0 +1,157 @@
+#include "model/conversion.h"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace model {
+
+namespace {
+
+// Pixel memory. A large picture asks for transparent huge pages where the system has them: a
+// 4000 x 3000 picture in 4 KB pages costs some 12000 page faults, which take longer than
+// decoding it.
+Colour* AllocatePixels(std::size_t count) {
+  const std::size_t bytes = count * sizeof(Colour);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::size_t kHugePage = std::size_t{2} << 20;
+  if (bytes >= 4 * kHugePage) {
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    if (void* p = std::aligned_alloc(kHugePage, rounded)) {
+      ::madvise(p, rounded, MADV_HUGEPAGE);  // only advice: failing it costs speed, not data
+      return static_cast<Colour*>(p);
+    }
+  }
+#endif
+  void* p = std::malloc(bytes);
+  if (!p) throw std::bad_alloc();
+  return static_cast<Colour*>(p);
+}
+
+}  // namespace
+
+void Bitmap::Free::operator()(Colour* pixels) const {
+  std::free(pixels);
+}
+
+Bitmap::Bitmap(int width, int height, Uninit)
+    : m_width(width > 0 && height > 0 ? width : 0), m_height(m_width > 0 ? height : 0) {
+  if (m_width > 0) m_pixels.reset(AllocatePixels(static_cast<std::size_t>(m_width) * m_height));
+}
+
+Bitmap::Bitmap(int width, int height, Colour fill) : Bitmap(width, height, Uninit{}) {
+  std::fill_n(m_pixels.get(), static_cast<std::size_t>(m_width) * m_height, fill);
+}
+
+Bitmap Bitmap::Uninitialised(int width, int height) {
+  return Bitmap(width, height, Uninit{});
+}
+
+Bitmap::Bitmap(const Bitmap& other) : Bitmap(other.m_width, other.m_height, Uninit{}) {
+  m_twoColour = other.m_twoColour;
+  if (m_pixels)
+    std::memcpy(m_pixels.get(), other.m_pixels.get(),
+                static_cast<std::size_t>(m_width) * m_height * sizeof(Colour));
+}
+
+Bitmap& Bitmap::operator=(const Bitmap& other) {
+  if (this != &other) *this = Bitmap(other);
+  return *this;
+}
+
+Colour Bitmap::Pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= m_width || y >= m_height) return kInvalidColour;
+  return Row(y)[x];
+}
+
+namespace {
+
+// The source span [first, last) that destination index d (0 <= d < dn) draws from, for a source
+// of sn and a destination of dn: the picked index floor(d * sn / dn), or, when `merge` and the
+// direction is reduced, every s with floor(s * dn / sn) == d, which is
+// ceil(d * sn / dn) <= s < ceil((d + 1) * sn / dn).
+struct Span {
+  int first;
+  int last;
+};
+
+Span SourceSpan(std::int64_t d, std::int64_t sn, std::int64_t dn, bool merge) {
+  if (merge && dn < sn) {
+    const auto ceilDiv = [](std::int64_t a, std::int64_t b) { return (a + b - 1) / b; };
+    return {static_cast<int>(ceilDiv(d * sn, dn)), static_cast<int>(ceilDiv((d + 1) * sn, dn))};
+  }
+  const auto s = static_cast<int>(d * sn / dn);
+  return {s, s + 1};
+}
+
+}  // namespace
+
+void StretchBitmap(const Bitmap& source, Canvas& canvas, const Rect& dest) {
+  if (source.Empty()) return;
+  const std::int64_t dw = std::int64_t{dest.right} - dest.left;
+  const std::int64_t dh = std::int64_t{dest.bottom} - dest.top;
+  if (dw <= 0 || dh <= 0) return;
+  const Rect clip = dest.Intersected({0, 0, canvas.Width(), canvas.Height()});
+  if (clip.Empty()) return;
+  const std::int64_t sw = source.Width();
+  const std::int64_t sh = source.Height();
+  const bool merge = source.TwoColour() && (dw < sw || dh < sh);
+
+  // One division per visible column and row, none per pixel.
+  std::vector<Span> columns(static_cast<std::size_t>(clip.Width()));
+  for (int x = clip.left; x < clip.right; ++x)
+    columns[x - clip.left] = SourceSpan(x - std::int64_t{dest.left}, sw, dw, merge);
+
+  for (int y = clip.top; y < clip.bottom; ++y) {
+    const Span rows = SourceSpan(y - std::int64_t{dest.top}, sh, dh, merge);
+    std::uint32_t* out = canvas.Row(y) + clip.left;
+    if (!merge) {
+      const Colour* in = source.Row(rows.first);
+      for (std::size_t i = 0; i < columns.size(); ++i)
+        out[i] = in[columns[i].first] | Canvas::kOpaque;
+      continue;
+    }
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      Colour c = 0xFFFFFF;
+      for (int sy = rows.first; sy < rows.last; ++sy) {
+        const Colour* in = source.Row(sy);
+        for (int sx = columns[i].first; sx < columns[i].last; ++sx) c &= in[sx];
+      }
+      out[i] = c | Canvas::kOpaque;
+    }
+  }
+  canvas.MarkDirty(clip);
+}
+
+void ThresholdInto(const Canvas& scratch, Canvas& preview, int width, int height, int threshold,
+                   bool invert) {
+  width = std::min({width, scratch.Width(), preview.Width()});
+  height = std::min({height, scratch.Height(), preview.Height()});
+  if (width <= 0 || height <= 0) return;
+  constexpr std::uint32_t kWhiteWord = kWhite | Canvas::kOpaque;
+  constexpr std::uint32_t kBlackWord = kBlack | Canvas::kOpaque;
+  for (int y = 0; y < height; ++y) {
+    const std::uint32_t* in = scratch.Row(y);
+    std::uint32_t* out = preview.Row(y);
+    for (int x = 0; x < width; ++x) {
+      const bool bright = Brightness(in[x] & 0xFFFFFF) > threshold;
+      out[x] = bright != invert ? kWhiteWord : kBlackWord;
+    }
+  }
+  preview.MarkDirty({0, 0, width, height});
+}
+
+void StoreConverted(const Canvas& preview, PixelStore& store, int width, int height) {
+  width = std::min({width, preview.Width(), PixelStore::kColumns});
+  height = std::min({height, preview.Height(), PixelStore::kRows});
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) store.Set(x, y, preview.Pixel(x, y) == kBlack ? 1 : 0);
+}
+
+}  // namespace model

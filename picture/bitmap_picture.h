@@ -1,0 +1,25 @@
+#pragma once
+
+#include "model/conversion.h"
+#include "picture/picture.h"
+
+namespace picture {
+
+// A picture held as a decoded bitmap; drawn with model::StretchBitmap's pixel-picking rule.
+class BitmapPicture : public Picture {
+ public:
+  explicit BitmapPicture(model::Bitmap bitmap) : m_bitmap(std::move(bitmap)) {}
+
+  int Width() const override { return m_bitmap.Width(); }
+  int Height() const override { return m_bitmap.Height(); }
+  void StretchDraw(model::Canvas& canvas, const model::Rect& dest) const override {
+    model::StretchBitmap(m_bitmap, canvas, dest);
+  }
+
+  const model::Bitmap& Bitmap() const { return m_bitmap; }
+
+ private:
+  model::Bitmap m_bitmap;
+};
+
+}  // namespace picture

@@ -1,0 +1,394 @@
+#include "picture/dib.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "picture/picture.h"
+
+namespace picture::dib {
+namespace {
+
+[[noreturn]] void Fail(const char* message) {
+  throw LoadError(message);
+}
+
+std::uint16_t U16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+// A word read from memory in file (little-endian) order.
+std::uint32_t Le32(std::uint32_t word) {
+  if constexpr (std::endian::native == std::endian::big) return __builtin_bswap32(word);
+  return word;
+}
+
+std::uint32_t U32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+         std::uint32_t{p[3]} << 24;
+}
+
+bool IsOs2v2(std::uint32_t headerSize) {
+  return headerSize == 16 || headerSize == 64;
+}
+
+bool KnownHeaderSize(std::uint32_t headerSize) {
+  switch (headerSize) {
+    case 12:
+    case 16:
+    case 40:
+    case 52:
+    case 56:
+    case 64:
+    case 108:
+    case 124:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool KnownBitCount(int bitCount, bool core) {
+  switch (bitCount) {
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 24:
+      return true;
+    case 16:
+    case 32:
+      return !core;
+    default:
+      return false;
+  }
+}
+
+// Whether the compression can be read at this depth. OS/2 2.x numbers 3 and 4 differently
+// (Huffman 1D, RLE24), and neither is read; JPEG and PNG are printer-only and refused.
+bool KnownCompression(std::uint32_t compression, int bitCount, std::uint32_t headerSize) {
+  switch (compression) {
+    case kRgb:
+      return true;
+    case kRle8:
+      return bitCount == 8;
+    case kRle4:
+      return bitCount == 4;
+    case kBitFields:
+    case kAlphaBitFields:
+      return !IsOs2v2(headerSize) && (bitCount == 16 || bitCount == 32);
+    default:
+      return false;
+  }
+}
+
+// One colour channel of a 16- or 32-bit pixel, scaled to 0..255 by rounding v * 255 / max.
+struct Channel {
+  std::uint32_t mask = 0;
+  int shift = 0;
+  std::uint64_t scale = 0;  // 255 * 2^32 / max
+
+  explicit Channel(std::uint32_t m) : mask(m) {
+    if (mask == 0) return;
+    while (((mask >> shift) & 1) == 0) ++shift;
+    scale = (std::uint64_t{255} << 32) / (mask >> shift);
+  }
+  std::uint32_t operator()(std::uint32_t pixel) const {
+    return static_cast<std::uint32_t>(
+        (((pixel & mask) >> shift) * scale + std::uint64_t{0x80000000}) >> 32);
+  }
+};
+
+struct Channels {
+  Channel red, green, blue;
+  explicit Channels(const std::array<std::uint32_t, 3>& masks)
+      : red(masks[0]), green(masks[1]), blue(masks[2]) {}
+  model::Colour operator()(std::uint32_t pixel) const {
+    return red(pixel) | green(pixel) << 8 | blue(pixel) << 16;
+  }
+};
+
+// Decodes one uncompressed row of `info.width` pixels from `in` (Stride() bytes) into `out`.
+void DecodeRow(const Info& info, const Channels& channels, const std::uint8_t* in,
+               model::Colour* out) {
+  const int w = info.width;
+  const model::Colour* pal = info.palette.data();
+  switch (info.bitCount) {
+    case 1:
+    case 2:
+    case 4: {
+      const int bits = info.bitCount;
+      const int perByte = 8 / bits;
+      const unsigned indexMask = (1u << bits) - 1;
+      int x = 0;
+      for (; x + perByte <= w; x += perByte) {
+        const unsigned byte = *in++;
+        for (int i = 0; i < perByte; ++i)
+          out[x + i] = pal[(byte >> (8 - bits * (i + 1))) & indexMask];
+      }
+      if (x < w) {
+        const unsigned byte = *in;
+        for (int i = 0; x < w; ++i, ++x) out[x] = pal[(byte >> (8 - bits * (i + 1))) & indexMask];
+      }
+      break;
+    }
+    case 8:
+      for (int x = 0; x < w; ++x) out[x] = pal[in[x]];
+      break;
+    case 16:
+      for (int x = 0; x < w; ++x) out[x] = channels(U16(in + 2 * x));
+      break;
+    case 24: {
+      // Four pixels from three little-endian words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
+      int x = 0;
+      for (; x + 4 <= w; x += 4, in += 12) {
+        std::uint32_t a, b, c;
+        std::memcpy(&a, in, 4);
+        std::memcpy(&b, in + 4, 4);
+        std::memcpy(&c, in + 8, 4);
+        a = Le32(a);
+        b = Le32(b);
+        c = Le32(c);
+        out[x] = (a >> 16 & 0xFF) | (a & 0xFF00) | (a & 0xFF) << 16;
+        out[x + 1] = (b >> 8 & 0xFF) | (b << 8 & 0xFF00) | (a >> 8 & 0xFF0000);
+        out[x + 2] = (c & 0xFF) | (b >> 16 & 0xFF00) | (b & 0xFF0000);
+        out[x + 3] = (c >> 24) | (c >> 8 & 0xFF00) | (c << 8 & 0xFF0000);
+      }
+      for (; x < w; ++x, in += 3)
+        out[x] = model::Colour{in[2]} | model::Colour{in[1]} << 8 | model::Colour{in[0]} << 16;
+      break;
+    }
+    case 32:
+      if (info.masks == std::array<std::uint32_t, 3>{0xFF0000, 0xFF00, 0xFF}) {
+        for (int x = 0; x < w; ++x, in += 4) {
+          std::uint32_t p;
+          std::memcpy(&p, in, 4);
+          p = Le32(p);
+          out[x] = (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
+        }
+      } else {
+        for (int x = 0; x < w; ++x) out[x] = channels(U32(in + 4 * x));
+      }
+      break;
+  }
+}
+
+// Rows of `stride` bytes read from `bits`; a row that the data cuts short reads as that much
+// data followed by zero bytes.
+class RowReader {
+ public:
+  RowReader(std::span<const std::uint8_t> bits, std::size_t stride)
+      : m_bits(bits), m_stride(stride), m_padded(stride, 0) {}
+
+  const std::uint8_t* Row(std::size_t index) {
+    const std::size_t available = m_bits.size() / m_stride;
+    if (index < available) return m_bits.data() + index * m_stride;
+    std::fill(m_padded.begin(), m_padded.end(), 0);
+    if (index == available) {
+      const std::size_t rest = m_bits.size() - index * m_stride;
+      if (rest > 0) std::memcpy(m_padded.data(), m_bits.data() + index * m_stride, rest);
+    }
+    return m_padded.data();
+  }
+
+ private:
+  std::span<const std::uint8_t> m_bits;
+  std::size_t m_stride;
+  std::vector<std::uint8_t> m_padded;
+};
+
+int OutputRow(const Info& info, int fileRow) {
+  return info.topDown ? fileRow : info.height - 1 - fileRow;
+}
+
+void DecodeUncompressed(const Info& info, std::span<const std::uint8_t> bits, model::Bitmap& out) {
+  const Channels channels(info.masks);
+  RowReader rows(bits, info.Stride());
+  for (int r = 0; r < info.height; ++r)
+    DecodeRow(info, channels, rows.Row(r), out.Row(OutputRow(info, r)));
+}
+
+// RLE8 and RLE4 (bottom-up only). A stream that ends early leaves the rest as it is; a run or
+// delta that would leave the picture is a bad stream.
+void DecodeRle(const Info& info, std::span<const std::uint8_t> bits, model::Bitmap& out) {
+  const bool four = info.compression == kRle4;
+  const model::Colour* pal = info.palette.data();
+  const std::size_t size = bits.size();
+  const std::uint8_t* in = bits.data();
+  std::size_t pos = 0;
+  int x = 0;
+  int y = 0;  // rows from the bottom
+  const auto pixels = [&](int count) {
+    if (y >= info.height || count > info.width - x) Fail(kNotValid);
+    model::Colour* row = out.Row(OutputRow(info, y)) + x;
+    x += count;
+    return row;
+  };
+  while (pos + 2 <= size) {
+    const int count = in[pos];
+    const std::uint8_t value = in[pos + 1];
+    pos += 2;
+    if (count > 0) {
+      model::Colour* row = pixels(count);
+      if (four) {
+        const model::Colour pair[2] = {pal[value >> 4], pal[value & 0x0F]};
+        for (int i = 0; i < count; ++i) row[i] = pair[i & 1];
+      } else {
+        std::fill_n(row, count, pal[value]);
+      }
+    } else if (value == 0) {  // end of line
+      x = 0;
+      y = std::min(y + 1, info.height);
+    } else if (value == 1) {  // end of bitmap
+      return;
+    } else if (value == 2) {  // delta
+      if (pos + 2 > size) return;
+      const int dx = in[pos];
+      const int dy = in[pos + 1];
+      pos += 2;
+      if (dx > info.width - x || dy > info.height - y) Fail(kNotValid);
+      x += dx;
+      y += dy;
+    } else {  // absolute: `value` pixels, padded to a whole 16-bit word
+      const int n = value;
+      const std::size_t bytes = four ? (n + 1) / 2 : n;
+      model::Colour* row = pixels(n);
+      const std::size_t have = std::min(bytes, size - pos);
+      for (int i = 0; i < n; ++i) {
+        const std::size_t at = four ? i / 2 : i;
+        if (at >= have) break;
+        const std::uint8_t b = in[pos + at];
+        row[i] = pal[four ? (i % 2 == 0 ? b >> 4 : b & 0x0F) : b];
+      }
+      pos += std::min(bytes + (bytes & 1), size - pos);
+    }
+  }
+}
+
+std::vector<std::uint8_t> DecodeMask(const Info& info, std::span<const std::uint8_t> bits) {
+  std::vector<std::uint8_t> mask(static_cast<std::size_t>(info.width) * info.height, 0);
+  RowReader rows(bits, info.MaskStride());
+  for (int r = 0; r < info.height; ++r) {
+    const std::uint8_t* in = rows.Row(r);
+    std::uint8_t* out = mask.data() + static_cast<std::size_t>(OutputRow(info, r)) * info.width;
+    for (int x = 0; x < info.width; ++x) out[x] = (in[x / 8] >> (7 - x % 8)) & 1;
+  }
+  return mask;
+}
+
+void ReadColourTable(std::span<const std::uint8_t> data, std::uint64_t tableStart,
+                     std::uint64_t count, const Options& options, bool core, Info& info) {
+  const std::uint64_t entrySize = core ? 3 : options.colours == ColourUse::kPaletteIndices ? 2 : 4;
+  info.tableEnd = tableStart + count * entrySize;
+  if (options.bitsOffset && *options.bitsOffset < tableStart) Fail(kNotValid);
+  if (info.bitCount > 8) return;  // a table beside true-colour pixels only suggests a palette
+  std::uint64_t entries = std::min<std::uint64_t>(count, std::uint64_t{1} << info.bitCount);
+  if (options.bitsOffset)
+    entries = std::min<std::uint64_t>(entries, (*options.bitsOffset - tableStart) / entrySize);
+  if (tableStart + entries * entrySize > data.size()) Fail(kStreamReadError);
+  const std::uint8_t* p = data.data() + tableStart;
+  for (std::uint64_t i = 0; i < entries; ++i, p += entrySize) {
+    info.palette[i] = entrySize == 2 ? model::Colour{U16(p)} : model::Rgb(p[2], p[1], p[0]);
+  }
+  info.paletteSize = static_cast<int>(entries);
+}
+
+}  // namespace
+
+std::size_t Info::Stride() const {
+  return (static_cast<std::size_t>(width) * bitCount + 31) / 32 * 4;
+}
+
+std::size_t Info::MaskStride() const {
+  return (static_cast<std::size_t>(width) + 31) / 32 * 4;
+}
+
+Info ParseInfo(std::span<const std::uint8_t> data, const Options& options) {
+  if (data.size() < 4) Fail(kStreamReadError);
+  Info info;
+  info.headerSize = U32(data.data());
+  info.colours = options.colours;
+  if (!KnownHeaderSize(info.headerSize)) Fail(kNotValid);
+  if (data.size() < info.headerSize) Fail(kStreamReadError);
+  const std::uint8_t* h = data.data();
+  const bool core = info.headerSize == 12;
+
+  std::int64_t width = 0;
+  std::int64_t height = 0;
+  int planes = 0;
+  std::uint32_t colorsUsed = 0;
+  if (core) {
+    width = U16(h + 4);
+    height = U16(h + 6);
+    planes = U16(h + 8);
+    info.bitCount = U16(h + 10);
+  } else {
+    width = static_cast<std::int32_t>(U32(h + 4));
+    height = static_cast<std::int32_t>(U32(h + 8));
+    planes = U16(h + 12);
+    info.bitCount = U16(h + 14);
+    if (info.headerSize >= 20) info.compression = U32(h + 16);
+    if (info.headerSize >= 36) colorsUsed = U32(h + 32);
+  }
+  if (planes != 1) Fail(kNotValid);
+  if (height < 0) {
+    info.topDown = true;
+    height = -height;
+  }
+  if (options.iconMask) {
+    height /= 2;
+    info.hasMask = true;
+  }
+  if (width <= 0 || height <= 0 || width * height > kMaxPixels) Fail(kNotValid);
+  info.width = static_cast<int>(width);
+  info.height = static_cast<int>(height);
+  if (!KnownBitCount(info.bitCount, core) ||
+      !KnownCompression(info.compression, info.bitCount, info.headerSize))
+    Fail(kNotValid);
+  const bool rle = info.compression == kRle8 || info.compression == kRle4;
+  if (rle && (info.topDown || info.hasMask)) Fail(kNotValid);
+
+  std::uint64_t tableStart = info.headerSize;
+  if (info.compression == kBitFields || info.compression == kAlphaBitFields) {
+    // A 40-byte header is followed by the masks; later headers hold them at the same place.
+    if (info.headerSize == 40) tableStart += info.compression == kBitFields ? 12 : 16;
+    if (tableStart > data.size()) Fail(kStreamReadError);
+    info.masks = {U32(h + 40), U32(h + 44), U32(h + 48)};
+  } else if (info.bitCount == 16) {
+    info.masks = {0x7C00, 0x03E0, 0x001F};
+  } else if (info.bitCount == 32) {
+    info.masks = {0xFF0000, 0xFF00, 0xFF};
+  }
+
+  std::uint64_t count = colorsUsed;
+  if (info.bitCount <= 8 && count == 0) count = std::uint64_t{1} << info.bitCount;
+  ReadColourTable(data, tableStart, count, options, core, info);
+  return info;
+}
+
+Image DecodeBits(const Info& info, std::span<const std::uint8_t> bits) {
+  Image image;
+  const bool rle = info.compression == kRle8 || info.compression == kRle4;
+  if (rle) {
+    image.bitmap = model::Bitmap(info.width, info.height, info.palette[0]);
+    DecodeRle(info, bits, image.bitmap);
+  } else {
+    image.bitmap = model::Bitmap::Uninitialised(info.width, info.height);
+    DecodeUncompressed(info, bits, image.bitmap);
+  }
+  image.bitmap.SetTwoColour(info.bitCount == 1);
+  if (info.hasMask) {
+    const std::size_t colourBytes = info.Stride() * info.height;
+    image.mask = DecodeMask(info, bits.subspan(std::min(colourBytes, bits.size())));
+  }
+  return image;
+}
+
+Image DecodePacked(std::span<const std::uint8_t> dib, const Options& options) {
+  Options packed = options;
+  packed.bitsOffset.reset();
+  const Info info = ParseInfo(dib, packed);
+  if (info.tableEnd > dib.size()) Fail(kStreamReadError);
+  return DecodeBits(info, dib.subspan(static_cast<std::size_t>(info.tableEnd)));
+}
+
+}  // namespace picture::dib

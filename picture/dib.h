@@ -1,0 +1,116 @@
+#pragma once
+
+// Device-independent bitmaps (DIBs): the BITMAPINFO that describes one (a header, colour masks
+// and a colour table) and the pixel bits it describes. A BMP file is a file header followed by a
+// DIB; an icon entry is a DIB with an AND mask after its colour rows; metafile records carry a
+// BITMAPINFO and its bits in one span (META_DIBSTRETCHBLT) or in two (EMR_STRETCHDIBITS).
+//
+// Plain C++, no toolkit: this is the code that reads untrusted bytes. Every read is bounds
+// checked; sizes are checked before anything is allocated; nothing loops longer than its input.
+// Failures throw picture::LoadError with one of the two messages below.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "model/colour.h"
+#include "model/conversion.h"
+
+namespace picture::dib {
+
+// A header, mask or colour table that ends before its declared size.
+inline constexpr const char* kStreamReadError = "Stream read error";
+// Anything else that cannot be decoded: unknown header size, planes other than 1, a bit count or
+// compression that cannot be read, absurd sizes, offsets outside the data, a bad RLE stream,
+// embedded JPEG or PNG.
+inline constexpr const char* kNotValid = "Bitmap image is not valid";
+
+// The largest picture decoded, in pixels (width x height). A larger one is not valid: it would
+// take more than 400 MB of memory.
+inline constexpr std::int64_t kMaxPixels = 100'000'000;
+
+// The header's compression field (biCompression).
+enum Compression : std::uint32_t {
+  kRgb = 0,
+  kRle8 = 1,
+  kRle4 = 2,
+  kBitFields = 3,
+  kJpeg = 4,
+  kPng = 5,
+  kAlphaBitFields = 6,
+};
+
+// What the colour table holds.
+enum class ColourUse {
+  kRgb,             // DIB_RGB_COLORS: RGBQUAD entries (RGBTRIPLE under the OS/2 core header)
+  kPaletteIndices,  // DIB_PAL_COLORS: 16-bit indices into the logical palette of a metafile
+};
+
+struct Options {
+  ColourUse colours = ColourUse::kRgb;
+  // An icon or cursor image: the header's height counts the colour rows and the rows of the
+  // 1-bit AND mask that follows them, so the picture is half as high.
+  bool iconMask = false;
+  // Where the bits start, counted in bytes from the start of the header, when the container
+  // says so (a BMP file: bfOffBits - 14). The colour table is then never read past that point
+  // (OS/2 files with fewer entries than the depth allows); a point inside the header or masks is
+  // kNotValid. None: the bits follow the colour table.
+  std::optional<std::uint64_t> bitsOffset;
+};
+
+// A parsed BITMAPINFO.
+struct Info {
+  std::uint32_t headerSize = 0;      // 12 (OS/2 core), 16 or 64 (OS/2 2.x), 40, 52, 56, 108, 124
+  int width = 0;                     // 1 and above
+  int height = 0;                    // rows of colour, 1 and above; halved for an icon
+  bool topDown = false;              // rows stored top row first (a negative header height)
+  int bitCount = 0;                  // 1, 2, 4, 8, 16, 24 or 32
+  std::uint32_t compression = kRgb;  // kRgb, kRle8, kRle4, kBitFields or kAlphaBitFields
+  // Red, green and blue masks of a 16- or 32-bit pixel: the bit fields, or the defaults
+  // 5-5-5 (0x7C00, 0x03E0, 0x001F) and 8-8-8 (0xFF0000, 0xFF00, 0xFF). Alpha is ignored.
+  std::array<std::uint32_t, 3> masks{};
+  bool hasMask = false;  // an icon's AND mask follows the colour rows
+  ColourUse colours = ColourUse::kRgb;
+  // The colour table as 0x00BBGGRR (or, for kPaletteIndices, the indices themselves: map them
+  // to colours before DecodeBits). Entries from paletteSize on are 0 (black): a pixel whose
+  // index is beyond the table decodes as black.
+  std::array<model::Colour, 256> palette{};
+  int paletteSize = 0;
+  // Bytes the header, masks and declared colour table take: where the bits of a packed DIB
+  // start. May exceed the data when the table's declared size is absurd.
+  std::uint64_t tableEnd = 0;
+
+  // Bytes of one uncompressed colour row, padded to 4.
+  std::size_t Stride() const;
+  // Bytes of one AND mask row, padded to 4.
+  std::size_t MaskStride() const;
+};
+
+// Parses the header, masks and colour table at the start of `data`. Throws LoadError:
+// kStreamReadError when the header, masks or the entries read of the colour table run past the
+// end of `data`; kNotValid for anything it cannot decode (see above).
+Info ParseInfo(std::span<const std::uint8_t> data, const Options& options = {});
+
+// A decoded DIB.
+struct Image {
+  model::Bitmap bitmap;  // TwoColour() for 1 bit a pixel
+  // Empty unless info.hasMask: then one byte a pixel, row-major and top-down like the bitmap,
+  // 1 where the AND mask is set (the background shows through), 0 where the colour is drawn.
+  std::vector<std::uint8_t> mask;
+};
+
+// Decodes the bits that `info` describes. Bits cut short are not an error: what is missing
+// decodes as zero bytes (palette entry 0, or black); pixels an RLE stream skips or leaves out
+// take palette entry 0 as well. Throws LoadError kNotValid for a bad RLE stream (a run or delta
+// leaving the picture).
+Image DecodeBits(const Info& info, std::span<const std::uint8_t> bits);
+
+// A packed DIB: header, colour table and bits in one span (CF_DIB, an icon entry,
+// META_DIBSTRETCHBLT). ParseInfo, then DecodeBits on what follows info.tableEnd; a colour table
+// running past the end of `dib` is kStreamReadError.
+Image DecodePacked(std::span<const std::uint8_t> dib, const Options& options = {});
+
+}  // namespace picture::dib

@@ -1,0 +1,113 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "picture/bitmap_picture.h"
+#include "picture/decoders.h"
+#include "picture/loader.h"
+#include "picture/picture.h"
+
+namespace picture {
+namespace {
+
+using Decoder = std::unique_ptr<Picture> (*)(std::span<const std::uint8_t>);
+
+struct Kind {
+  std::string_view extension;  // lower case
+  Decoder decode;
+};
+
+constexpr Kind kKinds[] = {
+    {"bmp", DecodeBitmapFile},
+    {"ico", DecodeIcon},
+    {"wmf", DecodeWmf},
+    {"emf", DecodeEmf},
+};
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return lower;
+}
+
+std::string FullPath(const std::string& fileName) {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(fileName, error);
+  return error ? fileName : full.string();
+}
+
+[[noreturn]] void CannotOpen(const std::string& fileName, const std::string& reason) {
+  throw LoadError("Cannot open file \"" + FullPath(fileName) + "\". " + reason);
+}
+
+// Closes a descriptor on every way out.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : m_fd(fd) {}
+  ~Descriptor() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int Get() const { return m_fd; }
+
+ private:
+  int m_fd;
+};
+
+}  // namespace
+
+std::string FileExtension(const std::string& fileName) {
+  const std::size_t slash = fileName.find_last_of('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = fileName.find_last_of('.');
+  if (dot == std::string::npos || dot < nameStart) return {};
+  return fileName.substr(dot + 1);
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
+  // Non-blocking, so that a named pipe cannot hang the open; regular files ignore the flag.
+  const Descriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (file.Get() < 0) CannotOpen(fileName, std::strerror(errno));
+  struct stat status {};
+  if (::fstat(file.Get(), &status) != 0) CannotOpen(fileName, std::strerror(errno));
+  if (S_ISDIR(status.st_mode)) CannotOpen(fileName, std::strerror(EISDIR));
+  if (!S_ISREG(status.st_mode)) CannotOpen(fileName, "It is not a regular file");
+  if (status.st_size < 0 || static_cast<std::uint64_t>(status.st_size) > kMaxFileBytes)
+    CannotOpen(fileName, "The file is larger than 512 MB");
+
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) CannotOpen(fileName, std::strerror(errno));
+    if (n == 0) break;  // the file shrank since fstat: take what there is
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+std::unique_ptr<Picture> LoadPicture(const std::string& fileName) {
+  const std::string extension = FileExtension(fileName);
+  const std::string key = Lower(extension);
+  const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
+                                 [&](const Kind& k) { return k.extension == key; });
+  if (kind == std::end(kKinds))
+    throw LoadError("Unknown picture file extension (." + extension + ")");
+  const std::vector<std::uint8_t> bytes = ReadWholeFile(fileName);
+  // A zero-byte file of any kind is an empty picture, which draws nothing.
+  if (bytes.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
+  return kind->decode(bytes);
+}
+
+}  // namespace picture
