@@ -16,6 +16,8 @@ int BevelWidth(TPanel::Bevel bevel) {
 
 TPanel::TPanel(QWidget* parent, Bevel outer, Bevel inner)
     : QFrame(parent), m_outer(outer), m_inner(inner) {
+  // Opaque, as the board beneath the scroll bars' panels must not show through them.
+  setAutoFillBackground(true);
   const int margin = BevelWidth(outer) + BevelWidth(inner);
   setContentsMargins(margin, margin, margin, margin);
 }
