@@ -2,12 +2,10 @@
 // controller.
 #include "windows/Application.h"
 #include "windows/Forms.h"
-#include "windows/Unit1.h"
 
 int main(int argc, char** argv) {
   TApplication application(argc, argv);
   CreateForms();
-  Form1->show();
   const int result = application.exec();
   DestroyForms();
   return result;

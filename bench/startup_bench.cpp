@@ -127,6 +127,8 @@ int main(int argc, char** argv) {
   const Summary m = Summarise(minimal);
   const Summary d = Summarise(dotwright);
   const double ratio = d.medianMs / m.medianMs;
+  // The fastest runs are the least disturbed by other work on the machine.
+  const double fastestRatio = d.minMs / m.minMs;
   const double extraMb = (d.maxRssKb - m.maxRssKb) / 1024.0;
   std::printf("%-18s %10s %10s %14s %12s\n", "", "median ms", "min ms", "median CPU ms",
               "peak RSS MB");
@@ -136,7 +138,8 @@ int main(int argc, char** argv) {
   }
   const bool timeOk = ratio <= 1.3;
   const bool memoryOk = extraMb <= 40;
-  std::printf("start-up ratio %.2f (target <= 1.30): %s\n", ratio, timeOk ? "met" : "MISSED");
+  std::printf("start-up ratio %.2f of medians, %.2f of fastest runs (target <= 1.30): %s\n", ratio,
+              fastestRatio, timeOk ? "met" : "MISSED");
   std::printf("extra peak memory %.1f MB (target <= 40 MB): %s\n", extraMb,
               memoryOk ? "met" : "MISSED");
   return 0;

@@ -8,9 +8,9 @@
 int main(int argc, char** argv) {
   TApplication application(argc, argv);
   CreateForms();
+  // Nothing is painted before the event loop runs.
   ReportFirstPaint report;
   Form1->Image1->installEventFilter(&report);
-  Form1->show();
   const int result = application.exec();
   DestroyForms();
   return result;

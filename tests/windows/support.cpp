@@ -26,7 +26,6 @@ QPoint InWindow(QWidget* widget, QPoint pos) {
 
 void FormsTest::SetUp() {
   CreateForms();
-  Form1->show();
   Form1->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(Form1));
 }
