@@ -2,9 +2,11 @@
 
 #include <qdrawutil.h>
 #include <QDialog>
+#include <QFontDatabase>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QSvgRenderer>
 
 namespace {
 
@@ -39,31 +41,64 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
   }
 }
 
+// The first of `families` that is installed, else the last. Naming only an installed family spares
+// the font lookup its search for substitutes (a sort of every font on the system) for each
+// missing name, at start-up.
+QString InstalledFamily(const QStringList& families) {
+  const QStringList installed = QFontDatabase::families();
+  for (const QString& family : families) {
+    if (installed.contains(family, Qt::CaseInsensitive)) return family;
+  }
+  return families.back();
+}
+
 QFont FormFont() {
-  QFont font;
-  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
+  static const QString family =
+      InstalledFamily({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
+  QFont font(family);
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(11);
   return font;
 }
 
 QFont MemoFont() {
-  QFont font;
-  font.setFamilies({"Courier New", "Liberation Mono", "DejaVu Sans Mono"});
+  static const QString family =
+      InstalledFamily({"Courier New", "Liberation Mono", "DejaVu Sans Mono"});
+  QFont font(family);
   font.setStyleHint(QFont::Monospace);
   font.setFixedPitch(true);
   font.setPixelSize(11);
   return font;
 }
 
-QIcon LoadIcon(const QString& name) {
-  return QIcon(":/icons/" + name + ".svg");
+namespace {
+
+// Renders the SVG drawing once, at its own size and at twice that for dense screens.
+void AddRendered(QIcon& icon, const QString& name, QIcon::Mode mode) {
+  QSvgRenderer drawing(":/icons/" + name + ".svg");
+  for (const int scale : {1, 2}) {
+    QPixmap pixmap(drawing.defaultSize() * scale);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    drawing.render(&painter);
+    painter.end();
+    icon.addPixmap(pixmap, mode);
+  }
+}
+
+}  // namespace
+
+QIcon LoadIcon(const QString& name, const QString& disabledName) {
+  QIcon icon;
+  AddRendered(icon, name, QIcon::Normal);
+  if (!disabledName.isEmpty()) AddRendered(icon, disabledName, QIcon::Disabled);
+  return icon;
 }
 
 QIcon WindowIcon() {
   QIcon icon;
-  icon.addPixmap(LoadIcon("dotwright32").pixmap(32, 32));
-  icon.addPixmap(LoadIcon("dotwright16").pixmap(16, 16));
+  AddRendered(icon, "dotwright32", QIcon::Normal);
+  AddRendered(icon, "dotwright16", QIcon::Normal);
   return icon;
 }
 

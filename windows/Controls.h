@@ -46,10 +46,11 @@ QFont FormFont();
 // "Courier New", 11 pixels high, or the nearest monospaced face with Cyrillic letters.
 QFont MemoFont();
 
-// An icon drawn from the SVG file icons/<name>.svg compiled into the program.
-QIcon LoadIcon(const QString& name);
+// An icon drawn from the SVG file icons/<name>.svg compiled into the program, at the drawing's size
+// and twice that; with `disabledName`, a drawing of its own for the disabled state.
+QIcon LoadIcon(const QString& name, const QString& disabledName = {});
 
-// The program's window icon, drawn separately at 32 x 32 and 16 x 16.
+// The program's window icon, drawn separately for 32 x 32 and 16 x 16.
 QIcon WindowIcon();
 
 // A toolkit colour as a Colour 0x00BBGGRR.

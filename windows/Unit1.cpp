@@ -177,9 +177,7 @@ void TForm1::BuildToolBar() {
   SpinEdit2->setGeometry(120, 1, 49, kControlHeight - 2);
   SpeedButton12 = MakeIconButton(Panel3, "SpeedButton12", "resize", "Установить новый размер",
                                  {168, 0, 23, kControlHeight});
-  QIcon resize = LoadIcon("resize");
-  resize.addFile(":/icons/resize_disabled.svg", {}, QIcon::Disabled);
-  SpeedButton12->setIcon(resize);
+  SpeedButton12->setIcon(LoadIcon("resize", "resize_disabled"));
   SpeedButton12->setEnabled(false);
 
   SpeedButton4 = MakeIconButton(ToolBar1, "SpeedButton4", "about", "О программе",
