@@ -34,6 +34,11 @@ void TPanel::paintEvent(QPaintEvent*) {
   }
 }
 
+void TToolBar::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  qDrawShadeLine(&painter, 0, 1, width(), 1, palette(), true, 1, 0);
+}
+
 void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
   QLabel::mouseReleaseEvent(event);
   if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {

@@ -25,6 +25,15 @@ class TPanel : public QFrame {
   Bevel m_inner;
 };
 
+// A tool bar strip with an etched line along its top edge.
+class TToolBar : public QFrame {
+ public:
+  using QFrame::QFrame;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
 // A label that reports a left click released over it, as a link does.
 class TClickLabel : public QLabel {
   Q_OBJECT

@@ -47,11 +47,11 @@ std::optional<board::MouseButton> BoardButton(Qt::MouseButton button) {
   }
 }
 
-QToolButton* MakeButton(QWidget* parent, const char* name, const QString& icon, const QString& hint,
+QToolButton* MakeButton(QWidget* parent, const char* name, const QIcon& icon, const QString& hint,
                         const QRect& geometry) {
   auto* button = new QToolButton(parent);
   button->setObjectName(name);
-  button->setIcon(LoadIcon(icon));
+  button->setIcon(icon);
   button->setIconSize({16, 16});
   button->setAutoRaise(true);
   button->setFocusPolicy(Qt::NoFocus);
@@ -64,14 +64,14 @@ QToolButton* MakeButton(QWidget* parent, const char* name, const QString& icon, 
 QToolButton* MakeCaptionButton(QWidget* parent, const char* name, const QString& icon,
                                const QString& caption, const QString& hint, int x, int width) {
   QToolButton* button =
-      MakeButton(parent, name, icon, hint, {x, kControlTop, width, kControlHeight});
+      MakeButton(parent, name, LoadIcon(icon), hint, {x, kControlTop, width, kControlHeight});
   button->setText(caption);
   button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   return button;
 }
 
 // An icon-only button: its hint is also its accessible name.
-QToolButton* MakeIconButton(QWidget* parent, const char* name, const QString& icon,
+QToolButton* MakeIconButton(QWidget* parent, const char* name, const QIcon& icon,
                             const QString& hint, const QRect& geometry) {
   QToolButton* button = MakeButton(parent, name, icon, hint, geometry);
   button->setAccessibleName(hint);
@@ -139,13 +139,9 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1() = default;
 
 void TForm1::BuildToolBar() {
-  ToolBar1 = new QFrame(this);
+  ToolBar1 = new TToolBar(this);
   ToolBar1->setObjectName("ToolBar1");
   ToolBar1->setFixedHeight(kToolBarHeight);
-  auto* edge = new QFrame(ToolBar1);
-  edge->setFrameShape(QFrame::HLine);
-  edge->setFrameShadow(QFrame::Sunken);
-  edge->setGeometry(0, 0, 4000, 2);
 
   SpeedButton1 = MakeCaptionButton(ToolBar1, "SpeedButton1", "new", "Новый", "Новый", 0, 65);
   SpeedButton2 = MakeCaptionButton(ToolBar1, "SpeedButton2", "picture", "Картинка",
@@ -175,14 +171,13 @@ void TForm1::BuildToolBar() {
   SpinEdit2 = new TSpinEdit(model::kMinHeight, model::kMaxHeight, model::kHeightStep, 48, Panel3);
   SpinEdit2->setObjectName("SpinEdit2");
   SpinEdit2->setGeometry(120, 1, 49, kControlHeight - 2);
-  SpeedButton12 = MakeIconButton(Panel3, "SpeedButton12", "resize", "Установить новый размер",
-                                 {168, 0, 23, kControlHeight});
-  SpeedButton12->setIcon(LoadIcon("resize", "resize_disabled"));
+  SpeedButton12 = MakeIconButton(Panel3, "SpeedButton12", LoadIcon("resize", "resize_disabled"),
+                                 "Установить новый размер", {168, 0, 23, kControlHeight});
   SpeedButton12->setEnabled(false);
 
-  SpeedButton4 = MakeIconButton(ToolBar1, "SpeedButton4", "about", "О программе",
+  SpeedButton4 = MakeIconButton(ToolBar1, "SpeedButton4", LoadIcon("about"), "О программе",
                                 {561, kControlTop, 23, kControlHeight});
-  SpeedButton6 = MakeIconButton(ToolBar1, "SpeedButton6", "exit", "Выход",
+  SpeedButton6 = MakeIconButton(ToolBar1, "SpeedButton6", LoadIcon("exit"), "Выход",
                                 {584, kControlTop, 23, kControlHeight});
   setMenuWidget(ToolBar1);
 }
@@ -202,7 +197,8 @@ void TForm1::BuildToolStrip(QWidget* parent) {
       {&SpeedButton10, "SpeedButton10", "rectangle"}, {&SpeedButton11, "SpeedButton11", "ellipse"}};
   int top = 2;
   for (const auto& tool : tools) {
-    QToolButton* button = MakeButton(CoolBar1, tool.name, tool.icon, {}, {2, top, 23, 22});
+    QToolButton* button =
+        MakeButton(CoolBar1, tool.name, LoadIcon(tool.icon), {}, {2, top, 23, 22});
     button->setCheckable(true);
     ToolGroup->addButton(button);
     *tool.button = button;
