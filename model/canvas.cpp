@@ -3,9 +3,47 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
+#include <new>
 #include <utility>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace model {
+namespace {
+
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+
+std::size_t LargePageBytes(std::size_t bytes) {
+  return (bytes + kLargePage - 1) / kLargePage * kLargePage;
+}
+
+}  // namespace
+
+void* AllocateRaster(std::size_t bytes) {
+  if (bytes < kLargePage) return ::operator new(bytes);
+  void* memory = std::aligned_alloc(kLargePage, LargePageBytes(bytes));
+  if (memory == nullptr) throw std::bad_alloc();
+#if defined(__linux__)
+  // Advice only: without large pages or with forking left as it is, the raster works the same.
+  madvise(memory, LargePageBytes(bytes), MADV_HUGEPAGE);
+  madvise(memory, LargePageBytes(bytes), MADV_DONTFORK);
+#endif
+  return memory;
+}
+
+void FreeRaster(void* memory, std::size_t bytes) {
+  if (bytes < kLargePage) {
+    ::operator delete(memory);
+    return;
+  }
+#if defined(__linux__)
+  // The region goes back to the heap, which may hand it to a fork again.
+  madvise(memory, LargePageBytes(bytes), MADV_DOFORK);
+#endif
+  std::free(memory);
+}
 
 Rect Rect::United(const Rect& other) const {
   if (other.Empty()) return *this;

@@ -1,11 +1,33 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "model/colour.h"
 
 namespace model {
+
+// Memory for raster pixels. A raster of several megabytes (the board surface) is placed on large
+// pages where the system has them, so that touching it all once costs a few page faults instead
+// of thousands, and is left out of forked child processes, which never use it and would otherwise
+// turn every later write into a copy. Smaller rasters use the ordinary heap.
+void* AllocateRaster(std::size_t bytes);
+void FreeRaster(void* memory, std::size_t bytes);
+
+template <class T>
+struct RasterAllocator {
+  using value_type = T;
+  RasterAllocator() = default;
+  template <class U>
+  RasterAllocator(const RasterAllocator<U>&) {}
+  T* allocate(std::size_t n) { return static_cast<T*>(AllocateRaster(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) { FreeRaster(p, n * sizeof(T)); }
+  template <class U>
+  bool operator==(const RasterAllocator<U>&) const {
+    return true;
+  }
+};
 
 // A rectangle of raster pixels: x from left to right - 1, y from top to bottom - 1.
 struct Rect {
@@ -98,7 +120,7 @@ class Canvas {
 
   int m_width;
   int m_height;
-  std::vector<std::uint32_t> m_pixels;
+  std::vector<std::uint32_t, RasterAllocator<std::uint32_t>> m_pixels;
   Colour m_pen = kBlack;
   Colour m_brush = kWhite;
   int m_penX = 0;

@@ -1,6 +1,7 @@
 #include "model/canvas.h"
 
 #include <cstring>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,29 @@ TEST(Canvas, NewRasterIsWhiteAndWhollyDirty) {
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 7; ++x) EXPECT_EQ(c.Pixel(x, y), 0xFFFFFFu);
   EXPECT_EQ(c.DirtyRect(), (Rect{0, 0, 7, 3}));
+}
+
+// Rasters of several megabytes take their memory from large pages: just below, at and above the
+// size where that starts, and the board surface itself, a raster is white, keeps what is written
+// at its far corner, and copies and moves whole.
+TEST(Canvas, LargeRastersBehaveAsSmallOnes) {
+  const struct {
+    int w, h;
+  } sizes[] = {{1023, 512}, {1024, 512}, {1025, 512}, {2560, 1920}};
+  for (const auto& size : sizes) {
+    Canvas c(size.w, size.h);
+    EXPECT_EQ(c.Pixel(0, 0), 0xFFFFFFu) << size.w;
+    EXPECT_EQ(c.Pixel(size.w - 1, size.h - 1), 0xFFFFFFu) << size.w;
+    c.SetPixel(size.w - 1, size.h - 1, 0x123456);
+    Canvas copy = c;
+    EXPECT_EQ(copy.Pixel(size.w - 1, size.h - 1), 0x123456u) << size.w;
+    copy.SetPixel(0, 0, 0x000001);
+    EXPECT_EQ(c.Pixel(0, 0), 0xFFFFFFu) << size.w;
+    Canvas moved = std::move(copy);
+    EXPECT_EQ(moved.Pixel(0, 0), 0x000001u) << size.w;
+    c = moved;
+    EXPECT_EQ(c.Pixel(0, 0), 0x000001u) << size.w;
+  }
 }
 
 TEST(Canvas, ReadOutsideGivesInvalidColourAndWriteOutsideIsIgnored) {

@@ -1,0 +1,477 @@
+#include "windows/Unit1.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLabel>
+#include <QPaintEvent>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+
+#include "board/board.h"
+#include "tests/support/raster_text.h"
+#include "tests/windows/support.h"
+#include "windows/About.h"
+#include "windows/AddImage.h"
+#include "windows/BoardImage.h"
+#include "windows/Controls.h"
+#include "windows/SpinEdit.h"
+#include "windows/ToMass.h"
+
+namespace {
+
+using windowstest::Click;
+using windowstest::ClickAt;
+using windowstest::FormsTest;
+using windowstest::Move;
+using windowstest::Press;
+using windowstest::Release;
+
+using MainWindow = FormsTest;
+
+testsupport::Legend Legend() {
+  testsupport::Legend legend = testsupport::BoardLegend();
+  legend[Form1->ButtonFace()] = '-';
+  return legend;
+}
+
+// Replaces a size box's text as a paste does (unfiltered, one change).
+void Paste(TSpinEdit* box, const QString& text) {
+  box->setText(text);
+}
+
+void Step(TSpinEdit* box, int times, bool up) {
+  for (int i = 0; i < times; ++i) Click(up ? box->UpButton() : box->DownButton());
+}
+
+// Picks a scale from the list with the keyboard, as a user does.
+void PickScale(int index) {
+  while (Form1->ComboBox1->currentIndex() < index) QTest::keyClick(Form1->ComboBox1, Qt::Key_Down);
+  while (Form1->ComboBox1->currentIndex() > index) QTest::keyClick(Form1->ComboBox1, Qt::Key_Up);
+}
+
+// Sets and applies a size with the size boxes and the apply-size button.
+void ApplySize(int width, int height) {
+  Paste(Form1->SpinEdit1, QString::number(width));
+  Paste(Form1->SpinEdit2, QString::number(height));
+  if (Form1->SpeedButton12->isEnabled()) Click(Form1->SpeedButton12);
+}
+
+// Resizes the main window and waits until the platform has done so.
+void Resize(int width, int height) {
+  Form1->resize(width, height);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form1->size() == QSize(width, height); }));
+  QApplication::processEvents();
+}
+
+std::vector<std::pair<int, int>> SetPixels() {
+  std::vector<std::pair<int, int>> set;
+  for (int x = 0; x < model::PixelStore::kColumns; ++x)
+    for (int y = 0; y < model::PixelStore::kRows; ++y)
+      if (Form1->Store().Get(x, y)) set.emplace_back(x, y);
+  return set;
+}
+
+TEST_F(MainWindow, StartsWithAnEmptyBoardOf84By48AtScale4) {
+  EXPECT_EQ(Form1->windowTitle(), "Dotwright 84x48");
+  EXPECT_EQ(Form1->Geometry(), (model::BoardGeometry{4, 84, 48}));
+  EXPECT_EQ(Form1->ComboBox1->currentText(), "4");
+  EXPECT_EQ(Form1->SpinEdit1->text(), "84");
+  EXPECT_EQ(Form1->SpinEdit2->text(), "48");
+  EXPECT_FALSE(Form1->SpeedButton12->isEnabled());
+  EXPECT_EQ(Form1->StatusText(0), "X: 0  Y: 0");
+  EXPECT_EQ(Form1->StatusText(1), "");
+  EXPECT_TRUE(SetPixels().empty());
+  // 337 x 193 of dark green with a black frame and a grid every 4 pixels; button face around.
+  const model::Canvas& s = Form1->Surface();
+  EXPECT_TRUE(
+      testsupport::RasterMatches(s, 0, 0, {"#####", "#...#", "#...#", "#...#", "#####"}, Legend()));
+  EXPECT_TRUE(testsupport::RasterMatches(
+      s, 332, 188, {"#####-", "#...#-", "#...#-", "#...#-", "#####-", "------"}, Legend()));
+  EXPECT_EQ(s.Pixel(2255, 1919), Form1->ButtonFace());
+  EXPECT_EQ(s.Pixel(2256, 0), model::kBlack);
+  EXPECT_EQ(Form1->ButtonFace(), ToColour(Form1->palette().color(QPalette::Window)));
+  // The other windows exist, hidden.
+  ASSERT_NE(AboutBox, nullptr);
+  ASSERT_NE(Form_ToMass, nullptr);
+  ASSERT_NE(Form_AddImage, nullptr);
+  EXPECT_FALSE(AboutBox->isVisible() || Form_ToMass->isVisible() || Form_AddImage->isVisible());
+}
+
+TEST_F(MainWindow, ControlsCarryTheirTextsHintsAndPlaces) {
+  const struct {
+    const char* name;
+    const char* text;
+    const char* hint;
+    QRect geometry;
+  } buttons[] = {
+      {"SpeedButton1", "Новый", "Новый", {0, 4, 65, 22}},
+      {"SpeedButton2", "Картинка", "Вставить рисунок", {65, 4, 80, 22}},
+      {"SpeedButton3", "Массив", "Получить массив картинки", {145, 4, 72, 22}},
+      {"SpeedButton12", "", "Установить новый размер", {168, 0, 23, 22}},
+      {"SpeedButton4", "", "О программе", {561, 4, 23, 22}},
+      {"SpeedButton6", "", "Выход", {584, 4, 23, 22}},
+  };
+  for (const auto& b : buttons) {
+    auto* button = Form1->findChild<QToolButton*>(b.name);
+    ASSERT_NE(button, nullptr) << b.name;
+    EXPECT_EQ(button->text(), b.text) << b.name;
+    EXPECT_EQ(button->toolTip(), b.hint) << b.name;
+    EXPECT_EQ(button->geometry(), b.geometry) << b.name;
+    EXPECT_FALSE(button->icon().isNull()) << b.name;
+    // Icon-only buttons are named by their hint for assistive technology.
+    if (QString(b.text).isEmpty()) {
+      EXPECT_EQ(button->accessibleName(), b.hint) << b.name;
+    }
+  }
+  EXPECT_EQ(Form1->Panel2->geometry(), QRect(225, 4, 128, 22));
+  EXPECT_EQ(Form1->Panel3->geometry(), QRect(361, 4, 192, 22));
+  EXPECT_EQ(Form1->ComboBox1->width(), 73);
+  EXPECT_EQ(Form1->ComboBox1->count(), 4);
+  EXPECT_FALSE(Form1->ComboBox1->isEditable());
+  EXPECT_EQ(Form1->SpinEdit1->x(), 56);
+  EXPECT_EQ(Form1->SpinEdit2->x(), 120);
+  EXPECT_EQ(Form1->SpinEdit1->width(), 49);
+  for (const char* label : {"Label1", "Label2", "Label3", "Label4"})
+    EXPECT_NE(Form1->findChild<QLabel*>(label), nullptr) << label;
+  EXPECT_EQ(Form1->Label1->text(), "Масштаб");
+  EXPECT_EQ(Form1->Label2->text(), "Размер");
+  EXPECT_EQ(Form1->Label4->text(), "X");
+  EXPECT_EQ(Form1->Label3->text(), "Y");
+  EXPECT_EQ(Form1->ToolBar1->height(), 29);
+  EXPECT_EQ(Form1->StatusBar1->height(), 19);
+  EXPECT_EQ(Form1->CoolBar1->width(), 27);
+  EXPECT_EQ(Form1->Image1->size(), QSize(2560, 1920));
+  EXPECT_EQ(Form1->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+
+  // The pencil shows pressed and stays so when clicked; its five companions are hidden.
+  EXPECT_TRUE(Form1->SpeedButton5->isVisible());
+  EXPECT_TRUE(Form1->SpeedButton5->isChecked());
+  Click(Form1->SpeedButton5);
+  EXPECT_TRUE(Form1->SpeedButton5->isChecked());
+  for (QToolButton* b : {Form1->SpeedButton7, Form1->SpeedButton8, Form1->SpeedButton9,
+                         Form1->SpeedButton10, Form1->SpeedButton11}) {
+    EXPECT_FALSE(b->isVisible());
+    EXPECT_EQ(b->group(), Form1->ToolGroup);
+    EXPECT_FALSE(b->icon().isNull());
+  }
+  EXPECT_EQ(Form1->ToolGroup->buttons().size(), 6);
+}
+
+TEST_F(MainWindow, IconsRender) {
+  // Through the SVG icon engine: a null icon or an empty picture means the engine or the
+  // resources are missing.
+  const QIcon windowIcon = Form1->windowIcon();
+  for (int size : {16, 32}) {
+    const QImage image = windowIcon.pixmap(size, size).toImage();
+    ASSERT_EQ(image.width(), size);
+    EXPECT_GT(qAlpha(image.pixel(size / 2, size / 2)), 0);
+  }
+  for (QToolButton* b : {Form1->SpeedButton1, Form1->SpeedButton2, Form1->SpeedButton3,
+                         Form1->SpeedButton4, Form1->SpeedButton6, Form1->SpeedButton12}) {
+    const QImage image = b->icon().pixmap(16, 16).toImage();
+    int opaque = 0;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x) opaque += qAlpha(image.pixel(x, y)) > 0;
+    EXPECT_GT(opaque, 10) << b->objectName().toStdString();
+  }
+  // The apply-size button has a grey picture of its own for the disabled state.
+  const QImage normal = Form1->SpeedButton12->icon().pixmap(16, 16, QIcon::Normal).toImage();
+  const QImage disabled = Form1->SpeedButton12->icon().pixmap(16, 16, QIcon::Disabled).toImage();
+  EXPECT_NE(normal, disabled);
+  const QRgb grey = disabled.pixel(2, 2);
+  EXPECT_EQ(qRed(grey), qBlue(grey));
+}
+
+TEST_F(MainWindow, SteppingTheSizeAndApplyingIt) {
+  Step(Form1->SpinEdit1, 4, true);
+  Step(Form1->SpinEdit2, 4, false);
+  EXPECT_EQ(Form1->SpinEdit1->text(), "100");
+  EXPECT_EQ(Form1->SpinEdit2->text(), "16");
+  EXPECT_TRUE(Form1->SpeedButton12->isEnabled());
+  EXPECT_EQ(Form1->windowTitle(), "Dotwright 84x48");  // pending until applied
+  Click(Form1->SpeedButton12);
+  EXPECT_EQ(Form1->windowTitle(), "Dotwright 100x16");
+  EXPECT_EQ(Form1->Geometry(), (model::BoardGeometry{4, 100, 16}));
+  EXPECT_FALSE(Form1->SpeedButton12->isEnabled());
+  EXPECT_EQ(Form1->Surface().Pixel(400, 10), model::kBlack);  // the frame's right line
+  EXPECT_EQ(Form1->Surface().Pixel(401, 10), Form1->ButtonFace());
+}
+
+TEST_F(MainWindow, SteppingBackToTheCurrentSizeDisablesTheApplyButton) {
+  Step(Form1->SpinEdit1, 1, true);
+  EXPECT_TRUE(Form1->SpeedButton12->isEnabled());
+  Step(Form1->SpinEdit1, 1, false);
+  EXPECT_FALSE(Form1->SpeedButton12->isEnabled());
+  QTest::keyClick(Form1->SpinEdit2, Qt::Key_Down);
+  EXPECT_TRUE(Form1->SpeedButton12->isEnabled());
+  QTest::keyClick(Form1->SpinEdit2, Qt::Key_Up);
+  EXPECT_FALSE(Form1->SpeedButton12->isEnabled());
+}
+
+TEST_F(MainWindow, AScaleChangeAppliesAPendingSize) {
+  Step(Form1->SpinEdit1, 1, true);
+  PickScale(3);
+  EXPECT_EQ(Form1->Geometry(), (model::BoardGeometry{8, 88, 48}));
+  EXPECT_EQ(Form1->windowTitle(), "Dotwright 88x48");
+  EXPECT_FALSE(Form1->SpeedButton12->isEnabled());
+  // A change made by the program is not a pick by the user: nothing is redrawn.
+  Form1->ComboBox1->setCurrentIndex(0);
+  EXPECT_EQ(Form1->Geometry().scale, 8);
+}
+
+TEST_F(MainWindow, NewClearsEveryPixelAndAppliesAPendingSize) {
+  ClickAt(Form1->Image1, {9, 5});
+  ApplySize(40, 16);
+  ClickAt(Form1->Image1, {150, 50});
+  EXPECT_EQ(SetPixels(), (std::vector<std::pair<int, int>>{{2, 1}, {37, 12}}));
+  Paste(Form1->SpinEdit1, "84");
+  Paste(Form1->SpinEdit2, "48");
+  EXPECT_TRUE(Form1->SpeedButton12->isEnabled());
+  Click(Form1->SpeedButton1);
+  EXPECT_TRUE(SetPixels().empty());  // also the pixel that lay outside 40 x 16
+  EXPECT_EQ(Form1->Geometry(), (model::BoardGeometry{4, 84, 48}));
+  EXPECT_FALSE(Form1->SpeedButton12->isEnabled());
+  EXPECT_EQ(Form1->Surface().Pixel(150, 50), board::kClearColour);
+}
+
+TEST_F(MainWindow, ShrinkingHidesPixelsAndGrowingShowsThemAgain) {
+  ClickAt(Form1->Image1, {70 * 4 + 1, 40 * 4 + 1});
+  ApplySize(40, 16);
+  EXPECT_EQ(Form1->Store().Get(70, 40), 1);
+  ApplySize(84, 48);
+  EXPECT_EQ(Form1->Surface().Pixel(70 * 4 + 2, 40 * 4 + 2), board::kSetColour);
+}
+
+TEST_F(MainWindow, TypingIntoAnEmptiedBoxSnapsAtOnce) {
+  TSpinEdit* width = Form1->SpinEdit1;
+  TSpinEdit* height = Form1->SpinEdit2;
+  width->setFocus();
+  width->selectAll();
+  QTest::keyClick(width, Qt::Key_Backspace);
+  QTest::keyClicks(width, "1");
+  EXPECT_EQ(width->text(), "4");
+  height->setFocus();
+  height->selectAll();
+  QTest::keyClick(height, Qt::Key_Backspace);
+  QTest::keyClicks(height, "5");
+  EXPECT_EQ(height->text(), "8");
+  // A multiple of the step, and a value that is snapped down.
+  width->selectAll();
+  QTest::keyClicks(width, "85");
+  EXPECT_EQ(width->text(), "84");
+}
+
+TEST_F(MainWindow, AnEmptiedBoxReadsAsItsMinimum) {
+  Paste(Form1->SpinEdit1, "");
+  EXPECT_TRUE(Form1->SpeedButton12->isEnabled());
+  Click(Form1->SpeedButton12);
+  EXPECT_EQ(Form1->SpinEdit1->text(), "4");
+  EXPECT_EQ(Form1->Geometry().width, 4);
+  // At the minimum already: emptying the box asks for no other size.
+  Paste(Form1->SpinEdit1, "");
+  EXPECT_FALSE(Form1->SpeedButton12->isEnabled());
+  Paste(Form1->SpinEdit2, "");
+  EXPECT_TRUE(Form1->SpeedButton12->isEnabled());
+  Click(Form1->SpeedButton12);
+  EXPECT_EQ(Form1->Geometry(), (model::BoardGeometry{4, 4, 8}));
+  EXPECT_EQ(Form1->windowTitle(), "Dotwright 4x8");
+}
+
+TEST_F(MainWindow, SizeInputsEndAsTakenAfterApplying) {
+  const struct {
+    const char* width;
+    int takenWidth;
+  } widths[] = {{"0", 4},     {"3", 4},     {"4", 4},  {"85", 84},
+                {"321", 320}, {"324", 320}, {"-5", 4}, {"$40", 64}};
+  for (const auto& c : widths) {
+    Paste(Form1->SpinEdit1, c.width);
+    Click(Form1->SpeedButton1);
+    EXPECT_EQ(Form1->Geometry().width, c.takenWidth) << c.width;
+    EXPECT_EQ(Form1->SpinEdit1->text(), QString::number(c.takenWidth)) << c.width;
+  }
+  const struct {
+    const char* height;
+    int takenHeight;
+  } heights[] = {{"5", 8}, {"8", 8}, {"50", 48}, {"241", 240}, {"248", 240}};
+  for (const auto& c : heights) {
+    Paste(Form1->SpinEdit2, c.height);
+    Click(Form1->SpeedButton1);
+    EXPECT_EQ(Form1->Geometry().height, c.takenHeight) << c.height;
+    EXPECT_EQ(Form1->SpinEdit2->text(), QString::number(c.takenHeight)) << c.height;
+  }
+}
+
+TEST_F(MainWindow, ALeftDragSetsTheCellsUnderTheReportedPositions) {
+  TBoardImage* image = Form1->Image1;
+  Press(image, {9, 5});
+  Move(image, {21, 5});
+  Move(image, {400, 5});  // off the board: neither painted nor read out
+  EXPECT_EQ(Form1->StatusText(0), "X: 5  Y: 1");
+  Move(image, {40, 13});
+  Release(image, {40, 13});
+  EXPECT_EQ(SetPixels(), (std::vector<std::pair<int, int>>{{2, 1}, {5, 1}, {10, 3}}));
+  EXPECT_EQ(Form1->StatusText(0), "X: 10  Y: 3");
+  EXPECT_TRUE(testsupport::RasterMatches(
+      Form1->Surface(), 7, 3,
+      {".#...#.", "#######", ".#ooo#.", ".#ooo#.", ".#ooo#.", "#######", ".#...#."}, Legend()));
+  // A move without a button reads out but paints nothing.
+  Move(image, {100, 100});
+  EXPECT_EQ(SetPixels().size(), 3u);
+  EXPECT_EQ(Form1->StatusText(0), "X: 25  Y: 25");
+}
+
+TEST_F(MainWindow, RightAndMiddleClicksClear) {
+  TBoardImage* image = Form1->Image1;
+  ClickAt(image, {9, 5});
+  ClickAt(image, {13, 5});
+  ASSERT_EQ(SetPixels().size(), 2u);
+  ClickAt(image, {10, 6}, Qt::RightButton);
+  ClickAt(image, {14, 7}, Qt::MiddleButton);
+  EXPECT_TRUE(SetPixels().empty());
+  EXPECT_EQ(Form1->Surface().Pixel(10, 6), board::kClearColour);
+  // A right drag clears along its way.
+  ClickAt(image, {1, 1});
+  ClickAt(image, {5, 1});
+  Press(image, {1, 1}, Qt::RightButton);
+  Move(image, {5, 1});
+  Release(image, {5, 1}, Qt::RightButton);
+  EXPECT_TRUE(SetPixels().empty());
+}
+
+TEST_F(MainWindow, TheLastColumnIsOnTheBoardAndTheFrameIsNot) {
+  ClickAt(Form1->Image1, {84 * 4 - 1, 0});
+  ClickAt(Form1->Image1, {84 * 4, 4});
+  EXPECT_EQ(SetPixels(), (std::vector<std::pair<int, int>>{{83, 0}}));
+}
+
+TEST_F(MainWindow, AReleaseAnywhereEndsPainting) {
+  TBoardImage* image = Form1->Image1;
+  for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+    Form1->SpeedButton1Click();
+    ClickAt(image, {41, 41});  // a set pixel for the clearing buttons to show
+    Press(image, {9, 5}, button);
+    EXPECT_TRUE(Form1->Painting().PaintingActive);
+    // Out of the window, released there: the board gets the release all the same.
+    const QPoint outside = image->mapFrom(Form1, QPoint(Form1->width() + 50, -30));
+    Move(image, outside);
+    Release(image, outside, button);
+    EXPECT_FALSE(Form1->Painting().PaintingActive);
+    // Over a cell the button would change, were it still painting.
+    const auto before = SetPixels();
+    Move(image, button == Qt::LeftButton ? QPoint(61, 61) : QPoint(41, 41));
+    EXPECT_EQ(SetPixels(), before) << button;
+  }
+}
+
+TEST_F(MainWindow, AnEditRepaintsOnlyItsCell) {
+  struct Recorder : QObject {
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
+      return false;
+    }
+  } recorder;
+  QApplication::processEvents();
+  Form1->Image1->installEventFilter(&recorder);
+  ClickAt(Form1->Image1, {9, 5});
+  QApplication::processEvents();
+  EXPECT_EQ(recorder.painted, QRegion(8, 4, 5, 5));
+  // What the screen shows is the canvas's own pixels.
+  const QImage shown = Form1->Image1->grab(QRect(0, 0, 16, 12)).toImage();
+  for (const QPoint p : {QPoint(10, 6), QPoint(8, 4), QPoint(2, 2), QPoint(14, 2)}) {
+    EXPECT_EQ(ToColour(shown.pixelColor(p)), Form1->Surface().Pixel(p.x(), p.y()))
+        << p.x() << "," << p.y();
+  }
+  Form1->Image1->removeEventFilter(&recorder);
+}
+
+TEST_F(MainWindow, ScrollBarsFollowTheBoardAndTheViewport) {
+  QScrollBar* h = Form1->ScrollBar1;
+  QScrollBar* v = Form1->ScrollBar2;
+  // The bars' lengths as the layout gives them.
+  const QWidget* viewport = Form1->Image1->parentWidget();
+  EXPECT_EQ(h->width(), viewport->width() - 19);
+  EXPECT_EQ(v->height(), viewport->height() - 19 - 2);
+  EXPECT_EQ(h->minimum(), 0);
+  EXPECT_FALSE(h->isEnabled());
+  EXPECT_FALSE(v->isEnabled());
+
+  PickScale(3);
+  ApplySize(320, 240);
+  EXPECT_TRUE(h->isEnabled());
+  EXPECT_TRUE(v->isEnabled());
+  EXPECT_EQ(h->maximum(), 2560 - h->width() + 4);
+  EXPECT_EQ(v->maximum(), 1920 - v->height() + 3);
+  h->setValue(h->maximum());
+  v->setValue(v->maximum());
+  EXPECT_EQ(Form1->Image1->pos(), QPoint(-h->maximum(), -v->maximum()));
+
+  // A smaller board pulls the positions into the new ranges, and the board moves with them.
+  ApplySize(200, 120);
+  EXPECT_EQ(h->maximum(), 1600 - h->width() + 4);
+  EXPECT_EQ(h->value(), h->maximum());
+  EXPECT_EQ(v->value(), v->maximum());
+  EXPECT_EQ(Form1->Image1->pos(), QPoint(-h->value(), -v->value()));
+
+  // A board that fits disables its bar and returns the view to 0.
+  PickScale(0);
+  EXPECT_FALSE(h->isEnabled());
+  EXPECT_FALSE(v->isEnabled());
+  EXPECT_EQ(Form1->Image1->pos(), QPoint(0, 0));
+}
+
+TEST_F(MainWindow, EnlargingTheWindowUntilTheBoardFitsDisablesBothBars) {
+  PickScale(0);
+  ApplySize(320, 240);
+  PickScale(1);  // scale 2, 640 x 480: wider and higher than the visible part
+  QScrollBar* h = Form1->ScrollBar1;
+  QScrollBar* v = Form1->ScrollBar2;
+  ASSERT_TRUE(v->isEnabled());
+  v->setValue(20);
+  const int shortBy = 480 - v->height();
+  Resize(Form1->width(), Form1->height() + shortBy - 10);  // still 10 pixels short
+  EXPECT_TRUE(v->isEnabled());
+  EXPECT_EQ(v->maximum(), 10 + 3);
+  EXPECT_EQ(v->value(), 13);
+  EXPECT_EQ(Form1->Image1->y(), -13);
+  Resize(1200, 900);
+  EXPECT_FALSE(h->isEnabled());
+  EXPECT_FALSE(v->isEnabled());
+  EXPECT_EQ(Form1->Image1->pos(), QPoint(0, 0));
+  EXPECT_EQ(h->width(), Form1->Image1->parentWidget()->width() - 19);
+}
+
+TEST_F(MainWindow, ExitEndsTheEventLoop) {
+  QApplication::setQuitOnLastWindowClosed(true);
+  QTimer::singleShot(0, [] { Click(Form1->SpeedButton6); });
+  // Would never return if closing the main window did not end the loop.
+  QTimer::singleShot(5000, [] { QApplication::exit(1); });
+  const int result = QApplication::exec();
+  QApplication::setQuitOnLastWindowClosed(false);
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(Form1->isVisible());
+}
+
+TEST_F(MainWindow, ApplyConvertedStoresBlackAsSetPixels) {
+  Paste(Form1->SpinEdit1, "96");  // pending: applied after the store is written
+  model::Canvas preview(320, 240);
+  preview.SetPixel(0, 0, model::kBlack);
+  preview.SetPixel(83, 47, model::kBlack);
+  preview.SetPixel(1, 0, 0x000001);        // nearly black is not black
+  preview.SetPixel(90, 0, model::kBlack);  // beyond the current width: not copied
+  Form1->ApplyConverted(preview);
+  EXPECT_EQ(SetPixels(), (std::vector<std::pair<int, int>>{{0, 0}, {83, 47}}));
+  EXPECT_EQ(Form1->Geometry().width, 96);
+  EXPECT_EQ(Form1->windowTitle(), "Dotwright 96x48");
+  EXPECT_FALSE(Form1->SpeedButton12->isEnabled());
+  EXPECT_EQ(Form1->Surface().Pixel(2, 2), board::kSetColour);
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+
+#include <gtest/gtest.h>
+#include <QPoint>
+
+class QWidget;
+
+namespace windowstest {
+
+// Creates the program's windows as start-up does, shows the main window, and deletes them all
+// after the test.
+class FormsTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
+// Mouse events sent to the window that holds `widget`, at `pos` in the widget's coordinates, so
+// they take the toolkit's real route: hit testing, the implicit grab of a pressed button.
+void Press(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
+void Move(QWidget* widget, QPoint pos);
+void Release(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
+void ClickAt(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton);
+
+// A left click in the middle of `widget`.
+void Click(QWidget* widget);
+
+// Runs `open`, which shows a modal window and waits in its event loop; once that window is up,
+// `inside` runs with it. A window still open after `inside` is closed, so a failing check cannot
+// leave the test waiting. Fails the test when no modal window appears.
+void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inside);
+
+}  // namespace windowstest

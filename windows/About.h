@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class TClickLabel;
+class TPanel;
+
+// The About box. Enter closes it through its default button; Esc does nothing.
+class TAboutBox : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The developers' site, shown by Label9 and opened from it.
+  static constexpr const char* kSiteAddress = "dotwright.example.org";
+
+  explicit TAboutBox(QWidget* parent = nullptr);
+
+  void OKButtonClick();
+  // Asks the desktop to open Label9's own text as a web address; the outcome is not checked.
+  void Label9Click();
+
+  TPanel* Panel1;
+  QLabel* Image1;
+  QLabel* Label1;
+  QLabel* Label6;
+  QLabel* Label2;
+  QLabel* Label7;
+  QLabel* Label3;
+  QLabel* Label8;
+  QLabel* Label12;
+  QLabel* Label11;
+  QLabel* Label13;
+  QLabel* Label4;
+  TClickLabel* Label9;
+  QLabel* Label5;
+  QLabel* Label10;
+  QLabel* Label14;
+  QPushButton* OKButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+extern TAboutBox* AboutBox;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+// The error box's text: the message, with "." appended when its last character sorts after "."
+// (a letter, a digit or ":" gets a full stop; ".", ")", "!", a blank or an empty message do not).
+// Characters compare by code point, so every letter beyond ASCII, Cyrillic included, counts as
+// sorting after ".".
+QString ErrorBoxText(const QString& message);
+
+// The application title made from the executable's path: the file name without its directory
+// and without anything from its first "." on, the first character upper case and every later one
+// lower case ("/usr/bin/DOTWRIGHT.bin" gives "Dotwright"). A name that leaves nothing gives
+// "Dotwright".
+QString ApplicationTitle(const QString& executablePath);
+
+// The application: the one place where an error that escapes an event handler is caught. It
+// abandons that handler only; the user sees it in a message box with the stop icon and an OK
+// button, captioned with the application title, and the program goes on (an open modal window
+// stays open).
+class TApplication : public QApplication {
+ public:
+  TApplication(int& argc, char** argv);
+
+  bool notify(QObject* receiver, QEvent* event) override;
+
+  // Shows the error box for `message` over the active window and waits for OK.
+  static void ShowException(const QString& message);
+
+  // The caption of the error box.
+  static QString Title();
+};

@@ -1,0 +1,22 @@
+#include "windows/Forms.h"
+
+#include "windows/About.h"
+#include "windows/AddImage.h"
+#include "windows/ToMass.h"
+#include "windows/Unit1.h"
+
+void CreateForms() {
+  Form1 = new TForm1;
+  Form1->show();
+  AboutBox = new TAboutBox(Form1);
+  Form_ToMass = new TForm_ToMass(Form1);
+  Form_AddImage = new TForm_AddImage(Form1);
+}
+
+void DestroyForms() {
+  delete Form1;
+  Form1 = nullptr;
+  AboutBox = nullptr;
+  Form_ToMass = nullptr;
+  Form_AddImage = nullptr;
+}

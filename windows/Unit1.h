@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include "board/painting.h"
+#include "model/canvas.h"
+#include "model/geometry.h"
+#include "model/pixel_store.h"
+
+class QButtonGroup;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QScrollBar;
+class QStatusBar;
+class QToolButton;
+class TBoardImage;
+class TPanel;
+class TSpinEdit;
+
+// The main window: the tool bar with the picture commands, the scale list and the size boxes;
+// the scrollable board; the status bar with the pointer readout. It owns the picture (the pixel
+// store), its geometry, the painting state and the board surface.
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Builds the window and draws the first board (FormCreate).
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Reads the scale list and the size boxes (writing the taken size back into the boxes), takes
+  // them as the geometry and redraws the whole board, the caption and the scroll ranges.
+  void RedrawBoard();
+  // Recomputes both scroll ranges from the current geometry and the bars' lengths.
+  void UpdateScrollBars();
+  // Enables the apply-size button exactly while the size boxes ask for another size.
+  void UpdateSizeButton();
+  // Applies a converted picture: exactly black pixels of the preview's top-left W x H area set
+  // the picture's pixels, any other colour clears them (pixels outside that area are kept); then
+  // RedrawBoard, which also applies a pending size.
+  void ApplyConverted(const model::Canvas& preview);
+
+  // Event handlers.
+  void FormCreate();
+  void FormResize();
+  void SpeedButton1Click();
+  void SpeedButton2Click();
+  void SpeedButton3Click();
+  void SpeedButton4Click();
+  void SpeedButton6Click();
+  void SpeedButton12Click();
+  void ComboBox1Change();
+  void SpinEdit1Change();
+  void SpinEdit2Change();
+  void ScrollBar1Change();
+  void ScrollBar2Change();
+  void Image1MouseDown(Qt::MouseButton button, int x, int y);
+  void Image1MouseMove(int x, int y);
+  void Image1MouseUp(Qt::MouseButton button, int x, int y);
+
+  const model::PixelStore& Store() const { return m_store; }
+  const model::BoardGeometry& Geometry() const { return m_geometry; }
+  const model::Canvas& Surface() const { return m_surface; }
+  const board::PaintState& Painting() const { return m_paint; }
+  // The colour of the surface around the board: the platform's window background.
+  model::Colour ButtonFace() const;
+  // The text of a status bar panel (0: pointer readout, 1: empty).
+  QString StatusText(int panel) const;
+
+  // Components, named as the tests and the other windows find them.
+  QFrame* ToolBar1;
+  QToolButton* SpeedButton1;
+  QToolButton* SpeedButton2;
+  QToolButton* SpeedButton3;
+  TPanel* Panel2;
+  QLabel* Label1;
+  QComboBox* ComboBox1;
+  TPanel* Panel3;
+  QLabel* Label2;
+  QLabel* Label4;
+  TSpinEdit* SpinEdit1;
+  QLabel* Label3;
+  TSpinEdit* SpinEdit2;
+  QToolButton* SpeedButton12;
+  QToolButton* SpeedButton4;
+  QToolButton* SpeedButton6;
+  TPanel* CoolBar1;
+  QToolButton* SpeedButton5;
+  QToolButton* SpeedButton7;
+  QToolButton* SpeedButton8;
+  QToolButton* SpeedButton9;
+  QToolButton* SpeedButton10;
+  QToolButton* SpeedButton11;
+  QButtonGroup* ToolGroup;
+  QFrame* Panel1;
+  TBoardImage* Image1;
+  TPanel* Panel6;
+  QScrollBar* ScrollBar2;
+  TPanel* Panel4;
+  QScrollBar* ScrollBar1;
+  TPanel* Panel5;
+  QStatusBar* StatusBar1;
+
+  // The client area that gives the window its outer size of 783 x 540 with a 4-pixel border and
+  // a 30-pixel caption.
+  static constexpr int kClientWidth = 775;
+  static constexpr int kClientHeight = 506;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildToolBar();
+  void BuildToolStrip(QWidget* parent);
+  void BuildViewport(QWidget* parent);
+  void BuildStatusBar();
+  void Connect();
+  // Places the tool strip, the viewport and its scroll bars for the current client size.
+  void ArrangeClient();
+
+  model::PixelStore m_store;
+  model::BoardGeometry m_geometry;
+  board::PaintState m_paint;
+  model::Canvas m_surface;
+  QWidget* m_client;
+  QWidget* m_viewport;
+  QLabel* m_statusPanels[2];
+};
+
+// The main window, from start-up to the end of the program.
+extern TForm1* Form1;
