@@ -179,16 +179,18 @@ class Emf {
   void Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8_t> record);
 
   // Points of a poly record: a count, then the points; none when the count overruns the record.
-  static QPolygonF Points(RecordReader& r, bool small) {
+  static QPolygonF Points(RecordReader& r, bool small, Budget& budget) {
     r.Skip(16);  // bounds
     const std::uint32_t count = r.U32();
     QPolygonF points;
-    if (!r.Ok() || count > r.Remaining() / (small ? 4 : 8)) return points;
+    if (!r.Ok() || count > r.Remaining() / (small ? 4 : 8) || !budget.TakePoints(count)) {
+      return points;
+    }
     points.reserve(static_cast<qsizetype>(count));
     for (std::uint32_t i = 0; i < count; ++i) points.append(Point(r, small));
     return points;
   }
-  static std::vector<QPolygonF> PolyPoints(RecordReader& r, bool small) {
+  static std::vector<QPolygonF> PolyPoints(RecordReader& r, bool small, Budget& budget) {
     r.Skip(16);
     const std::uint32_t polys = r.U32();
     const std::uint32_t total = r.U32();
@@ -196,7 +198,7 @@ class Emf {
     if (!r.Ok() || polys > r.Remaining() / 4) return out;
     std::vector<std::uint32_t> counts(polys);
     for (auto& c : counts) c = r.U32();
-    if (total > r.Remaining() / (small ? 4 : 8)) return out;
+    if (total > r.Remaining() / (small ? 4 : 8) || !budget.TakePoints(total)) return out;
     std::uint64_t left = total;
     for (std::uint32_t c : counts) {
       if (c > left) break;
@@ -267,7 +269,7 @@ class Emf {
 
 void Emf::Play() {
   RecordReader file(m_file);
-  while (file.Remaining() >= 8 && m_budget.records > 0) {
+  while (file.Remaining() >= 8 && m_budget.records > 0 && !m_player.Exhausted()) {
     const std::size_t start = file.Position();
     const std::uint32_t type = file.U32();
     const std::uint32_t size = file.U32();
@@ -325,35 +327,35 @@ void Emf::Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8
   switch (type) {
     case kPolyBezier:
     case kPolyBezier16:
-      p.PolyBezier(Points(r, small));
+      p.PolyBezier(Points(r, small, m_budget));
       break;
     case kPolygon:
     case kPolygon16:
-      p.Polygon(Points(r, small));
+      p.Polygon(Points(r, small, m_budget));
       break;
     case kPolyline:
     case kPolyline16:
-      p.Polyline(Points(r, small));
+      p.Polyline(Points(r, small, m_budget));
       break;
     case kPolyBezierTo:
     case kPolyBezierTo16:
-      p.PolyBezierTo(Points(r, small));
+      p.PolyBezierTo(Points(r, small, m_budget));
       break;
     case kPolylineTo:
     case kPolylineTo16:
-      p.PolylineTo(Points(r, small));
+      p.PolylineTo(Points(r, small, m_budget));
       break;
     case kPolyPolyline:
     case kPolyPolyline16:
-      p.PolyPolyline(PolyPoints(r, small));
+      p.PolyPolyline(PolyPoints(r, small, m_budget));
       break;
     case kPolyPolygon:
     case kPolyPolygon16:
-      p.PolyPolygon(PolyPoints(r, small));
+      p.PolyPolygon(PolyPoints(r, small, m_budget));
       break;
     case kPolyDraw:
     case kPolyDraw16: {
-      const QPolygonF points = Points(r, small);
+      const QPolygonF points = Points(r, small, m_budget);
       const auto types = r.Bytes(static_cast<std::size_t>(points.size()));
       if (r.Ok()) p.PolyDraw(points, std::vector<std::uint8_t>(types.begin(), types.end()));
       break;

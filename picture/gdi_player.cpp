@@ -19,6 +19,13 @@ constexpr double kMaxFontPixels = 2000;
 constexpr std::size_t kMaxSavedStates = 1000;
 constexpr int kMaxTextLength = 8192;
 constexpr std::size_t kMaxRegionRects = 10000;
+// Drawing stops once the pixels painted add up to this many times the destination's area (with
+// a fixed cost a call): no real picture paints its area over so often, and a hostile one must
+// still draw quickly.
+constexpr std::int64_t kPaintedAreas = 2000;
+constexpr std::int64_t kCostPerCall = 256;
+// Distinct typefaces looked up in one play; later ones use the default face.
+constexpr qsizetype kMaxFaces = 32;
 
 double Bounded(double v) {
   if (!std::isfinite(v)) return v > 0 ? kCoordLimit : -kCoordLimit;
@@ -49,10 +56,6 @@ double Sweep(double start, double end, bool counterClockwise) {
   s = std::fmod(s, 360.0);
   if (s <= 1e-9) s += 360;
   return counterClockwise ? s : -s;
-}
-
-QPainterPath::Element LastElement(const QPainterPath& p) {
-  return p.elementAt(p.elementCount() - 1);
 }
 
 // A union of many rectangles, built pairwise so that it stays fast.
@@ -129,6 +132,7 @@ Player::Player(QPainter& painter, const QTransform& deviceToDest, const QRect& d
                QPointF pixelsPerMm)
     : m_painter(painter), m_deviceToDest(deviceToDest), m_dest(dest), m_pixelsPerMm(pixelsPerMm) {
   m_dc.clip = QRegion(dest);
+  m_work = kPaintedAreas * std::max<std::int64_t>(1, std::int64_t{dest.width()} * dest.height());
   m_painter.setRenderHint(QPainter::Antialiasing, false);
   m_painter.setRenderHint(QPainter::TextAntialiasing, false);
   m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -413,6 +417,12 @@ bool Player::Collect(const QRectF& r) {
   return true;
 }
 
+bool Player::Spend(const QRectF& canvasBounds) {
+  const QRectF r = canvasBounds.intersected(QRectF(m_dest));
+  m_work -= kCostPerCall + static_cast<std::int64_t>(std::max(0.0, r.width() * r.height()));
+  return m_work >= 0;
+}
+
 // --- Pens and brushes ------------------------------------------------------------------------
 
 bool Player::ApplyRop2(QColor* colour) {
@@ -586,6 +596,7 @@ QPen Player::MakePen() {
 
 void Player::FillWith(const QPainterPath& path, const Brush& brush) {
   if (brush.style == kBsNull || m_inPath || path.isEmpty()) return;
+  if (!Spend(path.boundingRect())) return;
   QBrush b = MakeBrush(brush);
   QColor colour = b.color();
   if (!ApplyRop2(&colour)) return;
@@ -599,6 +610,8 @@ void Player::StrokeWith(const QPainterPath& path) {
   if (m_inPath || path.isEmpty()) return;
   QPen pen = MakePen();
   if (pen.style() == Qt::NoPen) return;
+  const double halfWidth = pen.widthF() / 2 + 1;
+  if (!Spend(path.boundingRect().adjusted(-halfWidth, -halfWidth, halfWidth, halfWidth))) return;
   QColor colour = pen.color();
   if (!ApplyRop2(&colour)) return;
   pen.setColor(colour);
@@ -902,7 +915,7 @@ void Player::Chord(const QRectF& box, QPointF start, QPointF end) {
 
 void Player::SetPixel(QPointF p, ColourRef c) {
   const QPointF d = Map(p);
-  if (m_inPath || Collect(QRectF(d, QSizeF(1, 1)))) return;
+  if (m_inPath || Collect(QRectF(d, QSizeF(1, 1))) || !Spend(QRectF(d, QSizeF(1, 1)))) return;
   ApplyClip();
   m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   m_painter.fillRect(QRectF(d, QSizeF(1, 1)), ToQColor(c));
@@ -918,7 +931,12 @@ QFont Player::MakeFont(double* emPixels, double* xScale, double* angle) {
   const QTransform& m = Matrix();
   const double sx = std::hypot(m.m11(), m.m12());
   const double sy = std::hypot(m.m21(), m.m22());
-  QFont font(f.face.isEmpty() ? QStringLiteral("Sans Serif") : f.face);
+  QString face = f.face.isEmpty() ? QStringLiteral("Sans Serif") : f.face;
+  if (!m_faces.contains(face)) {
+    if (m_faces.size() >= kMaxFaces) face = QStringLiteral("Sans Serif");
+    m_faces.insert(face);
+  }
+  QFont font(face);
   font.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::PreferMatch));
   font.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 1, 1000)));
   font.setItalic(f.italic);
@@ -1034,7 +1052,7 @@ void Player::TextOut(QPointF p, const QString& fullText, const std::vector<doubl
     m_dc.position = local.map(QPointF(advance, 0));
   }
   const QRectF cell(x0, baseline - ascent, width, ascent + descent);
-  if (Collect(local.mapRect(cell))) return;
+  if (Collect(local.mapRect(cell)) || !Spend(local.mapRect(cell))) return;
 
   ApplyClip();
   m_painter.save();
@@ -1087,7 +1105,7 @@ void Player::PatBlt(const QRectF& dest, std::uint32_t rop) {
   } else {
     path = MapPath(logical);
   }
-  if (Collect(path.boundingRect())) return;
+  if (Collect(path.boundingRect()) || !Spend(path.boundingRect())) return;
   ApplyClip();
   QBrush brush;
   m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -1167,7 +1185,8 @@ void Player::DrawImage(const QRectF& dest, const QImage& image, std::uint32_t ro
     picture = image.mirrored(dest.width() < 0, dest.height() < 0);
   }
   if (target.isEmpty()) return;
-  if (Collect(aligned ? target : Matrix().mapRect(target))) return;
+  const QRectF bounds = aligned ? target : Matrix().mapRect(target);
+  if (Collect(bounds) || !Spend(bounds)) return;
   ApplyClip();
   m_painter.setCompositionMode(mode);
   if (!aligned) m_painter.setTransform(Matrix());
@@ -1176,6 +1195,7 @@ void Player::DrawImage(const QRectF& dest, const QImage& image, std::uint32_t ro
 }
 
 void Player::FillDestRegion(const QRegion& region, const QBrush& brush) {
+  if (!Spend(region.boundingRect())) return;
   ApplyClip();
   m_painter.setBrushOrigin(0, 0);
   for (const QRect& r : region) m_painter.fillRect(r, brush);

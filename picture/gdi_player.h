@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRegion>
+#include <QSet>
 #include <QString>
 #include <QTransform>
 #include <cstdint>
@@ -227,6 +228,9 @@ class Player {
   // that declares no frame).
   void CollectBounds(QRectF* bounds) { m_bounds = bounds; }
 
+  // Whether the play has painted so much that the rest is skipped (see kPaintedAreas).
+  bool Exhausted() const { return m_work < 0; }
+
  private:
   struct Dc {
     int mapMode = kMmText;
@@ -259,6 +263,7 @@ class Player {
   bool AxisAligned();
   void MappingChanged() { m_matrixValid = false; }
   bool Collect(const QRectF& r);
+  bool Spend(const QRectF& canvasBounds);
 
   // The elliptic arc of `box` from `start` to `end` (logical), in the current arc direction.
   QPainterPath ArcPath(const QRectF& box, QPointF start, QPointF end, bool outline,
@@ -292,6 +297,8 @@ class Player {
   QPainterPath m_scratch;  // the figure of a "To" call outside a path bracket
   std::map<std::tuple<std::uint32_t, ColourRef, ColourRef, int>, QImage> m_hatches;
   QRectF* m_bounds = nullptr;
+  std::int64_t m_work = 0;
+  QSet<QString> m_faces;
 };
 
 // Text of a metafile's 8-bit string in the font's character set (Western and Cyrillic code

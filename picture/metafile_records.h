@@ -30,6 +30,14 @@ struct Frame {
 struct Budget {
   std::int64_t bitmapPixels = 16'000'000;  // decoded bitmap pixels, all records together
   std::int64_t records = 1'000'000;        // records played
+  std::int64_t points = 4'000'000;         // points of lines, curves and polygons
+
+  // Takes `n` points from the budget; false (and nothing taken) when too few are left.
+  bool TakePoints(std::int64_t n) {
+    if (n > points) return false;
+    points -= n;
+    return true;
+  }
 };
 
 // The header of an enhanced metafile; nullopt when `file` is not one.

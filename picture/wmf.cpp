@@ -123,9 +123,11 @@ class Wmf {
     const double y = r.I16();
     return {static_cast<double>(r.I16()), y};
   }
-  static QPolygonF Points(RecordReader& r, std::size_t count) {
+  QPolygonF Points(RecordReader& r, std::size_t count) {
     QPolygonF points;
-    if (count > r.Remaining() / 4) return points;
+    if (count > r.Remaining() / 4 || !m_budget.TakePoints(static_cast<std::int64_t>(count))) {
+      return points;
+    }
     points.reserve(static_cast<qsizetype>(count));
     for (std::size_t i = 0; i < count; ++i) {
       const double x = r.I16();
@@ -148,7 +150,7 @@ void Wmf::Play(std::size_t offset, std::size_t objectCount) {
   m_objects.assign(std::min(objectCount, kMaxObjects), Object{});
   RecordReader file(m_file);
   file.Seek(offset);
-  while (file.Remaining() >= 6 && m_budget.records > 0) {
+  while (file.Remaining() >= 6 && m_budget.records > 0 && !m_player.Exhausted()) {
     const std::size_t start = file.Position();
     const std::uint32_t words = file.U32();
     const std::uint16_t function = file.U16();
