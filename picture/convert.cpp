@@ -1,0 +1,15 @@
+#include "picture/convert.h"
+
+#include "model/conversion.h"
+
+namespace picture {
+
+void Convert(const Picture* source, model::Canvas& scratch, model::Canvas& preview,
+             const ConvertSettings& settings) {
+  if (source && !source->Empty())
+    source->StretchDraw(scratch, {0, 0, settings.width, settings.height});
+  model::ThresholdInto(scratch, preview, settings.width, settings.height, settings.threshold,
+                       settings.invert);
+}
+
+}  // namespace picture

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "model/canvas.h"
+#include "picture/picture.h"
+
+namespace picture {
+
+// What a conversion uses besides the rasters: the picture size W x H, the slider and the check
+// box.
+struct ConvertSettings {
+  int width = 0;
+  int height = 0;
+  int threshold = 0;
+  bool invert = false;
+};
+
+// Convert: draws `source` stretched into the top-left W x H of `scratch`, then thresholds that
+// area into `preview` (model::ThresholdInto). With no source (null) or an empty one the scratch
+// raster keeps what it held and is thresholded as it is.
+void Convert(const Picture* source, model::Canvas& scratch, model::Canvas& preview,
+             const ConvertSettings& settings);
+
+}  // namespace picture

@@ -1,0 +1,188 @@
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "model/canvas.h"
+#include "picture/bmp.h"
+#include "picture/decoders.h"
+#include "picture/dib.h"
+#include "tests/picture/bmp_builder.h"
+#include "tests/picture/bmp_cases.h"
+#include "tests/picture/picture_text.h"
+
+namespace {
+
+using bmptest::BadCase;
+using bmptest::GoodCase;
+using pictest::BitmapRows;
+
+class GoodFile : public testing::TestWithParam<GoodCase> {};
+
+TEST_P(GoodFile, DecodesEveryPixel) {
+  const GoodCase& c = GetParam();
+  const model::Bitmap bitmap = picture::DecodeBmp(c.file);
+  ASSERT_EQ(bitmap.Width(), static_cast<int>(c.expected[0].size()));
+  ASSERT_EQ(bitmap.Height(), static_cast<int>(c.expected.size()));
+  EXPECT_EQ(BitmapRows(bitmap, c.colours), c.expected);
+  EXPECT_EQ(bitmap.TwoColour(), c.twoColour);
+  for (int y = 0; y < bitmap.Height(); ++y)
+    for (int x = 0; x < bitmap.Width(); ++x) ASSERT_EQ(bitmap.Pixel(x, y) >> 24, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bmp, GoodFile, testing::ValuesIn(bmptest::GoodCases()),
+                         [](const auto& info) { return info.param.name; });
+
+class BadFile : public testing::TestWithParam<BadCase> {};
+
+TEST_P(BadFile, RaisesItsMessage) {
+  const BadCase& c = GetParam();
+  try {
+    picture::DecodeBmp(c.file);
+    FAIL() << "decoded";
+  } catch (const picture::LoadError& e) {
+    EXPECT_STREQ(e.what(), c.message.c_str());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Bmp, BadFile, testing::ValuesIn(bmptest::BadCases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(Bmp, EmptyFileIsAnEmptyPictureThatDrawsNothing) {
+  EXPECT_TRUE(picture::DecodeBmp({}).Empty());
+  const auto picture = picture::DecodeBitmapFile({});
+  ASSERT_TRUE(picture);
+  EXPECT_TRUE(picture->Empty());
+  model::Canvas canvas(4, 4);
+  canvas.SetPixel(1, 1, 0x123456);
+  canvas.ResetDirty();
+  picture->StretchDraw(canvas, {0, 0, 4, 4});
+  EXPECT_EQ(canvas.Pixel(1, 1), 0x123456u);
+  EXPECT_EQ(canvas.Pixel(0, 0), model::kWhite);
+  EXPECT_TRUE(canvas.DirtyRect().Empty());
+}
+
+TEST(Bmp, BitmapFilePictureDrawsStretched) {
+  const auto cases = bmptest::GoodCases();
+  const GoodCase& c = cases[0];  // info_1bpp: 9 x 2, two colours
+  ASSERT_EQ(c.name, "info_1bpp");
+  const auto picture = picture::DecodeBitmapFile(c.file);
+  EXPECT_EQ(picture->Width(), 9);
+  EXPECT_EQ(picture->Height(), 2);
+  model::Canvas canvas(20, 6);
+  picture->StretchDraw(canvas, {1, 1, 19, 5});  // each pixel doubled both ways
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 18; ++x)
+      ASSERT_EQ(canvas.Pixel(x + 1, y + 1), c.colours.at(c.expected[y / 2][x / 2]))
+          << x << "," << y;
+  EXPECT_EQ(canvas.Pixel(0, 0), model::kWhite);
+  EXPECT_EQ(canvas.Pixel(19, 5), model::kWhite);
+}
+
+// The DIB entry points the icon and metafile decoders use.
+
+std::vector<std::uint8_t> Packed(const std::vector<std::uint8_t>& file) {
+  return {file.begin() + 14, file.end()};
+}
+
+TEST(Dib, ParseInfoThenBitsFromAnotherSpan) {
+  bmptest::BmpSpec spec;
+  spec.width = 3;
+  spec.height = 2;
+  spec.bitCount = 4;
+  spec.palette = {model::kBlack, model::Rgb(10, 20, 30), model::kWhite};
+  spec.bits = bmptest::PackRows({{0, 1, 2}, {2, 1, 0}}, 4);
+  const auto dib = Packed(bmptest::BuildBmp(spec));
+
+  const picture::dib::Info info = picture::dib::ParseInfo(dib);
+  EXPECT_EQ(info.headerSize, 40u);
+  EXPECT_EQ(info.width, 3);
+  EXPECT_EQ(info.height, 2);
+  EXPECT_FALSE(info.topDown);
+  EXPECT_EQ(info.bitCount, 4);
+  EXPECT_EQ(info.paletteSize, 3);
+  EXPECT_EQ(info.palette[1], model::Rgb(10, 20, 30));
+  EXPECT_EQ(info.palette[3], model::kBlack);
+  EXPECT_EQ(info.tableEnd, 40u + 3 * 4);
+  EXPECT_EQ(info.Stride(), 4u);
+
+  // The bits handed over separately, as a metafile record carries them.
+  const std::vector<std::uint8_t> bits(dib.begin() + 52, dib.end());
+  const auto image = picture::dib::DecodeBits(info, bits);
+  EXPECT_TRUE(image.mask.empty());
+  EXPECT_EQ(image.bitmap.Pixel(0, 0), model::kBlack);
+  EXPECT_EQ(image.bitmap.Pixel(1, 0), model::Rgb(10, 20, 30));
+  EXPECT_EQ(image.bitmap.Pixel(2, 0), model::kWhite);
+  EXPECT_EQ(image.bitmap.Pixel(0, 1), model::kWhite);
+
+  const auto packed = picture::dib::DecodePacked(dib);
+  EXPECT_EQ(packed.bitmap.Pixel(1, 1), model::Rgb(10, 20, 30));
+  EXPECT_EQ(packed.bitmap.Pixel(2, 1), model::kBlack);
+}
+
+TEST(Dib, IconImageHasHalfTheHeightAndItsAndMask) {
+  bmptest::BmpSpec spec;
+  spec.width = 3;
+  spec.height = 4;  // 2 colour rows and 2 mask rows
+  spec.bitCount = 8;
+  spec.palette = {model::Rgb(255, 0, 0), model::Rgb(0, 0, 255)};
+  spec.bits = bmptest::PackRows({{0, 1, 0}, {1, 1, 0}}, 8);
+  const auto mask = bmptest::PackRows({{1, 0, 0}, {0, 0, 1}}, 1);
+  spec.bits.insert(spec.bits.end(), mask.begin(), mask.end());
+  const auto dib = Packed(bmptest::BuildBmp(spec));
+
+  picture::dib::Options options;
+  options.iconMask = true;
+  const auto image = picture::dib::DecodePacked(dib, options);
+  ASSERT_EQ(image.bitmap.Width(), 3);
+  ASSERT_EQ(image.bitmap.Height(), 2);
+  EXPECT_EQ(image.bitmap.Pixel(0, 0), model::Rgb(255, 0, 0));
+  EXPECT_EQ(image.bitmap.Pixel(1, 0), model::Rgb(0, 0, 255));
+  EXPECT_EQ(image.bitmap.Pixel(0, 1), model::Rgb(0, 0, 255));
+  EXPECT_EQ(image.mask, (std::vector<std::uint8_t>{1, 0, 0, 0, 0, 1}));
+
+  // A mask cut short reads as opaque.
+  const auto cut = picture::dib::DecodePacked(std::span(dib).first(dib.size() - 4), options);
+  EXPECT_EQ(cut.mask, (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 1}));
+}
+
+TEST(Dib, PaletteIndicesAreKeptForThePlayerToMap) {
+  // DIB_PAL_COLORS: 16-bit entries.
+  std::vector<std::uint8_t> dib(40 + 2 * 2 + 4, 0);
+  const std::uint8_t header[] = {40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 0};
+  std::memcpy(dib.data(), header, sizeof header);
+  dib[32] = 2;                  // colours used
+  dib[40] = 7;                  // entry 0: logical palette index 7
+  dib[42] = 0x34, dib[43] = 1;  // entry 1: index 0x134
+  dib[44] = 0x40;               // pixels 0, 1
+  picture::dib::Options options;
+  options.colours = picture::dib::ColourUse::kPaletteIndices;
+  picture::dib::Info info = picture::dib::ParseInfo(dib, options);
+  EXPECT_EQ(info.tableEnd, 44u);
+  EXPECT_EQ(info.palette[0], 7u);
+  EXPECT_EQ(info.palette[1], 0x134u);
+  info.palette[0] = model::Rgb(1, 2, 3);
+  info.palette[1] = model::Rgb(4, 5, 6);
+  const auto image = picture::dib::DecodeBits(info, std::span(dib).subspan(44));
+  EXPECT_EQ(image.bitmap.Pixel(0, 0), model::Rgb(1, 2, 3));
+  EXPECT_EQ(image.bitmap.Pixel(1, 0), model::Rgb(4, 5, 6));
+}
+
+TEST(Dib, PackedTableRunningPastTheDataIsAReadError) {
+  bmptest::BmpSpec spec;
+  spec.width = 1;
+  spec.height = 1;
+  spec.bitCount = 24;
+  spec.colorsUsed = 1000;  // declared, not there
+  spec.bits = {1, 2, 3, 0};
+  const auto dib = Packed(bmptest::BuildBmp(spec));
+  try {
+    picture::dib::DecodePacked(dib);
+    FAIL();
+  } catch (const picture::LoadError& e) {
+    EXPECT_STREQ(e.what(), "Stream read error");
+  }
+  // A BMP file finds its bits by offset, so the same declaration does no harm there.
+  EXPECT_EQ(picture::DecodeBmp(bmptest::BuildBmp(spec)).Pixel(0, 0), model::Rgb(3, 2, 1));
+}
+
+}  // namespace
