@@ -45,10 +45,14 @@ class Bitmap {
   struct Uninit {};
   Bitmap(int width, int height, Uninit);
 
+  struct Free {
+    void operator()(Colour* pixels) const;
+  };
+
   int m_width = 0;
   int m_height = 0;
   bool m_twoColour = false;
-  std::unique_ptr<Colour[]> m_pixels;
+  std::unique_ptr<Colour[], Free> m_pixels;
 };
 
 // Draws `source` stretched (aspect ratio not kept) into `dest` of the canvas: pixels dest.left to

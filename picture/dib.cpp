@@ -1,6 +1,7 @@
 #include "picture/dib.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -16,6 +17,12 @@ namespace {
 std::uint16_t U16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
+// A word read from memory in file (little-endian) order.
+std::uint32_t Le32(std::uint32_t word) {
+  if constexpr (std::endian::native == std::endian::big) return __builtin_bswap32(word);
+  return word;
+}
+
 std::uint32_t U32(const std::uint8_t* p) {
   return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
          std::uint32_t{p[3]} << 24;
@@ -131,14 +138,34 @@ void DecodeRow(const Info& info, const Channels& channels, const std::uint8_t* i
     case 16:
       for (int x = 0; x < w; ++x) out[x] = channels(U16(in + 2 * x));
       break;
-    case 24:
-      for (int x = 0; x < w; ++x, in += 3)
+    case 24: {
+      // Four pixels from three little-endian words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
+      int x = 0;
+      for (; x + 4 <= w; x += 4, in += 12) {
+        std::uint32_t a, b, c;
+        std::memcpy(&a, in, 4);
+        std::memcpy(&b, in + 4, 4);
+        std::memcpy(&c, in + 8, 4);
+        a = Le32(a);
+        b = Le32(b);
+        c = Le32(c);
+        out[x] = (a >> 16 & 0xFF) | (a & 0xFF00) | (a & 0xFF) << 16;
+        out[x + 1] = (b >> 8 & 0xFF) | (b << 8 & 0xFF00) | (a >> 8 & 0xFF0000);
+        out[x + 2] = (c & 0xFF) | (b >> 16 & 0xFF00) | (b & 0xFF0000);
+        out[x + 3] = (c >> 24) | (c >> 8 & 0xFF00) | (c << 8 & 0xFF0000);
+      }
+      for (; x < w; ++x, in += 3)
         out[x] = model::Colour{in[2]} | model::Colour{in[1]} << 8 | model::Colour{in[0]} << 16;
       break;
+    }
     case 32:
       if (info.masks == std::array<std::uint32_t, 3>{0xFF0000, 0xFF00, 0xFF}) {
-        for (int x = 0; x < w; ++x, in += 4)
-          out[x] = model::Colour{in[2]} | model::Colour{in[1]} << 8 | model::Colour{in[0]} << 16;
+        for (int x = 0; x < w; ++x, in += 4) {
+          std::uint32_t p;
+          std::memcpy(&p, in, 4);
+          p = Le32(p);
+          out[x] = (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
+        }
       } else {
         for (int x = 0; x < w; ++x) out[x] = channels(U32(in + 4 * x));
       }

@@ -71,6 +71,10 @@ struct StretchCase {
   std::vector<std::string> expected;  // the whole canvas, '.' untouched
 };
 
+void PrintTo(const StretchCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class Stretch : public testing::TestWithParam<StretchCase> {};
 
 TEST_P(Stretch, PicksOrMergesPixels) {
@@ -102,6 +106,12 @@ INSTANTIATE_TEST_SUITE_P(
         StretchCase{"ReduceColourDropsBlack", {" # # # "}, false, {0, 0, 3, 1}, {"   "}},
         // Two colours: columns merge {0 1 2} {3 4} {5 6}, black wins.
         StretchCase{"ReduceTwoColourKeepsBlack", {" # # # "}, true, {0, 0, 3, 1}, {"###"}},
+        // Each source pixel goes where its own column floor(sx * 3 / 7) lands: column 2 lands
+        // on 0, column 3 on 1.
+        StretchCase{"ReduceTwoColourByOwnColumn", {"  #    "}, true, {0, 0, 3, 1}, {"#  "}},
+        StretchCase{"ReduceTwoColourByOwnColumnNext", {"   #   "}, true, {0, 0, 3, 1}, {" # "}},
+        // Rows floor(sy * 2 / 3): 0 0 1.
+        StretchCase{"ReduceTwoColourByOwnRow", {" ", "#", " "}, true, {0, 0, 1, 2}, {"#", " "}},
         StretchCase{"ReduceTwoColourAllWhite", {"       ", "       "}, true, {0, 0, 3, 1}, {"   "}},
         // Rows merge {0 1} {2 3}: the black of row 1 and row 2 survives.
         StretchCase{"ReduceTwoColourRows", {" ", "#", "#", " "}, true, {0, 0, 1, 2}, {"#", "#"}},
@@ -151,6 +161,10 @@ struct ThresholdCase {
   bool invert;
   Colour expected;
 };
+
+void PrintTo(const ThresholdCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class Threshold : public testing::TestWithParam<ThresholdCase> {};
 

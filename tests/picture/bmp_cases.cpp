@@ -1,5 +1,6 @@
 #include "tests/picture/bmp_cases.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "tests/picture/bmp_builder.h"
@@ -361,10 +362,11 @@ std::vector<BadCase> BadCases() {
   cases.push_back({"header_cut_short", Cut(valid, 14 + 30), kReadError});
   cases.push_back({"palette_cut_short", Cut(valid, 14 + 40 + 4 * 8 - 1), kReadError});
 
+  // The valid file with some bytes replaced.
   auto edit = [&](std::string name, std::size_t at, std::vector<std::uint8_t> bytes,
-                  const char* message, std::vector<std::uint8_t> file = {}) {
-    if (file.empty()) file = valid;
-    for (std::size_t i = 0; i < bytes.size(); ++i) file[at + i] = bytes[i];
+                  const char* message) {
+    std::vector<std::uint8_t> file = valid;
+    std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(at));
     cases.push_back({std::move(name), std::move(file), message});
   };
   edit("signature_BA", 0, {'B', 'A'}, kNotValid);

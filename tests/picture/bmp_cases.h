@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,14 @@ struct BadCase {
   std::vector<std::uint8_t> file;
   std::string message;
 };
+
+// Test names print the case's name rather than its bytes.
+inline void PrintTo(const GoodCase& c, std::ostream* os) {
+  *os << c.name;
+}
+inline void PrintTo(const BadCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 std::vector<GoodCase> GoodCases();
 std::vector<BadCase> BadCases();

@@ -1,0 +1,74 @@
+// Feeds arbitrary bytes to the BMP file decoder, to the DIB entry points the icon and metafile
+// decoders use, and draws what decodes. Anything but LoadError escaping, a sanitizer report, a
+// hang or a large allocation is a finding.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "model/canvas.h"
+#include "model/conversion.h"
+#include "picture/bmp.h"
+#include "picture/dib.h"
+#include "picture/picture.h"
+
+namespace {
+
+// Decoding is linear in the pixel count, so pictures near the 100-megapixel limit only make the
+// run slow (and are refused by size alone above it). The header parsing still sees them.
+constexpr std::int64_t kFuzzMaxPixels = 1 << 18;
+
+void Draw(const model::Bitmap& bitmap) {
+  model::Canvas canvas(23, 17);
+  model::StretchBitmap(bitmap, canvas, {-3, 2, 20, 40});
+  model::StretchBitmap(bitmap, canvas, {0, 0, 23, 17});
+  model::Bitmap twoColour = bitmap;
+  twoColour.SetTwoColour(true);
+  model::StretchBitmap(twoColour, canvas, {1, 1, 5, 300});
+}
+
+void File(std::span<const std::uint8_t> data) {
+  try {
+    if (data.size() >= 14) {
+      // The same header parse the file decoder makes, to skip pictures too large to be quick.
+      const std::uint64_t bitsOffset = std::uint64_t{data[10]} | std::uint64_t{data[11]} << 8 |
+                                       std::uint64_t{data[12]} << 16 |
+                                       std::uint64_t{data[13]} << 24;
+      picture::dib::Options options;
+      options.bitsOffset = bitsOffset >= 14 ? bitsOffset - 14 : 0;
+      const auto info = picture::dib::ParseInfo(data.subspan(14), options);
+      if (std::int64_t{info.width} * info.height > kFuzzMaxPixels) return;
+    }
+    Draw(picture::DecodeBmp(data));
+  } catch (const picture::LoadError&) {
+  }
+}
+
+// A packed DIB, with the options chosen by the first byte.
+void Packed(std::span<const std::uint8_t> data) {
+  if (data.empty()) return;
+  picture::dib::Options options;
+  options.iconMask = data[0] & 1;
+  if (data[0] & 2) options.colours = picture::dib::ColourUse::kPaletteIndices;
+  data = data.subspan(1);
+  try {
+    const auto info = picture::dib::ParseInfo(data, options);
+    if (std::int64_t{info.width} * info.height > kFuzzMaxPixels) return;
+    const auto image = picture::dib::DecodePacked(data, options);
+    if (image.bitmap.Empty()) __builtin_trap();
+    if (info.hasMask && image.mask.size() != std::size_t(info.width) * info.height)
+      __builtin_trap();
+    Draw(image.bitmap);
+  } catch (const picture::LoadError&) {
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::span<const std::uint8_t> bytes(data, size);
+  File(bytes);
+  // The same bytes after a file header, as a packed DIB.
+  if (size > 14) Packed(bytes.subspan(13));
+  return 0;
+}
