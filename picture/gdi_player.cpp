@@ -832,8 +832,7 @@ void Player::Ellipse(const QRectF& box) {
 
 // Arcs run counter-clockwise as seen on the device, or clockwise after SetArcDirection; the
 // start and end points only give the directions of the radial lines.
-QPainterPath Player::ArcPath(const QRectF& box, QPointF start, QPointF end, bool outline,
-                             QPointF* arcEnd) {
+QPainterPath Player::ArcPath(const QRectF& box, QPointF start, QPointF end, bool outline) {
   QRectF r;
   QPointF s;
   QPointF e;
@@ -855,24 +854,32 @@ QPainterPath Player::ArcPath(const QRectF& box, QPointF start, QPointF end, bool
   path.arcMoveTo(r, a0);
   path.arcTo(r, a0, sweep);
   if (!mapped) path = MapPath(path);
-  if (arcEnd) *arcEnd = path.currentPosition();
   return path;
 }
 
 void Player::Arc(const QRectF& box, QPointF start, QPointF end) {
-  OpenFigure(ArcPath(box, start, end, true, nullptr));
+  OpenFigure(ArcPath(box, start, end, true));
 }
 
-void Player::ArcTo(const QRectF& box, QPointF start, QPointF end) {
-  QPointF arcEnd;
-  const QPainterPath arc = ArcPath(box, start, end, true, &arcEnd);
+// A "To" figure: a line from the current position to the start of `arc`, then the arc, whose
+// end becomes the current position. An arc of no size (an empty box, a zero radius) leaves a
+// line to `fallback`.
+void Player::LineAndArc(const QPainterPath& arc, QPointF fallback) {
   QPainterPath& path = m_inPath ? m_path : m_scratch;
   if (!m_inPath) path.clear();
   StartAt(path, m_dc.position, m_inPath);
-  path.lineTo(arc.elementAt(0).x, arc.elementAt(0).y);
-  path.connectPath(arc);
-  m_dc.position = arcEnd;
+  if (arc.elementCount() > 0) {
+    path.lineTo(arc.elementAt(0).x, arc.elementAt(0).y);
+    path.connectPath(arc);
+  } else {
+    path.lineTo(fallback);
+  }
+  m_dc.position = path.currentPosition();
   if (!m_inPath && !Collect(path.boundingRect())) StrokeWith(path);
+}
+
+void Player::ArcTo(const QRectF& box, QPointF start, QPointF end) {
+  LineAndArc(ArcPath(box, start, end, true), m_dc.position);
 }
 
 void Player::AngleArc(QPointF centre, double radius, double startDegrees, double sweepDegrees) {
@@ -884,19 +891,12 @@ void Player::AngleArc(QPointF centre, double radius, double startDegrees, double
   QPainterPath arc;
   arc.arcMoveTo(box, startDegrees);
   arc.arcTo(box, std::fmod(startDegrees, 360.0), sweepDegrees);
-  arc = MapPath(arc);
-  QPainterPath& path = m_inPath ? m_path : m_scratch;
-  if (!m_inPath) path.clear();
-  StartAt(path, m_dc.position, m_inPath);
-  path.lineTo(arc.elementAt(0).x, arc.elementAt(0).y);
-  path.connectPath(arc);
-  m_dc.position = path.currentPosition();
-  if (!m_inPath && !Collect(path.boundingRect())) StrokeWith(path);
+  LineAndArc(MapPath(arc), Map(centre));
 }
 
 void Player::Pie(const QRectF& box, QPointF start, QPointF end) {
-  QPainterPath fill = ArcPath(box, start, end, false, nullptr);
-  QPainterPath stroke = ArcPath(box, start, end, true, nullptr);
+  QPainterPath fill = ArcPath(box, start, end, false);
+  QPainterPath stroke = ArcPath(box, start, end, true);
   const QPointF centre = AxisAligned() ? MapBox(box).center() : Matrix().map(box.center());
   fill.lineTo(centre);
   fill.closeSubpath();
@@ -906,8 +906,8 @@ void Player::Pie(const QRectF& box, QPointF start, QPointF end) {
 }
 
 void Player::Chord(const QRectF& box, QPointF start, QPointF end) {
-  QPainterPath fill = ArcPath(box, start, end, false, nullptr);
-  QPainterPath stroke = ArcPath(box, start, end, true, nullptr);
+  QPainterPath fill = ArcPath(box, start, end, false);
+  QPainterPath stroke = ArcPath(box, start, end, true);
   fill.closeSubpath();
   stroke.closeSubpath();
   Shape(fill, stroke);

@@ -266,8 +266,8 @@ class Player {
   bool Spend(const QRectF& canvasBounds);
 
   // The elliptic arc of `box` from `start` to `end` (logical), in the current arc direction.
-  QPainterPath ArcPath(const QRectF& box, QPointF start, QPointF end, bool outline,
-                       QPointF* arcEnd);
+  QPainterPath ArcPath(const QRectF& box, QPointF start, QPointF end, bool outline);
+  void LineAndArc(const QPainterPath& arc, QPointF fallback);
   // Draws (or adds to the path bracket) a closed figure: `fill` with the brush, `stroke` with
   // the pen. Shapes built from a bounding box pass an outline drawn inside it.
   void Shape(const QPainterPath& fill, const QPainterPath& stroke);

@@ -350,6 +350,35 @@ TEST(EmfPlayer, PiesChordsAndArcsRunCounterClockwiseUnlessToldOtherwise) {
   }
 }
 
+TEST(EmfPlayer, ArcToAndAngleArcDrawFromTheCurrentPosition) {
+  // ArcTo: a line from (0, 10) to the arc's start (20, 10), then the top half of the circle,
+  // ending at (0, 10)... the current position, where the next line starts.
+  EmfBuilder emf(24, 24);
+  emf.MoveTo(0, 23).Record(55, {0, 0, 21, 21, 21, 10, 0, 10}).LineTo(0, 23);
+  const model::Canvas canvas = Play(emf.Build(), 24, 24);
+  EXPECT_EQ(canvas.Pixel(10, 0), model::kBlack);   // the top of the arc
+  EXPECT_EQ(canvas.Pixel(10, 18), model::kWhite);  // no bottom half
+  EXPECT_EQ(canvas.Pixel(0, 16), model::kBlack);   // the last line runs down the left edge
+  // AngleArc: centre (12, 12), radius 10, from 0 degrees through 90 (counter-clockwise, so up).
+  EmfBuilder angle(24, 24);
+  angle.MoveTo(0, 12).Record(41, {12, 12, 10, EmfBuilder::F(0), EmfBuilder::F(90)}).LineTo(23, 0);
+  const model::Canvas arc = Play(angle.Build(), 24, 24);
+  EXPECT_EQ(arc.Pixel(6, 12), model::kBlack);   // the line to the arc's start
+  EXPECT_EQ(arc.Pixel(12, 18), model::kWhite);  // nothing below the centre
+  EXPECT_EQ(arc.Pixel(12, 2), model::kBlack);   // the arc ends at the top
+}
+
+TEST(EmfPlayer, ArcsOfNoSizeAreLinesNotCrashes) {
+  // Found by fuzzing: an AngleArc of radius 0, and arcs in empty boxes, have no arc to join.
+  EmfBuilder emf(10, 10);
+  emf.MoveTo(1, 1).Record(41, {5, 5, 0, EmfBuilder::F(0), EmfBuilder::F(90)});
+  emf.Record(55, {7, 7, 7, 7, 1, 1, 2, 2}).Record(45, {3, 3, 3, 9, 0, 0, 1, 1});
+  emf.Record(47, {3, 3, 3, 3, 0, 0, 1, 1}).LineTo(9, 5);
+  const model::Canvas canvas = Play(emf.Build(), 10, 10);
+  EXPECT_EQ(canvas.Pixel(3, 3), model::kBlack);  // the line from (1, 1) to the centre (5, 5)
+  EXPECT_EQ(canvas.Pixel(8, 5), model::kBlack);  // and on from there
+}
+
 TEST(EmfPlayer, RoundRectAndEllipseStayInTheirBoxes) {
   for (std::uint32_t type : {42u, std::uint32_t{kRoundRect}}) {
     EmfBuilder emf(12, 10);

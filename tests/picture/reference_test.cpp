@@ -212,4 +212,26 @@ TEST(ReferenceIcons, AtTheirOwnSizeMatchPixelForPixel) {
   }
 }
 
+// Files the fuzzers found faults with (tests/data/fuzz/README.md): each now loads, or is refused
+// with the format's message, and draws without fault.
+TEST(FuzzFindings, LoadAndDrawOrAreRefused) {
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(kData / "fuzz")) {
+    const std::string ext = entry.path().extension().string();
+    if (ext != ".emf" && ext != ".wmf" && ext != ".ico") continue;
+    ++files;
+    try {
+      const auto picture = picture::LoadPicture(entry.path().string());
+      model::Canvas canvas(96, 64);
+      picture->StretchDraw(canvas, {0, 0, 96, 64});
+      picture->StretchDraw(canvas, {-7, 50, 20, 300});
+    } catch (const picture::LoadError& e) {
+      const std::string message = e.what();
+      EXPECT_TRUE(message == "Metafile is not valid" || message == "Icon image is not valid")
+          << entry.path() << ": " << message;
+    }
+  }
+  EXPECT_GT(files, 0);
+}
+
 }  // namespace
