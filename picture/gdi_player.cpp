@@ -320,11 +320,43 @@ void Player::RestoreDc(int n) {
 
 // --- Clipping --------------------------------------------------------------------------------
 
+// The pixels of the destination that `path` (canvas pixels) covers. Rasterised within the
+// destination, so the cost is bounded by its area whatever the path's extent; QRegion's own
+// polygon conversion is not.
+QRegion Player::PathRegion(const QPainterPath& path) {
+  if (path.isEmpty() || m_dest.isEmpty()) return {};
+  QImage mask(m_dest.size(), QImage::Format_Grayscale8);
+  mask.fill(0);
+  {
+    QPainter painter(&mask);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.translate(-m_dest.left(), -m_dest.top());
+    painter.fillPath(path, Qt::white);
+  }
+  // One band a row, each run of covered pixels a rectangle: sorted as QRegion::setRects needs.
+  std::vector<QRect> runs;
+  for (int y = 0; y < mask.height(); ++y) {
+    const uchar* row = mask.constScanLine(y);
+    for (int x = 0; x < mask.width();) {
+      if (!row[x]) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < mask.width() && row[x]) ++x;
+      runs.emplace_back(m_dest.left() + start, m_dest.top() + y, x - start, 1);
+    }
+  }
+  QRegion region;
+  region.setRects(runs.data(), static_cast<int>(runs.size()));
+  return region;
+}
+
 QRegion Player::RectRegion(const QRectF& r) {
   if (!AxisAligned()) {
     QPainterPath path;
     path.addRect(r);
-    return QRegion(MapPath(path).toFillPolygon().toPolygon());
+    return PathRegion(MapPath(path));
   }
   const QRectF d = MapBox(r);
   if (d.width() < 1 || d.height() < 1) return {};
@@ -375,11 +407,8 @@ void Player::OffsetClipRegion(double dx, double dy) {
 }
 
 void Player::SelectClipPath(int mode) {
-  QRegion r;
-  for (const QPolygonF& poly : m_path.toFillPolygons()) {
-    const QRegion part(poly.toPolygon(), m_path.fillRule());
-    r = m_dc.polyFillMode == kWinding ? r.united(part) : r.xored(part);
-  }
+  m_path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
+  const QRegion r = PathRegion(m_path);
   m_path = QPainterPath();
   m_inPath = false;
   switch (mode) {

@@ -260,6 +260,7 @@ class Player {
   QPainterPath MapPath(const QPainterPath& logical);
   QRegion MapRegion(const RectList& rects, bool deviceUnits);
   QRegion RectRegion(const QRectF& logical);
+  QRegion PathRegion(const QPainterPath& canvasPath);
   bool AxisAligned();
   void MappingChanged() { m_matrixValid = false; }
   bool Collect(const QRectF& r);

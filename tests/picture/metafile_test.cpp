@@ -832,6 +832,15 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
          e.Pen(5, 0x10000, 40, kBlue).Select(5);
          for (int i = 0; i < 100000; ++i) e.Ellipse(-10, -10, 400, 300);
        }},
+      {"clipping path far outside",
+       [&](EmfBuilder& e) {
+         e.Record(kBeginPath, {}).MoveTo(1, 1).LineTo(2000000, 1).LineTo(20, 25000);
+         e.Record(kEndPath, {}).Record(kSelectClipPath, {1 /* RGN_AND */});
+         e.Record(kSetWorldTransform, {EmfBuilder::F(0.8f), EmfBuilder::F(0.6f),
+                                       EmfBuilder::F(-0.6f), EmfBuilder::F(0.8f), 0, 0});
+         e.Record(kIntersectClipRect, {0, 0, huge, 3000000});
+         e.Record(kSetBkMode, {1}).Brush(6, 2, kBlue, 3).Select(6).Rectangle(0, 0, 67108864, 24);
+       }},
       {"region counts past the record",
        [&](EmfBuilder& e) {
          Bytes params;
