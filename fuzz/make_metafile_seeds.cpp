@@ -1,8 +1,9 @@
 // Writes a seed corpus for the icon and metafile fuzz targets: small files of every record family
-// built like the tests build them. make_metafile_seeds <folder> writes icon-*.ico, wmf-*.wmf and
-// emf-*.emf there; add the real files of tests/data too.
+// built like the tests build them. make_metafile_seeds <folder> writes them into its subfolders
+// icon/, wmf/ and emf/ (./dev fuzz adds the real files of tests/data).
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string dir = argv[1];
+  for (const char* kind : {"icon", "wmf", "emf"})
+    std::filesystem::create_directories(dir + "/" + kind);
   using mftest::Bytes;
   using mftest::EmfBuilder;
   using mftest::WmfBuilder;
@@ -37,11 +40,12 @@ int main(int argc, char** argv) {
     const Bytes entry =
         mftest::IconDib(4, 2, bits, bits <= 8 ? palette : std::vector<model::Colour>{},
                         bmptest::PackRows(rows, bits), {"0001", "1000"});
-    Write(dir + "/icon-" + std::to_string(n++) + ".ico", mftest::BuildIcon({{4, 2, bits, entry}}));
+    Write(dir + "/icon/icon-" + std::to_string(n++) + ".ico",
+          mftest::BuildIcon({{4, 2, bits, entry}}));
   }
   const Bytes small = mftest::IconDib(2, 1, 32, {}, Bytes(8, 0x80), {});
   const Bytes eight = mftest::IconDib(4, 2, 8, palette, bmptest::PackRows(rows, 8), {"01", "10"});
-  Write(dir + "/icon-" + std::to_string(n++) + ".ico",
+  Write(dir + "/icon/icon-" + std::to_string(n++) + ".ico",
         mftest::BuildIcon({{2, 1, 32, small}, {4, 2, 8, eight}}));
 
   // Metafiles: one file per record family.
@@ -84,7 +88,7 @@ int main(int argc, char** argv) {
     wmfs.push_back(WmfBuilder(0, 0, 30, 30).Raw(0x0F43, params).Build());
   }
   for (std::size_t i = 0; i < wmfs.size(); ++i)
-    Write(dir + "/wmf-" + std::to_string(i) + ".wmf", wmfs[i]);
+    Write(dir + "/wmf/wmf-" + std::to_string(i) + ".wmf", wmfs[i]);
 
   std::vector<Bytes> emfs;
   emfs.push_back(EmfBuilder(40, 30)
@@ -131,6 +135,6 @@ int main(int argc, char** argv) {
                        .Build());
   }
   for (std::size_t i = 0; i < emfs.size(); ++i)
-    Write(dir + "/emf-" + std::to_string(i) + ".emf", emfs[i]);
+    Write(dir + "/emf/emf-" + std::to_string(i) + ".emf", emfs[i]);
   return 0;
 }
