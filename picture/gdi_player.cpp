@@ -376,27 +376,7 @@ void Player::SelectClipRegion(const std::optional<RectList>& rects, bool deviceU
     if (mode == kRgnCopy) m_dc.clip = QRegion(m_dest);
     return;
   }
-  const QRegion r = MapRegion(*rects, deviceUnits);
-  switch (mode) {
-    case kRgnAnd:
-      m_dc.clip &= r;
-      break;
-    case kRgnOr:
-      m_dc.clip |= r;
-      break;
-    case kRgnXor:
-      m_dc.clip ^= r;
-      break;
-    case kRgnDiff:
-      m_dc.clip -= r;
-      break;
-    case kRgnCopy:
-      m_dc.clip = r;
-      break;
-    default:
-      return;
-  }
-  m_dc.clip &= QRegion(m_dest);
+  CombineClip(MapRegion(*rects, deviceUnits), mode);
 }
 
 void Player::OffsetClipRegion(double dx, double dy) {
@@ -411,6 +391,10 @@ void Player::SelectClipPath(int mode) {
   const QRegion r = PathRegion(m_path);
   m_path = QPainterPath();
   m_inPath = false;
+  CombineClip(r, mode);
+}
+
+void Player::CombineClip(const QRegion& r, int mode) {
   switch (mode) {
     case kRgnAnd:
       m_dc.clip &= r;

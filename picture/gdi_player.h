@@ -280,6 +280,8 @@ class Player {
   QPen MakePen();
   double PenWidthPixels();
   QFont MakeFont(double* emPixels, double* xScale, double* angle);
+  // Combines the clipping region with `r` (canvas pixels) by an RGN_ mode.
+  void CombineClip(const QRegion& r, int mode);
   void ApplyClip();
   void FillDestRegion(const QRegion& region, const QBrush& brush);
 
