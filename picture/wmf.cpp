@@ -539,6 +539,14 @@ void Wmf::Record(std::uint16_t function, RecordReader& r) {
   }
 }
 
+// Whether a record draws (as opposed to setting state or creating objects), by its low byte.
+bool Draws(std::uint16_t function) {
+  static constexpr std::uint8_t kDrawing[] = {0x13, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1F,
+                                              0x21, 0x22, 0x23, 0x24, 0x25, 0x28, 0x29, 0x2A, 0x2B,
+                                              0x30, 0x32, 0x33, 0x38, 0x40, 0x41, 0x43, 0x48};
+  return std::find(std::begin(kDrawing), std::end(kDrawing), function & 0xFF) != std::end(kDrawing);
+}
+
 struct Header {
   std::size_t recordsAt = 0;
   std::size_t objects = 0;
@@ -589,7 +597,7 @@ std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file) {
         std::max(1, static_cast<int>(std::lround(f.device.height() * 96 / header->unitsPerInch)));
     return f;
   }
-  // No placeable header: the first window origin and extent, when set before any drawing.
+  // No placeable header: the window origin and extent in force when drawing starts.
   RecordReader r(file);
   r.Seek(header->recordsAt);
   QPointF origin;
@@ -605,7 +613,7 @@ std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file) {
       if (function == kSetWindowOrg) origin = v;
       if (function == kSetWindowExt && v.x() != 0 && v.y() != 0) extent = v;
     }
-    if (extent || (function & 0xFF) >= 0x13) break;  // a drawing or object record
+    if (Draws(function)) break;
     r.Seek(start + std::size_t{words} * 2);
   }
   if (extent) {

@@ -650,8 +650,10 @@ TEST(MetafilePicture, TheDeclaredFrameIsStretchedNotTheDrawing) {
 }
 
 TEST(MetafilePicture, WmfWithoutPlaceableHeaderTakesItsWindowOrItsDrawing) {
+  // The window in force when drawing starts, whatever comes before it in what order.
   WmfBuilder windowed(0, 0, 0, 0, 96, false);
-  windowed.WindowOrg(10, 10).WindowExt(8, 6).Brush(0, kRed).Select(0).Rectangle(11, 11, 16, 15);
+  windowed.Brush(0, kRed).WindowExt(80, 60).WindowOrg(3, 3).WindowExt(8, 6).WindowOrg(10, 10);
+  windowed.Select(0).Rectangle(11, 11, 16, 15).WindowExt(100, 100);
   const auto withWindow = picture::DecodeWmf(windowed.Build());
   EXPECT_EQ(withWindow->Width(), 8);
   model::Canvas canvas(8, 6);
