@@ -13,6 +13,7 @@ namespace {
 constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
 constexpr std::uint32_t kStockObject = 0x80000000;
 constexpr std::size_t kMaxObjects = 65536;
+constexpr std::int32_t kRegionLimit = 1 << 29;
 
 enum Emr : std::uint32_t {
   kHeader = 1,
@@ -220,10 +221,12 @@ class Emf {
     gdi::RectList rects;
     rects.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-      const int l = r.I32();
-      const int t = r.I32();
-      const int right = r.I32();
-      const int b = r.I32();
+      // Kept within a range whose widths and heights fit an int.
+      auto coordinate = [&r] { return std::clamp(r.I32(), -kRegionLimit, kRegionLimit); };
+      const int l = coordinate();
+      const int t = coordinate();
+      const int right = coordinate();
+      const int b = coordinate();
       if (right > l && b > t) rects.emplace_back(QPoint(l, t), QPoint(right - 1, b - 1));
     }
     return rects;

@@ -69,18 +69,28 @@ Dib PackedDibImage(std::span<const std::uint8_t> packed, bool paletteIndices, Bu
 
 QImage SourcePart(const Dib& dib, int x, int y, int width, int height) {
   if (dib.image.isNull()) return {};
-  if (width < 0) {
-    x += width;
-    width = -width;
+  // In 64 bits: the record's values may be anything.
+  std::int64_t left = x;
+  std::int64_t top = y;
+  std::int64_t w = width;
+  std::int64_t h = height;
+  if (w < 0) {
+    left += w;
+    w = -w;
   }
-  if (height < 0) {
-    y += height;
-    height = -height;
+  if (h < 0) {
+    top += h;
+    h = -h;
   }
   // A bottom-up bitmap counts source rows from its bottom edge.
-  const int top = dib.bottomUp ? dib.image.height() - (y + height) : y;
-  const QRect part = QRect(x, top, width, height).intersected(dib.image.rect());
-  if (part.isEmpty()) return {};
+  if (dib.bottomUp) top = dib.image.height() - (top + h);
+  const std::int64_t right = std::min<std::int64_t>(left + w, dib.image.width());
+  const std::int64_t bottom = std::min<std::int64_t>(top + h, dib.image.height());
+  left = std::max<std::int64_t>(left, 0);
+  top = std::max<std::int64_t>(top, 0);
+  if (right <= left || bottom <= top) return {};
+  const QRect part(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                   static_cast<int>(bottom - top));
   return part == dib.image.rect() ? dib.image : dib.image.copy(part);
 }
 

@@ -580,6 +580,37 @@ TEST(EmfPlayer, StretchDibitsDrawsTheBitmapStretched) {
                             {"      ", " gg## ", " gg## ", " rrbb ", " rrbb ", "      "}, kLegend));
 }
 
+TEST(EmfPlayer, SourceRectangleIsCutToTheBitmap) {
+  // Source (1, 0) 2 x 2 of the 2 x 2 bitmap: only its right column, rows counted from the
+  // bottom; and source rectangles at the ends of the integer range (a fuzz finding: their
+  // arithmetic overflowed).
+  int bitsOffset = 0;
+  const Bytes dib = TwoByTwo(&bitsOffset);
+  auto stretch = [&](int xSrc, int ySrc, int cxSrc, int cySrc) {
+    Bytes params(16, 0);
+    for (std::uint32_t v :
+         {0u, 0u, EmfBuilder::U(xSrc), EmfBuilder::U(ySrc), EmfBuilder::U(cxSrc),
+          EmfBuilder::U(cySrc), 80u, static_cast<std::uint32_t>(bitsOffset),
+          80u + static_cast<std::uint32_t>(bitsOffset),
+          static_cast<std::uint32_t>(dib.size() - bitsOffset), 0u, 0x00CC0020u, 2u, 4u}) {
+      Put32(params, v);
+    }
+    params.insert(params.end(), dib.begin(), dib.end());
+    EmfBuilder emf(2, 4);
+    emf.Raw(81, params);
+    return Play(emf.Build(), 2, 4);
+  };
+  EXPECT_TRUE(RasterMatches(stretch(1, 0, 2, 2), 0, 0, {"bb", "bb", "##", "##"}, kLegend));
+  const int big = std::numeric_limits<int>::max();
+  const int small = std::numeric_limits<int>::min();
+  for (auto [x, y, w, h] : std::vector<std::array<int, 4>>{{big, big, big, big},
+                                                           {small, small, small, small},
+                                                           {0, big, 2, big},
+                                                           {small, 0, -1, 2}}) {
+    EXPECT_EQ(stretch(x, y, w, h).Pixel(0, 0), model::kWhite) << x << " " << y << " " << w;
+  }
+}
+
 TEST(WmfPlayer, EveryDibRecordDrawsTheBitmap) {
   const Bytes dib = TwoByTwo(nullptr);
   auto words = [](std::initializer_list<int> v) {
