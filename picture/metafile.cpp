@@ -20,10 +20,23 @@ constexpr model::Colour kDefaultPalette[16] = {
     0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0xC0C0C0,
     0x808080, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
 
+// Run-length bitmaps larger than this are left out: a few bytes of runs and skips can claim
+// millions of pixels.
+constexpr std::int64_t kMaxRunLengthPixels = 4'000'000;
+
 Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& budget) {
   dib::Info info = parsed;
   const std::int64_t pixels = std::int64_t{info.width} * info.height;
   if (pixels > budget.bitmapPixels) return {};
+  // Unlike a bitmap file, a record whose bitmap is cut short is malformed: it is left out rather
+  // than decoded into a large picture of zeros.
+  const bool runLength = info.compression == dib::kRle4 || info.compression == dib::kRle8;
+  if (runLength
+          ? pixels > kMaxRunLengthPixels
+          : static_cast<std::uint64_t>(info.Stride()) * static_cast<std::uint64_t>(info.height) >
+                bits.size()) {
+    return {};
+  }
   budget.bitmapPixels -= pixels;
   if (info.colours == dib::ColourUse::kPaletteIndices) {
     for (int i = 0; i < info.paletteSize; ++i)

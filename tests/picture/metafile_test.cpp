@@ -611,6 +611,18 @@ TEST(EmfPlayer, SourceRectangleIsCutToTheBitmap) {
   }
 }
 
+TEST(EmfPlayer, BitmapCutShortIsLeftOut) {
+  int bitsOffset = 0;
+  Bytes dib = TwoByTwo(&bitsOffset);
+  dib.pop_back();  // the last padding byte of the top row
+  EmfBuilder emf(6, 6);
+  emf.StretchDib(1, 1, 4, 4, dib, bitsOffset);
+  const model::Canvas canvas = Play(emf.Build(), 6, 6);
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(canvas.Pixel(x, y), model::kWhite) << x << "," << y;
+  }
+}
+
 TEST(WmfPlayer, EveryDibRecordDrawsTheBitmap) {
   const Bytes dib = TwoByTwo(nullptr);
   auto words = [](std::initializer_list<int> v) {
