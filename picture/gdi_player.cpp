@@ -19,11 +19,13 @@ constexpr double kMaxFontPixels = 2000;
 constexpr std::size_t kMaxSavedStates = 1000;
 constexpr int kMaxTextLength = 8192;
 constexpr std::size_t kMaxRegionRects = 10000;
-// Drawing stops once the pixels painted add up to this many times the destination's area (with
-// a fixed cost a call): no real picture paints its area over so often, and a hostile one must
-// still draw quickly.
+// Drawing stops once the pixels painted add up to this many times the largest destination
+// (320 x 240), with a fixed cost a call and a cost a character: no real picture paints so much,
+// and a hostile one must still draw quickly (a few hundred milliseconds at worst).
 constexpr std::int64_t kPaintedAreas = 2000;
+constexpr std::int64_t kLargestArea = 320 * 240;
 constexpr std::int64_t kCostPerCall = 256;
+constexpr std::int64_t kCostPerCharacter = 4096;
 // Distinct typefaces looked up in one play; later ones use the default face.
 constexpr qsizetype kMaxFaces = 32;
 
@@ -132,7 +134,8 @@ Player::Player(QPainter& painter, const QTransform& deviceToDest, const QRect& d
                QPointF pixelsPerMm)
     : m_painter(painter), m_deviceToDest(deviceToDest), m_dest(dest), m_pixelsPerMm(pixelsPerMm) {
   m_dc.clip = QRegion(dest);
-  m_work = kPaintedAreas * std::max<std::int64_t>(1, std::int64_t{dest.width()} * dest.height());
+  m_work = kPaintedAreas *
+           std::max<std::int64_t>(kLargestArea, std::int64_t{dest.width()} * dest.height());
   m_painter.setRenderHint(QPainter::Antialiasing, false);
   m_painter.setRenderHint(QPainter::TextAntialiasing, false);
   m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -986,7 +989,8 @@ void Player::TextOut(QPointF p, const QString& fullText, const std::vector<doubl
                      std::uint32_t options, const std::optional<QRectF>& clipRect) {
   if (m_inPath) return;
   const QString text = fullText.left(kMaxTextLength);
-  if (clipRect && (options & kEtoOpaque) && !Collect(MapBox(*clipRect))) {
+  if (clipRect && (options & kEtoOpaque) && !Collect(MapBox(*clipRect)) &&
+      Spend(MapBox(*clipRect))) {
     ApplyClip();
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     m_painter.fillRect(MapBox(*clipRect), ToQColor(m_dc.bkColour));
@@ -1066,6 +1070,8 @@ void Player::TextOut(QPointF p, const QString& fullText, const std::vector<doubl
   }
   const QRectF cell(x0, baseline - ascent, width, ascent + descent);
   if (Collect(local.mapRect(cell)) || !Spend(local.mapRect(cell))) return;
+  m_work -= kCostPerCharacter * text.size();
+  if (m_work < 0) return;
 
   ApplyClip();
   m_painter.save();

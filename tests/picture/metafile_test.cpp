@@ -866,6 +866,12 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
          e.Font(7, -2000000000, "DejaVu Sans").Select(7).Text(20, 20, std::u16string(5000, u'W'));
          e.Font(8, -20, "DejaVu Sans").Select(8).Text(20, 20, std::u16string(100000, u'W'));
        }},
+      {"many long texts",
+       [&](EmfBuilder& e) {
+         e.Font(8, -20, "DejaVu Sans").Select(8);
+         const std::u16string line(8192, u'W');
+         for (int i = 0; i < 300; ++i) e.Text(20 - 40 * i, 20 + i % 200, line);
+       }},
       {"bitmap larger than its bits",
        [&](EmfBuilder& e) {
          int bitsOffset = 0;
