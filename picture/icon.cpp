@@ -1,12 +1,197 @@
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+#include <QImageReader>
+#include <algorithm>
+#include <optional>
+#include <vector>
+
 #include "picture/bitmap_picture.h"
 #include "picture/decoders.h"
+#include "picture/dib.h"
+#include "picture/record_reader.h"
 
 namespace picture {
 
-// Not read yet: any non-empty icon file is refused.
+namespace {
+
+constexpr const char* kNotValid = "Icon image is not valid";
+constexpr std::size_t kDirectoryHeader = 6;
+constexpr std::size_t kDirectoryEntry = 16;
+// Icons are at most 256 pixels a side; PNG icons of other systems reach 1024. Larger entries
+// are not read, so a hostile size cannot allocate much.
+constexpr int kMaxSide = 1024;
+constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// One directory entry, measured from its image data rather than from the directory, whose
+// sizes and depths producers often leave at 0.
+struct Entry {
+  std::span<const std::uint8_t> data;
+  int width = 0;
+  int height = 0;
+  int depth = 0;  // bits a pixel
+  bool png = false;
+  std::size_t order = 0;
+};
+
+bool IsPng(std::span<const std::uint8_t> data) {
+  return data.size() >= 8 &&
+         std::equal(std::begin(kPngSignature), std::end(kPngSignature), data.begin());
+}
+
+std::optional<Entry> Measure(std::span<const std::uint8_t> data, std::size_t order) {
+  Entry e;
+  e.data = data;
+  e.order = order;
+  if (IsPng(data)) {
+    // IHDR: width and height big-endian at 16 and 20, bit depth at 24, colour type at 25.
+    if (data.size() < 26) return std::nullopt;
+    auto be32 = [&](std::size_t at) {
+      return std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
+             std::uint32_t{data[at + 2]} << 8 | data[at + 3];
+    };
+    const std::uint32_t w = be32(16);
+    const std::uint32_t h = be32(20);
+    if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide) return std::nullopt;
+    static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+    const int type = data[25];
+    e.width = static_cast<int>(w);
+    e.height = static_cast<int>(h);
+    e.depth = data[24] * (type <= 6 ? kChannels[type] : 1);
+    e.png = true;
+    return e;
+  }
+  try {
+    dib::Options options;
+    options.iconMask = true;
+    const dib::Info info = dib::ParseInfo(data, options);
+    if (info.width > kMaxSide || info.height > kMaxSide) return std::nullopt;
+    e.width = info.width;
+    e.height = info.height;
+    e.depth = info.bitCount;
+    return e;
+  } catch (const LoadError&) {
+    return std::nullopt;
+  }
+}
+
+// A colour over white with straight alpha `a`.
+model::Colour OverWhite(model::Colour c, unsigned a) {
+  auto channel = [a](unsigned v) { return (v * a + 255 * (255 - a) + 127) / 255; };
+  return model::Rgb(static_cast<std::uint8_t>(channel(model::RedOf(c))),
+                    static_cast<std::uint8_t>(channel(model::GreenOf(c))),
+                    static_cast<std::uint8_t>(channel(model::BlueOf(c))));
+}
+
+model::Bitmap DecodePng(const Entry& e) {
+  QByteArray bytes(reinterpret_cast<const char*>(e.data.data()),
+                   static_cast<qsizetype>(e.data.size()));
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "png");
+  const QSize size = reader.size();
+  if (!size.isValid() || size.width() > kMaxSide || size.height() > kMaxSide) {
+    throw LoadError(kNotValid);
+  }
+  QImage image;
+  if (!reader.read(&image)) throw LoadError(kNotValid);
+  image = image.convertToFormat(QImage::Format_ARGB32);
+  model::Bitmap bitmap(image.width(), image.height(), model::kWhite);
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    model::Colour* out = bitmap.Row(y);
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb p = in[x];
+      out[x] = OverWhite(model::Rgb(qRed(p), qGreen(p), qBlue(p)), qAlpha(p));
+    }
+  }
+  return bitmap;
+}
+
+// A DIB entry drawn on white as Windows draws an icon: white AND mask XOR colour, so a masked
+// pixel is white (or the inverse of its colour, for the rare "inverting" pixel). A 32-bit entry
+// uses its alpha channel instead, unless every alpha is zero.
+model::Bitmap DecodeDibEntry(const Entry& e) {
+  dib::Options options;
+  options.iconMask = true;
+  const dib::Info info = dib::ParseInfo(e.data, options);
+  if (info.tableEnd > e.data.size()) throw LoadError(kNotValid);
+  const auto bits = e.data.subspan(static_cast<std::size_t>(info.tableEnd));
+  dib::Image image = dib::DecodeBits(info, bits);
+  model::Bitmap& bitmap = image.bitmap;
+  const int w = bitmap.Width();
+  const int h = bitmap.Height();
+
+  std::vector<std::uint8_t> alpha;
+  if (info.bitCount == 32 && info.compression == dib::kRgb) {
+    alpha.assign(static_cast<std::size_t>(w) * h, 0);
+    const std::size_t stride = info.Stride();
+    bool any = false;
+    for (int y = 0; y < h; ++y) {
+      const std::size_t row = static_cast<std::size_t>(info.topDown ? y : h - 1 - y);
+      for (int x = 0; x < w; ++x) {
+        const std::size_t at = row * stride + static_cast<std::size_t>(x) * 4 + 3;
+        const std::uint8_t a = at < bits.size() ? bits[at] : 0;
+        alpha[static_cast<std::size_t>(y) * w + x] = a;
+        any = any || a != 0;
+      }
+    }
+    if (!any) alpha.clear();
+  }
+  bool twoColour = bitmap.TwoColour();
+  for (int y = 0; y < h; ++y) {
+    model::Colour* row = bitmap.Row(y);
+    for (int x = 0; x < w; ++x) {
+      const std::size_t i = static_cast<std::size_t>(y) * w + x;
+      if (!alpha.empty()) {
+        row[x] = OverWhite(row[x], alpha[i]);
+      } else if (i < image.mask.size() && image.mask[i]) {
+        row[x] ^= model::kWhite;
+      }
+      twoColour = twoColour && (row[x] == model::kBlack || row[x] == model::kWhite);
+    }
+  }
+  bitmap.SetTwoColour(twoColour);
+  return std::move(bitmap);
+}
+
+}  // namespace
+
 std::unique_ptr<Picture> DecodeIcon(std::span<const std::uint8_t> file) {
-  if (!file.empty()) throw LoadError("Icon image is not valid");
-  return std::make_unique<BitmapPicture>(model::Bitmap());
+  if (file.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
+  RecordReader r(file);
+  const std::uint16_t reserved = r.U16();
+  const std::uint16_t type = r.U16();  // 1 icon, 2 cursor
+  const std::uint16_t count = r.U16();
+  if (!r.Ok() || reserved != 0 || (type != 1 && type != 2) || count == 0 ||
+      kDirectoryHeader + std::size_t{count} * kDirectoryEntry > file.size()) {
+    throw LoadError(kNotValid);
+  }
+  std::vector<Entry> entries;
+  for (std::size_t i = 0; i < count; ++i) {
+    r.Seek(kDirectoryHeader + i * kDirectoryEntry + 8);
+    const std::uint32_t size = r.U32();
+    const std::uint32_t offset = r.U32();
+    if (offset >= file.size() || offset < kDirectoryHeader) continue;
+    // An entry cut short by the end of the file keeps what is there.
+    const auto data = file.subspan(offset, std::min<std::size_t>(size, file.size() - offset));
+    if (auto e = Measure(data, i)) entries.push_back(*e);
+  }
+  // The largest entry, and among those the deepest; the first of equals.
+  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    const std::int64_t areaA = std::int64_t{a.width} * a.height;
+    const std::int64_t areaB = std::int64_t{b.width} * b.height;
+    return areaA != areaB ? areaA > areaB : a.depth > b.depth;
+  });
+  // An entry that turns out unreadable gives way to the next best.
+  for (const Entry& e : entries) {
+    try {
+      model::Bitmap bitmap = e.png ? DecodePng(e) : DecodeDibEntry(e);
+      if (!bitmap.Empty()) return std::make_unique<BitmapPicture>(std::move(bitmap));
+    } catch (const LoadError&) {
+    }
+  }
+  throw LoadError(kNotValid);
 }
 
 }  // namespace picture

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImage>
+
+#include "model/canvas.h"
+#include "picture/bitmap_picture.h"
+#include "picture/decoders.h"
+#include "tests/picture/bmp_builder.h"
+#include "tests/picture/metafile_builder.h"
+#include "tests/support/raster_text.h"
+
+namespace {
+
+using mftest::Bytes;
+using mftest::IconDib;
+using mftest::IconEntry;
+
+constexpr model::Colour kRed = 0x0000FF;
+constexpr model::Colour kGreen = 0x00FF00;
+constexpr model::Colour kBlue = 0xFF0000;
+constexpr model::Colour kStale = 0x808000;
+
+const testsupport::Legend kLegend = {{model::kWhite, ' '}, {model::kBlack, '#'}, {kRed, 'r'},
+                                     {kGreen, 'g'},        {kBlue, 'b'},         {kStale, 's'},
+                                     {0xFFFF00, 'c'},      {0x00FFFF, 'y'}};
+
+model::Canvas Draw(const Bytes& file, int width, int height) {
+  model::Canvas canvas(width, height);
+  canvas.Fill(kStale);
+  picture::DecodeIcon(file)->StretchDraw(canvas, {0, 0, width, height});
+  return canvas;
+}
+
+std::string ErrorOf(const Bytes& file) {
+  try {
+    picture::DecodeIcon(file);
+  } catch (const picture::LoadError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// The same 4 x 2 picture at each depth: red, green, blue, black over black, blue, green, red,
+// with the mask set on the last pixel of each row.
+const std::vector<std::string> kMask = {"0001", "1000"};
+const std::vector<std::vector<std::uint32_t>> kIndices = {{1, 2, 3, 0}, {0, 3, 2, 1}};
+const std::vector<model::Colour> kPalette = {model::kBlack, kRed, kGreen, kBlue};
+
+Bytes EntryAt(int bitCount) {
+  if (bitCount <= 8) {
+    return IconDib(4, 2, bitCount, kPalette, bmptest::PackRows(kIndices, bitCount), kMask);
+  }
+  std::vector<std::vector<std::uint32_t>> rows;
+  for (const auto& r : kIndices) {
+    rows.emplace_back();
+    for (std::uint32_t i : r) {
+      const model::Colour c = kPalette[i];
+      // Stored little-endian as B, G, R (and X): the value 0xRRGGBB.
+      rows.back().push_back(std::uint32_t{model::RedOf(c)} << 16 |
+                            std::uint32_t{model::GreenOf(c)} << 8 | model::BlueOf(c));
+    }
+  }
+  return IconDib(4, 2, bitCount, {}, bmptest::PackRows(rows, bitCount), kMask);
+}
+
+TEST(Icon, EveryDepthDrawsItsColoursAndMaskedPixelsWhite) {
+  for (int bitCount : {1, 4, 8, 24, 32}) {
+    // One bit a pixel holds only black and red here.
+    const std::vector<std::string> expected = bitCount == 1
+                                                  ? std::vector<std::string>{"rr# ", " ###"}
+                                                  : std::vector<std::string>{"rgb ", " bgr"};
+    Bytes entry;
+    if (bitCount == 1) {
+      entry = IconDib(4, 2, 1, {model::kBlack, kRed},
+                      bmptest::PackRows({{1, 1, 0, 0}, {0, 0, 0, 0}}, 1), kMask);
+    } else {
+      entry = EntryAt(bitCount);
+    }
+    const Bytes file = mftest::BuildIcon({{4, 2, bitCount, entry}});
+    const auto picture = picture::DecodeIcon(file);
+    EXPECT_EQ(picture->Width(), 4) << bitCount;
+    EXPECT_EQ(picture->Height(), 2) << bitCount;
+    EXPECT_TRUE(testsupport::RasterMatches(Draw(file, 4, 2), 0, 0, expected, kLegend)) << bitCount;
+  }
+}
+
+TEST(Icon, MaskedColouredPixelShowsInvertedAsWindowsDrawsIt) {
+  // Mask set over red: white AND mask XOR red is cyan.
+  const Bytes entry = IconDib(4, 2, 8, kPalette, bmptest::PackRows(kIndices, 8), {"1000"});
+  EXPECT_TRUE(testsupport::RasterMatches(Draw(mftest::BuildIcon({{4, 2, 8, entry}}), 4, 2), 0, 0,
+                                         {"cgb#", "#bgr"}, kLegend));
+}
+
+TEST(Icon, ThirtyTwoBitsUseAlphaOrTheMaskWhenAlphaIsAllZero) {
+  // Red at alpha 255, 128 and 0, then blue at 255; the mask says the opposite of the alpha.
+  const Bytes rows = {0, 0, 255, 255, 0, 0, 255, 128, 0, 0, 255, 0, 255, 0, 0, 255};
+  const Bytes alpha = IconDib(4, 1, 32, {}, rows, {"0001"});
+  const auto blended = picture::DecodeIcon(mftest::BuildIcon({{4, 1, 32, alpha}}));
+  model::Canvas canvas(4, 1);
+  blended->StretchDraw(canvas, {0, 0, 4, 1});
+  EXPECT_EQ(canvas.Pixel(0, 0), kRed);
+  EXPECT_EQ(canvas.Pixel(1, 0), model::Rgb(255, 127, 127));  // half red over white
+  EXPECT_EQ(canvas.Pixel(2, 0), model::kWhite);
+  EXPECT_EQ(canvas.Pixel(3, 0), kBlue);
+
+  Bytes noAlpha = rows;
+  for (std::size_t i = 3; i < noAlpha.size(); i += 4) noAlpha[i] = 0;
+  const Bytes masked = IconDib(4, 1, 32, {}, noAlpha, {"0001"});
+  // The masked blue pixel shows inverted, as on Windows.
+  EXPECT_TRUE(testsupport::RasterMatches(Draw(mftest::BuildIcon({{4, 1, 32, masked}}), 4, 1), 0, 0,
+                                         {"rrry"}, kLegend));
+}
+
+Bytes Png(int width, int height, QRgb fill) {
+  QImage image(width, height, QImage::Format_ARGB32);
+  image.fill(fill);
+  image.setPixel(0, 0, qRgba(0, 0, 0, 0));
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+TEST(Icon, PngEntryIsReadWithItsTransparencyOnWhite) {
+  const Bytes file = mftest::BuildIcon({{3, 2, 32, Png(3, 2, qRgb(0, 0, 255))}});
+  EXPECT_TRUE(testsupport::RasterMatches(Draw(file, 3, 2), 0, 0, {" bb", "bbb"}, kLegend));
+}
+
+TEST(Icon, TheLargestEntryThenTheDeepestIsThePicture) {
+  // 2 x 1 entries are smaller; of the 4 x 2 ones the 8-bit entry is deeper than the 4-bit one.
+  const Bytes small = IconDib(2, 1, 32, {}, Bytes(8, 0), {});
+  const Bytes four =
+      IconDib(4, 2, 4, {kGreen}, bmptest::PackRows({{0, 0, 0, 0}, {0, 0, 0, 0}}, 4), {});
+  const Bytes eight = EntryAt(8);
+  const Bytes file = mftest::BuildIcon({{2, 1, 32, small}, {4, 2, 4, four}, {4, 2, 8, eight}});
+  EXPECT_TRUE(testsupport::RasterMatches(Draw(file, 4, 2), 0, 0, {"rgb ", " bgr"}, kLegend));
+  // A PNG entry that is larger wins over every DIB.
+  const Bytes withPng =
+      mftest::BuildIcon({{4, 2, 8, eight}, {5, 3, 32, Png(5, 3, qRgb(0, 255, 0))}});
+  EXPECT_EQ(picture::DecodeIcon(withPng)->Width(), 5);
+  // The directory's own sizes are not trusted: the header of each entry is.
+  Bytes lying = file;
+  lying[6] = 200;  // the first entry claims to be 200 wide
+  EXPECT_EQ(picture::DecodeIcon(lying)->Width(), 4);
+}
+
+TEST(Icon, ABrokenBestEntryGivesWayToTheNext) {
+  Bytes broken = EntryAt(32);
+  broken[0] = 41;  // not a header size
+  const Bytes file =
+      mftest::BuildIcon({{4, 2, 32, broken}, {2, 1, 32, IconDib(2, 1, 32, {}, Bytes(8, 0), {})}});
+  EXPECT_EQ(picture::DecodeIcon(file)->Width(), 2);
+}
+
+TEST(Icon, TwoColourIconKeepsItsFlagForReduction) {
+  const Bytes mono = IconDib(4, 2, 1, {model::kBlack, model::kWhite},
+                             bmptest::PackRows({{1, 0, 1, 0}, {0, 1, 0, 1}}, 1), {});
+  const auto icon = picture::DecodeIcon(mftest::BuildIcon({{4, 2, 1, mono}}));
+  const auto* bitmap = dynamic_cast<const picture::BitmapPicture*>(icon.get());
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_TRUE(bitmap->Bitmap().TwoColour());
+  EXPECT_FALSE(dynamic_cast<const picture::BitmapPicture*>(
+                   picture::DecodeIcon(mftest::BuildIcon({{4, 2, 8, EntryAt(8)}})).get())
+                   ->Bitmap()
+                   .TwoColour());
+}
+
+TEST(Icon, PixelsCutShortDecodeAsZeroesNotAsAnError) {
+  Bytes entry = EntryAt(24);
+  entry.resize(entry.size() - 20);  // the mask and part of the top colour row
+  const Bytes file = mftest::BuildIcon({{4, 2, 24, entry}});
+  const model::Canvas canvas = Draw(file, 4, 2);
+  EXPECT_EQ(canvas.Pixel(0, 1), model::kBlack);  // bottom row first: still there
+  EXPECT_EQ(canvas.Pixel(1, 1), kBlue);
+}
+
+TEST(Icon, UnreadableFilesAreRefused) {
+  const Bytes good = mftest::BuildIcon({{4, 2, 8, EntryAt(8)}});
+  auto with = [&](std::size_t at, std::uint8_t value) {
+    Bytes b = good;
+    b[at] = value;
+    return b;
+  };
+  Bytes hugeEntry = mftest::BuildIcon({{4, 2, 8, EntryAt(8)}});
+  hugeEntry[22 + 4] = 0x30;  // width 0x3004
+  hugeEntry[22 + 5] = 0x30;
+  Bytes offsetOutside = good;
+  offsetOutside[18] = 0xFF;
+  offsetOutside[19] = 0xFF;
+  const std::vector<Bytes> files = {
+      {0},                                     // shorter than the directory header
+      with(0, 1),                              // reserved word not zero
+      with(2, 3),                              // neither icon nor cursor
+      with(4, 0),                              // no entries
+      with(4, 200),                            // more entries than the file holds
+      hugeEntry,                               // a side above 1024
+      offsetOutside,                           // the only entry outside the file
+      Bytes(good.begin(), good.begin() + 22),  // the directory alone
+      Bytes(300, 0xAB),
+  };
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(ErrorOf(files[i]), "Icon image is not valid") << i;
+  }
+  EXPECT_TRUE(picture::DecodeIcon({})->Empty());
+  // A cursor file is read like an icon.
+  EXPECT_EQ(picture::DecodeIcon(mftest::BuildIcon({{4, 2, 8, EntryAt(8)}}, 2))->Width(), 4);
+}
+
+TEST(Icon, TransparentPartsReplaceWhatTheCanvasHeld) {
+  model::Canvas canvas(6, 4);
+  canvas.Fill(kStale);
+  picture::DecodeIcon(mftest::BuildIcon({{4, 2, 8, EntryAt(8)}}))
+      ->StretchDraw(canvas, {1, 1, 5, 3});
+  EXPECT_TRUE(
+      testsupport::RasterMatches(canvas, 0, 0, {"ssssss", "srgb s", "s bgrs", "ssssss"}, kLegend));
+}
+
+}  // namespace
