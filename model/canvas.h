@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "model/colour.h"
@@ -23,6 +25,16 @@ struct RasterAllocator {
   RasterAllocator(const RasterAllocator<U>&) {}
   T* allocate(std::size_t n) { return static_cast<T*>(AllocateRaster(n * sizeof(T))); }
   void deallocate(T* p, std::size_t n) { FreeRaster(p, n * sizeof(T)); }
+  // Growing a vector leaves new pixels unset (default-initialised), for writers that set every
+  // one of them anyway; construction with a value fills as usual.
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
   template <class U>
   bool operator==(const RasterAllocator<U>&) const {
     return true;

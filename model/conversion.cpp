@@ -1,68 +1,21 @@
 #include "model/conversion.h"
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <new>
 #include <vector>
 
 namespace model {
 
-namespace {
-
-// Pixel memory. A large picture asks for transparent huge pages where the system has them: a
-// 4000 x 3000 picture in 4 KB pages costs some 12000 page faults, which take longer than
-// decoding it.
-Colour* AllocatePixels(std::size_t count) {
-  const std::size_t bytes = count * sizeof(Colour);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::size_t kHugePage = std::size_t{2} << 20;
-  if (bytes >= 4 * kHugePage) {
-    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    if (void* p = std::aligned_alloc(kHugePage, rounded)) {
-      ::madvise(p, rounded, MADV_HUGEPAGE);  // only advice: failing it costs speed, not data
-      return static_cast<Colour*>(p);
-    }
-  }
-#endif
-  void* p = std::malloc(bytes);
-  if (!p) throw std::bad_alloc();
-  return static_cast<Colour*>(p);
-}
-
-}  // namespace
-
-void Bitmap::Free::operator()(Colour* pixels) const {
-  std::free(pixels);
-}
-
 Bitmap::Bitmap(int width, int height, Uninit)
     : m_width(width > 0 && height > 0 ? width : 0), m_height(m_width > 0 ? height : 0) {
-  if (m_width > 0) m_pixels.reset(AllocatePixels(static_cast<std::size_t>(m_width) * m_height));
+  m_pixels.resize(static_cast<std::size_t>(m_width) * m_height);
 }
 
 Bitmap::Bitmap(int width, int height, Colour fill) : Bitmap(width, height, Uninit{}) {
-  std::fill_n(m_pixels.get(), static_cast<std::size_t>(m_width) * m_height, fill);
+  std::fill(m_pixels.begin(), m_pixels.end(), fill);
 }
 
 Bitmap Bitmap::Uninitialised(int width, int height) {
   return Bitmap(width, height, Uninit{});
-}
-
-Bitmap::Bitmap(const Bitmap& other) : Bitmap(other.m_width, other.m_height, Uninit{}) {
-  m_twoColour = other.m_twoColour;
-  if (m_pixels)
-    std::memcpy(m_pixels.get(), other.m_pixels.get(),
-                static_cast<std::size_t>(m_width) * m_height * sizeof(Colour));
-}
-
-Bitmap& Bitmap::operator=(const Bitmap& other) {
-  if (this != &other) *this = Bitmap(other);
-  return *this;
 }
 
 Colour Bitmap::Pixel(int x, int y) const {

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <vector>
 
 #include "model/canvas.h"
 #include "model/colour.h"
@@ -22,11 +22,6 @@ class Bitmap {
   // A bitmap whose pixels are left unset, for a decoder that writes every one of them.
   static Bitmap Uninitialised(int width, int height);
 
-  Bitmap(Bitmap&&) noexcept = default;
-  Bitmap& operator=(Bitmap&&) noexcept = default;
-  Bitmap(const Bitmap& other);
-  Bitmap& operator=(const Bitmap& other);
-
   int Width() const { return m_width; }
   int Height() const { return m_height; }
   bool Empty() const { return m_width <= 0 || m_height <= 0; }
@@ -36,8 +31,8 @@ class Bitmap {
   bool TwoColour() const { return m_twoColour; }
   void SetTwoColour(bool twoColour) { m_twoColour = twoColour; }
 
-  Colour* Row(int y) { return m_pixels.get() + static_cast<std::size_t>(y) * m_width; }
-  const Colour* Row(int y) const { return m_pixels.get() + static_cast<std::size_t>(y) * m_width; }
+  Colour* Row(int y) { return m_pixels.data() + static_cast<std::size_t>(y) * m_width; }
+  const Colour* Row(int y) const { return m_pixels.data() + static_cast<std::size_t>(y) * m_width; }
   // The colour at (x, y); kInvalidColour outside the bitmap.
   Colour Pixel(int x, int y) const;
 
@@ -45,14 +40,11 @@ class Bitmap {
   struct Uninit {};
   Bitmap(int width, int height, Uninit);
 
-  struct Free {
-    void operator()(Colour* pixels) const;
-  };
-
   int m_width = 0;
   int m_height = 0;
   bool m_twoColour = false;
-  std::unique_ptr<Colour[], Free> m_pixels;
+  // Raster memory: a large picture lands on large pages, and growing leaves pixels unset.
+  std::vector<Colour, RasterAllocator<Colour>> m_pixels;
 };
 
 // Draws `source` stretched (aspect ratio not kept) into `dest` of the canvas: pixels dest.left to
