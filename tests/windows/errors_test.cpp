@@ -1,7 +1,6 @@
 #include <stdexcept>
 
 #include <gtest/gtest.h>
-#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QMessageBox>
@@ -73,39 +72,15 @@ class Failing : public QObject {
   const char* m_message;
 };
 
-struct ShownBox {
-  bool shown = false;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QString text;
-  QString title;
-  QList<QAbstractButton*>::size_type buttons = 0;
-  bool okButton = false;
-};
-
 // Sends an event that makes a handler throw, and records the error box it brings up.
-ShownBox Fail(const char* message) {
-  ShownBox box;
+windowstest::ErrorBoxSeen Fail(const char* message) {
   Failing failing(message);
   QEvent event(QEvent::User);
-  WithModal([&] { QApplication::sendEvent(&failing, &event); },
-            [&](QWidget* modal) {
-              auto* messageBox = qobject_cast<QMessageBox*>(modal);
-              ASSERT_NE(messageBox, nullptr);
-              box.shown = true;
-              box.icon = messageBox->icon();
-              box.text = messageBox->text();
-              box.title = messageBox->windowTitle();
-              box.buttons = messageBox->buttons().size();
-              QAbstractButton* ok = messageBox->button(QMessageBox::Ok);
-              box.okButton = ok != nullptr;
-              if (ok != nullptr) Click(ok);
-              EXPECT_FALSE(messageBox->isVisible());
-            });
-  return box;
+  return windowstest::WithErrorBox([&] { QApplication::sendEvent(&failing, &event); });
 }
 
 TEST(ErrorBox, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
-  const ShownBox box = Fail("Bitmap image is not valid");
+  const windowstest::ErrorBoxSeen box = Fail("Bitmap image is not valid");
   EXPECT_TRUE(box.shown);
   EXPECT_EQ(box.icon, QMessageBox::Critical);
   EXPECT_EQ(box.text, "Bitmap image is not valid.");
