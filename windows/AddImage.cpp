@@ -9,6 +9,7 @@
 
 #include "model/conversion.h"
 #include "picture/convert.h"
+#include "windows/Application.h"
 #include "windows/Controls.h"
 #include "windows/RasterImage.h"
 #include "windows/Unit1.h"
@@ -123,8 +124,9 @@ TForm_AddImage::TForm_AddImage(QWidget* parent)
   OpenDialog1->setObjectName("OpenDialog1");
   ChooseFile = [this] { return OpenDialog1->Execute(); };
 
-  connect(BitBtn1, &QPushButton::clicked, this, &TForm_AddImage::BitBtn1Click);
-  connect(BitBtn2, &QPushButton::clicked, this, &TForm_AddImage::BitBtn2Click);
+  // Loading and drawing a picture may fail: their errors go to the error box.
+  connect(BitBtn1, &QPushButton::clicked, this, Handler(this, &TForm_AddImage::BitBtn1Click));
+  connect(BitBtn2, &QPushButton::clicked, this, Handler(this, &TForm_AddImage::BitBtn2Click));
   connect(BitBtn3, &QPushButton::clicked, this, &TForm_AddImage::BitBtn3Click);
   connect(BitBtn4, &QPushButton::clicked, this, &TForm_AddImage::BitBtn4Click);
   connect(Button10, &QPushButton::clicked, this, &TForm_AddImage::Button10Click);

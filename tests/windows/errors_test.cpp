@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 
@@ -90,6 +91,38 @@ TEST(ErrorBox, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
   EXPECT_TRUE(box.okButton);
   // And again: the first one left nothing behind.
   EXPECT_EQ(Fail("Не удалось").text, "Не удалось.");
+}
+
+// A window whose handler fails on every other click.
+class Flaky : public QWidget {
+ public:
+  void ButtonClick() {
+    if (++clicks % 2 == 1) throw std::runtime_error("Cannot open file");
+    ++done;
+  }
+  int clicks = 0;
+  int done = 0;
+};
+
+TEST(ErrorBox, AButtonHandlerRunThroughTheDispatchFailsAndWorksAgain) {
+  Flaky window;
+  auto* button = new QPushButton("Go", &window);
+  button->resize(60, 20);
+  QObject::connect(button, &QPushButton::clicked, &window, Handler(&window, &Flaky::ButtonClick));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  for (int round = 0; round < 2; ++round) {
+    const windowstest::ErrorBoxSeen box = windowstest::WithErrorBox([&] { Click(button); });
+    EXPECT_EQ(box.text, "Cannot open file.");
+    // The click that failed left the button as a click leaves it: the next one works.
+    EXPECT_FALSE(button->isDown());
+    Click(button);
+    EXPECT_EQ(window.done, round + 1);
+  }
+  // The keyboard presses it through the same way.
+  button->setFocus();
+  EXPECT_TRUE(windowstest::WithErrorBox([&] { QTest::keyClick(button, Qt::Key_Space); }).shown);
+  EXPECT_EQ(window.clicks, 5);
 }
 
 using ErrorBoxInModalWindow = FormsTest;
