@@ -132,8 +132,6 @@ TForm_AddImage::TForm_AddImage(QWidget* parent)
   connect(Button10, &QPushButton::clicked, this, &TForm_AddImage::Button10Click);
 }
 
-TForm_AddImage::~TForm_AddImage() = default;
-
 void TForm_AddImage::SetGeometry(std::uint16_t width, std::uint16_t height, std::uint8_t scale) {
   m_width = width;
   m_height = height;

@@ -12,7 +12,6 @@
 #include "picture/picture.h"
 
 class QCheckBox;
-class QFileDialog;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -53,7 +52,6 @@ class TForm_AddImage : public QDialog {
   static constexpr int kViewHeight = 240;
 
   explicit TForm_AddImage(QWidget* parent = nullptr);
-  ~TForm_AddImage() override;
 
   // Keeps the picture's width, height and scale for the next conversions.
   void SetGeometry(std::uint16_t width, std::uint16_t height, std::uint8_t scale);
