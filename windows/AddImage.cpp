@@ -1,15 +1,169 @@
 #include "windows/AddImage.h"
 
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include "model/conversion.h"
+#include "picture/convert.h"
+#include "windows/Application.h"
 #include "windows/Controls.h"
+#include "windows/RasterImage.h"
+#include "windows/Unit1.h"
 
 TForm_AddImage* Form_AddImage = nullptr;
 
-TForm_AddImage::TForm_AddImage(QWidget* parent) : QDialog(parent) {
+namespace {
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& icon,
+                        const QString& caption, const QString& hint, const QRect& geometry) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  if (!icon.isEmpty()) button->setIcon(LoadIcon(icon));
+  if (!hint.isEmpty()) button->setToolTip(hint);
+  button->setGeometry(geometry);
+  // Enter presses the default button wherever the focus is; Space presses the focused one.
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint at) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->move(at);
+  label->adjustSize();
+  return label;
+}
+
+// A lowered frame holding a view.
+TPanel* MakeFrame(QWidget* parent, const char* name, QPoint at) {
+  auto* frame = new TPanel(parent, TPanel::Bevel::Lowered);
+  frame->setObjectName(name);
+  frame->setGeometry(at.x(), at.y(), TForm_AddImage::kViewWidth, TForm_AddImage::kViewHeight);
+  return frame;
+}
+
+// Where the main window first places the views: an 84 x 48 picture centred in its frame.
+constexpr QRect kFirstViewPlace{118, 96, 84, 48};
+
+}  // namespace
+
+TOpenDialog::TOpenDialog(const QString& description, const QString& pattern, QWidget* owner)
+    : QObject(owner), m_owner(owner), m_filter(description + " (" + pattern + ")") {}
+
+std::optional<QString> TOpenDialog::Execute() {
+  QFileDialog dialog(m_owner);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // The name typed need not exist: the loader says what is wrong with it.
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(m_filter);
+  // The toolkit's own dialog, the same on every desktop; a desktop's may refuse a typed name that
+  // does not exist.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (!m_folder.isEmpty()) dialog.setDirectory(m_folder);
+  const bool confirmed = dialog.exec() == QDialog::Accepted;
+  m_folder = dialog.directory().absolutePath();
+  const QStringList chosen = dialog.selectedFiles();
+  if (!confirmed || chosen.isEmpty()) return std::nullopt;
+  return chosen.front();
+}
+
+TForm_AddImage::TForm_AddImage(QWidget* parent)
+    : QDialog(parent), m_scratch(kViewWidth, kViewHeight), m_preview(kViewWidth, kViewHeight) {
   SetUpDialog(*this, "Form_AddImage", "Добавление картинки", {669, 408});
+
+  Panel1 = MakeFrame(this, "Panel1", {8, 8});
+  Image1 = new TPictureImage(kViewWidth, kViewHeight, Panel1);
+  Image1->setObjectName("Image1");
+  Image1->setGeometry(kFirstViewPlace);
+
+  Panel2 = MakeFrame(this, "Panel2", {336, 8});
+  Image3 = new TRasterImage(m_preview, Panel2);
+  Image3->setObjectName("Image3");
+  Image3->setAttribute(Qt::WA_OpaquePaintEvent);
+  Image3->setGeometry(kFirstViewPlace);
+
+  Image_buffer = new TRasterImage(m_scratch, this);
+  Image_buffer->setObjectName("Image_buffer");
+  Image_buffer->setGeometry(328, 120, kViewWidth, kViewHeight);
+  Image_buffer->hide();
+
+  BitBtn1 = MakeButton(this, "BitBtn1", "open", "Открыть", "Открыть точечный рисунок",
+                       {104, 272, 81, 25});
+  BitBtn2 = MakeButton(this, "BitBtn2", "convert", "Преобразовать",
+                       "Преобразовать рисунок в монохромный", {264, 272, 121, 25});
+  Label4 = MakeLabel(this, "Label4", "Граница чёрного и белого", {48, 320});
+  // Lies beneath the slider, which hides it.
+  Label3 = MakeLabel(this, "Label3", "0000000", {168, 354});
+
+  TrackBar1 = new QSlider(Qt::Horizontal, this);
+  TrackBar1->setObjectName("TrackBar1");
+  TrackBar1->setGeometry(8, 336, 209, 33);
+  TrackBar1->setRange(model::kMinThreshold, model::kMaxThreshold);
+  TrackBar1->setValue(model::kDefaultThreshold);
+  TrackBar1->setTickPosition(QSlider::NoTicks);
+  TrackBar1->setSingleStep(1);
+  TrackBar1->setPageStep(2);
+  TrackBar1->setAutoFillBackground(true);
+
+  CheckBox1 = new QCheckBox("Инвертировать цвета", this);
+  CheckBox1->setObjectName("CheckBox1");
+  CheckBox1->setGeometry(216, 336, 137, 17);
+  CheckBox1->setChecked(false);
+
+  Button10 = MakeButton(this, "Button10", {}, "норма", {}, {168, 368, 41, 17});
+  BitBtn3 = MakeButton(this, "BitBtn3", "apply", "Применить", {}, {472, 368, 91, 25});
+  BitBtn3->setDefault(true);
+  BitBtn4 = MakeButton(this, "BitBtn4", "close", "Отмена", {}, {576, 368, 75, 25});
+  // Esc, like the close box, rejects the dialog as "Отмена" does (the dialog's own reject).
+
+  OpenDialog1 = new TOpenDialog("Точечный рисунок", "*.bmp", this);
+  OpenDialog1->setObjectName("OpenDialog1");
+  ChooseFile = [this] { return OpenDialog1->Execute(); };
+
+  // Loading and drawing a picture may fail: their errors go to the error box.
+  connect(BitBtn1, &QPushButton::clicked, this, Handler(this, &TForm_AddImage::BitBtn1Click));
+  connect(BitBtn2, &QPushButton::clicked, this, Handler(this, &TForm_AddImage::BitBtn2Click));
+  connect(BitBtn3, &QPushButton::clicked, this, &TForm_AddImage::BitBtn3Click);
+  connect(BitBtn4, &QPushButton::clicked, this, &TForm_AddImage::BitBtn4Click);
+  connect(Button10, &QPushButton::clicked, this, &TForm_AddImage::Button10Click);
 }
 
 void TForm_AddImage::SetGeometry(std::uint16_t width, std::uint16_t height, std::uint8_t scale) {
   m_width = width;
   m_height = height;
   m_scale = scale;
+}
+
+void TForm_AddImage::BitBtn1Click() {
+  const std::optional<QString> fileName = ChooseFile();
+  if (!fileName) return;
+  // Throws when the file does not load; the old picture stays.
+  std::unique_ptr<picture::Picture> loaded =
+      picture::LoadPicture(QFile::encodeName(*fileName).toStdString());
+  m_picture = std::move(loaded);
+  Image1->SetPicture(m_picture.get());
+}
+
+void TForm_AddImage::BitBtn2Click() {
+  picture::Convert(m_picture.get(), m_scratch, m_preview,
+                   {m_width, m_height, TrackBar1->value(), CheckBox1->isChecked()});
+  Image_buffer->RepaintDirty();
+  Image3->RepaintDirty();
+}
+
+void TForm_AddImage::BitBtn3Click() {
+  Form1->ApplyConverted(m_preview);
+  accept();
+}
+
+void TForm_AddImage::BitBtn4Click() {
+  reject();
+}
+
+void TForm_AddImage::Button10Click() {
+  TrackBar1->setValue(model::kDefaultThreshold);
 }

@@ -1,15 +1,56 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 
 #include <QDialog>
+#include <QString>
 
-// The picture import dialog. For now it only keeps the geometry the main window hands it; its
-// views, buttons and the conversion are not built yet.
+#include "model/canvas.h"
+#include "picture/picture.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class TPanel;
+class TPictureImage;
+class TRasterImage;
+
+// The file-open dialog of the import dialog. Its filter offers one kind of file; a name typed into
+// it need not exist. Each use builds the toolkit's dialog afresh (nothing of it, such as a
+// completion list left up, outlives the use) and opens it in the folder of the last use.
+class TOpenDialog : public QObject {
+  Q_OBJECT
+
+ public:
+  TOpenDialog(const QString& description, const QString& pattern, QWidget* owner);
+
+  // Shows the dialog modally over the owner: the chosen file's full name, or nothing when the user
+  // cancels.
+  std::optional<QString> Execute();
+
+ private:
+  QWidget* m_owner;
+  QString m_filter;
+  // The folder the dialog showed when last closed; empty before the first use (the current one).
+  QString m_folder;
+};
+
+// The picture import dialog: opens a picture file, shows it stretched to the picture size,
+// converts it to two colours with the slider's threshold and the invert box, and applies the
+// result to the main window's picture. Created once and hidden between uses, it keeps the loaded
+// picture, its two rasters, the slider and the check box from one opening to the next.
 class TForm_AddImage : public QDialog {
   Q_OBJECT
 
  public:
+  // The views' frames and the rasters: the largest picture.
+  static constexpr int kViewWidth = 320;
+  static constexpr int kViewHeight = 240;
+
   explicit TForm_AddImage(QWidget* parent = nullptr);
 
   // Keeps the picture's width, height and scale for the next conversions.
@@ -19,10 +60,55 @@ class TForm_AddImage : public QDialog {
   std::uint16_t GeometryHeight() const { return m_height; }
   std::uint8_t GeometryScale() const { return m_scale; }
 
+  // The loaded picture (null until a file has loaded), the scratch raster the conversion scales
+  // into, and the preview raster it thresholds into (shown by Image3).
+  const picture::Picture* SourcePicture() const { return m_picture.get(); }
+  const model::Canvas& Scratch() const { return m_scratch; }
+  const model::Canvas& Preview() const { return m_preview; }
+
+  // Asks the user for the file to open: its name, or nothing when the user cancels. Runs
+  // OpenDialog1 unless replaced (tests put a chooser of their own here).
+  std::function<std::optional<QString>()> ChooseFile;
+
+  // Event handlers.
+  // "Открыть": loads the chosen file as the source picture. A file that fails to load throws the
+  // loader's error out of the handler, and the picture, the views and the rasters stay as they
+  // were.
+  void BitBtn1Click();
+  // "Преобразовать": scales the source picture into the scratch raster and thresholds it into the
+  // preview.
+  void BitBtn2Click();
+  // "Применить": hands the preview to the main window, then closes (accepted).
+  void BitBtn3Click();
+  // "Отмена": closes (rejected) without touching the picture.
+  void BitBtn4Click();
+  // "норма": the slider back to its first position.
+  void Button10Click();
+
+  // Components, named as the tests and the main window find them.
+  TPanel* Panel1;
+  TPictureImage* Image1;
+  TPanel* Panel2;
+  TRasterImage* Image3;
+  TRasterImage* Image_buffer;
+  QPushButton* BitBtn1;
+  QPushButton* BitBtn2;
+  QLabel* Label4;
+  QLabel* Label3;
+  QSlider* TrackBar1;
+  QCheckBox* CheckBox1;
+  QPushButton* Button10;
+  QPushButton* BitBtn3;
+  QPushButton* BitBtn4;
+  TOpenDialog* OpenDialog1;
+
  private:
   std::uint16_t m_width = 84;
   std::uint16_t m_height = 48;
   std::uint8_t m_scale = 4;
+  std::unique_ptr<picture::Picture> m_picture;
+  model::Canvas m_scratch;
+  model::Canvas m_preview;
 };
 
 extern TForm_AddImage* Form_AddImage;

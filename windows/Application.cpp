@@ -38,6 +38,36 @@ void TApplication::ShowException(const QString& message) {
   box.exec();
 }
 
+namespace {
+
+// Receives the one event that runs a handler.
+class HandlerCall : public QObject {
+ public:
+  explicit HandlerCall(const std::function<void()>& handler) : m_handler(handler) {}
+
+  static QEvent::Type Type() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+  }
+
+  bool event(QEvent* event) override {
+    if (event->type() != Type()) return QObject::event(event);
+    m_handler();
+    return true;
+  }
+
+ private:
+  const std::function<void()>& m_handler;
+};
+
+}  // namespace
+
+void RunHandler(const std::function<void()>& handler) {
+  HandlerCall call(handler);
+  QEvent event(HandlerCall::Type());
+  QCoreApplication::sendEvent(&call, &event);
+}
+
 QString TApplication::Title() {
   return ApplicationTitle(QCoreApplication::applicationFilePath());
 }

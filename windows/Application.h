@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QApplication>
 #include <QString>
 
@@ -31,3 +33,16 @@ class TApplication : public QApplication {
   // The caption of the error box.
   static QString Title();
 };
+
+// Runs an event handler at once as an event dispatched by the application, so that an error
+// escaping it reaches the error box of TApplication::notify directly. A handler that may fail and
+// is called from a signal (a button's click) runs through this: an error must not unwind the
+// toolkit's button and signal code, which then skips its own clean-up (leaking, as the sanitizer
+// build shows).
+void RunHandler(const std::function<void()>& handler);
+
+// A slot that runs `handler` of `window` through RunHandler.
+template <class Window>
+auto Handler(Window* window, void (Window::*handler)()) {
+  return [window, handler] { RunHandler([window, handler] { (window->*handler)(); }); };
+}

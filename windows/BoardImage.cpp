@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include <QMouseEvent>
-#include <QPainter>
 
 namespace {
 
@@ -15,26 +14,11 @@ QPoint PixelAt(const QMouseEvent& event) {
 
 }  // namespace
 
-TBoardImage::TBoardImage(model::Canvas& surface, QWidget* parent)
-    : QWidget(parent),
-      m_surface(surface),
-      m_image(reinterpret_cast<const uchar*>(surface.Bits()), surface.Width(), surface.Height(),
-              surface.BytesPerLine(), QImage::Format_RGBX8888) {
+TBoardImage::TBoardImage(model::Canvas& surface, QWidget* parent) : TRasterImage(surface, parent) {
   setFixedSize(surface.Width(), surface.Height());
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   setContextMenuPolicy(Qt::PreventContextMenu);
-}
-
-void TBoardImage::RepaintDirty() {
-  const model::Rect dirty = m_surface.DirtyRect();
-  if (!dirty.Empty()) update(dirty.left, dirty.top, dirty.Width(), dirty.Height());
-  m_surface.ResetDirty();
-}
-
-void TBoardImage::paintEvent(QPaintEvent* event) {
-  QPainter painter(this);
-  for (const QRect& r : event->region()) painter.drawImage(r.topLeft(), m_image, r);
 }
 
 void TBoardImage::mousePressEvent(QMouseEvent* event) {

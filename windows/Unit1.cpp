@@ -15,10 +15,12 @@
 
 #include "board/board.h"
 #include "model/array_text.h"
+#include "model/conversion.h"
 #include "windows/About.h"
 #include "windows/AddImage.h"
 #include "windows/BoardImage.h"
 #include "windows/Controls.h"
+#include "windows/RasterImage.h"
 #include "windows/SpinEdit.h"
 #include "windows/ToMass.h"
 
@@ -326,11 +328,8 @@ void TForm1::UpdateSizeButton() {
 }
 
 void TForm1::ApplyConverted(const model::Canvas& preview) {
-  for (int y = 0; y < m_geometry.height; ++y)
-    for (int x = 0; x < m_geometry.width; ++x)
-      m_store.Set(x, y, preview.Pixel(x, y) == model::kBlack ? 1 : 0);
+  model::StoreConverted(preview, m_store, m_geometry.width, m_geometry.height);
   RedrawBoard();
-  UpdateSizeButton();
 }
 
 void TForm1::FormCreate() {
@@ -349,6 +348,12 @@ void TForm1::SpeedButton1Click() {
 
 void TForm1::SpeedButton2Click() {
   Form_AddImage->SetGeometry(m_geometry.width, m_geometry.height, m_geometry.scale);
+  // Both views centred in their 320 x 240 frames.
+  const QRect place((TForm_AddImage::kViewWidth - m_geometry.width) / 2,
+                    (TForm_AddImage::kViewHeight - m_geometry.height) / 2, m_geometry.width,
+                    m_geometry.height);
+  Form_AddImage->Image1->setGeometry(place);
+  Form_AddImage->Image3->setGeometry(place);
   Form_AddImage->exec();
 }
 

@@ -38,7 +38,7 @@ class TForm1 : public QMainWindow {
   void UpdateSizeButton();
   // Applies a converted picture: exactly black pixels of the preview's top-left W x H area set
   // the picture's pixels, any other colour clears them (pixels outside that area are kept); then
-  // RedrawBoard, which also applies a pending size.
+  // RedrawBoard, which also applies a pending size but leaves the apply-size button as it was.
   void ApplyConverted(const model::Canvas& preview);
 
   // Event handlers.

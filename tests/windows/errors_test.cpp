@@ -1,10 +1,10 @@
 #include <stdexcept>
 
 #include <gtest/gtest.h>
-#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 
@@ -73,39 +73,15 @@ class Failing : public QObject {
   const char* m_message;
 };
 
-struct ShownBox {
-  bool shown = false;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QString text;
-  QString title;
-  QList<QAbstractButton*>::size_type buttons = 0;
-  bool okButton = false;
-};
-
 // Sends an event that makes a handler throw, and records the error box it brings up.
-ShownBox Fail(const char* message) {
-  ShownBox box;
+windowstest::ErrorBoxSeen Fail(const char* message) {
   Failing failing(message);
   QEvent event(QEvent::User);
-  WithModal([&] { QApplication::sendEvent(&failing, &event); },
-            [&](QWidget* modal) {
-              auto* messageBox = qobject_cast<QMessageBox*>(modal);
-              ASSERT_NE(messageBox, nullptr);
-              box.shown = true;
-              box.icon = messageBox->icon();
-              box.text = messageBox->text();
-              box.title = messageBox->windowTitle();
-              box.buttons = messageBox->buttons().size();
-              QAbstractButton* ok = messageBox->button(QMessageBox::Ok);
-              box.okButton = ok != nullptr;
-              if (ok != nullptr) Click(ok);
-              EXPECT_FALSE(messageBox->isVisible());
-            });
-  return box;
+  return windowstest::WithErrorBox([&] { QApplication::sendEvent(&failing, &event); });
 }
 
 TEST(ErrorBox, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
-  const ShownBox box = Fail("Bitmap image is not valid");
+  const windowstest::ErrorBoxSeen box = Fail("Bitmap image is not valid");
   EXPECT_TRUE(box.shown);
   EXPECT_EQ(box.icon, QMessageBox::Critical);
   EXPECT_EQ(box.text, "Bitmap image is not valid.");
@@ -115,6 +91,38 @@ TEST(ErrorBox, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
   EXPECT_TRUE(box.okButton);
   // And again: the first one left nothing behind.
   EXPECT_EQ(Fail("Не удалось").text, "Не удалось.");
+}
+
+// A window whose handler fails on every other click.
+class Flaky : public QWidget {
+ public:
+  void ButtonClick() {
+    if (++clicks % 2 == 1) throw std::runtime_error("Cannot open file");
+    ++done;
+  }
+  int clicks = 0;
+  int done = 0;
+};
+
+TEST(ErrorBox, AButtonHandlerRunThroughTheDispatchFailsAndWorksAgain) {
+  Flaky window;
+  auto* button = new QPushButton("Go", &window);
+  button->resize(60, 20);
+  QObject::connect(button, &QPushButton::clicked, &window, Handler(&window, &Flaky::ButtonClick));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  for (int round = 0; round < 2; ++round) {
+    const windowstest::ErrorBoxSeen box = windowstest::WithErrorBox([&] { Click(button); });
+    EXPECT_EQ(box.text, "Cannot open file.");
+    // The click that failed left the button as a click leaves it: the next one works.
+    EXPECT_FALSE(button->isDown());
+    Click(button);
+    EXPECT_EQ(window.done, round + 1);
+  }
+  // The keyboard presses it through the same way.
+  button->setFocus();
+  EXPECT_TRUE(windowstest::WithErrorBox([&] { QTest::keyClick(button, Qt::Key_Space); }).shown);
+  EXPECT_EQ(window.clicks, 5);
 }
 
 using ErrorBoxInModalWindow = FormsTest;

@@ -451,8 +451,12 @@ TEST_F(MainWindow, EnlargingTheWindowUntilTheBoardFitsDisablesBothBars) {
 TEST_F(MainWindow, ExitEndsTheEventLoop) {
   QApplication::setQuitOnLastWindowClosed(true);
   QTimer::singleShot(0, [] { Click(Form1->SpeedButton6); });
-  // Would never return if closing the main window did not end the loop.
-  QTimer::singleShot(5000, [] { QApplication::exit(1); });
+  // Would never return if closing the main window did not end the loop. Owned here, so that it
+  // cannot fire during a later test: an exit outside the main loop ends every nested loop after it.
+  QTimer giveUp;
+  giveUp.setSingleShot(true);
+  QObject::connect(&giveUp, &QTimer::timeout, [] { QApplication::exit(1); });
+  giveUp.start(5000);
   const int result = QApplication::exec();
   QApplication::setQuitOnLastWindowClosed(false);
   EXPECT_EQ(result, 0);
@@ -470,7 +474,8 @@ TEST_F(MainWindow, ApplyConvertedStoresBlackAsSetPixels) {
   EXPECT_EQ(SetPixels(), (std::vector<std::pair<int, int>>{{0, 0}, {83, 47}}));
   EXPECT_EQ(Form1->Geometry().width, 96);
   EXPECT_EQ(Form1->windowTitle(), "Dotwright 96x48");
-  EXPECT_FALSE(Form1->SpeedButton12->isEnabled());
+  // The size is applied, but the apply-size button is left as it was.
+  EXPECT_TRUE(Form1->SpeedButton12->isEnabled());
   EXPECT_EQ(Form1->Surface().Pixel(2, 2), board::kSetColour);
 }
 

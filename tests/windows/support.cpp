@@ -1,8 +1,10 @@
 #include "tests/windows/support.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -83,6 +85,37 @@ void WithModal(const std::function<void()>& open, const std::function<void(QWidg
   timer.start();
   open();
   EXPECT_TRUE(seen) << "no modal window appeared";
+}
+
+ErrorBoxSeen WithErrorBox(const std::function<void()>& cause) {
+  ErrorBoxSeen seen;
+  QElapsedTimer waited;
+  waited.start();
+  QTimer timer;
+  timer.setInterval(5);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) {
+      if (waited.elapsed() > 5000) timer.stop();
+      return;
+    }
+    timer.stop();
+    seen.shown = true;
+    seen.icon = box->icon();
+    seen.text = box->text();
+    seen.title = box->windowTitle();
+    seen.buttons = box->buttons().size();
+    QAbstractButton* ok = box->button(QMessageBox::Ok);
+    seen.okButton = ok != nullptr;
+    if (ok != nullptr) Click(ok);
+    if (box->isVisible()) {
+      ADD_FAILURE() << "the OK button did not close the error box";
+      box->reject();
+    }
+  });
+  timer.start();
+  cause();
+  return seen;
 }
 
 }  // namespace windowstest

@@ -3,7 +3,9 @@
 #include <functional>
 
 #include <gtest/gtest.h>
+#include <QMessageBox>
 #include <QPoint>
+#include <QString>
 
 class QWidget;
 
@@ -31,5 +33,19 @@ void Click(QWidget* widget);
 // `inside` runs with it. A window still open after `inside` is closed, so a failing check cannot
 // leave the test waiting. Fails the test when no modal window appears.
 void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inside);
+
+// What an error box showed.
+struct ErrorBoxSeen {
+  bool shown = false;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QString text;
+  QString title;
+  qsizetype buttons = 0;
+  bool okButton = false;
+};
+
+// Runs `cause`, during which an error box is expected, records the first message box that comes
+// up and closes it with its OK button. Other modal windows that `cause` opens are its own business.
+ErrorBoxSeen WithErrorBox(const std::function<void()>& cause);
 
 }  // namespace windowstest
