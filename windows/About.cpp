@@ -17,7 +17,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint
   label->setObjectName(name);
   label->setTextFormat(Qt::PlainText);
   label->move(at);
-  label->adjustSize();
   return label;
 }
 
@@ -43,7 +42,6 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   Image1->setObjectName("Image1");
   Image1->setGeometry(8, 8, 65, 65);
   Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Image1->setPixmap(LoadIcon("about_picture").pixmap(64, 64));
 
   Label1 = MakeLabel(Panel1, "Label1", "Имя продукта", {80, 8});
   Label6 = MakeLabel(Panel1, "Label6", "Dotwright", {160, 8});
@@ -73,7 +71,6 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   Label9->setPalette(linkPalette);
   Label9->setCursor(Qt::PointingHandCursor);
   Label9->move(152, 176);
-  Label9->adjustSize();
   Label5 = MakeLabel(Panel1, "Label5", "Обратная связь", {8, 192});
   Label10 = MakeLabel(Panel1, "Label10", "через сайт", {160, 192});
   Label14 = MakeLabel(Panel1, "Label14", "2011", {120, 208});
@@ -83,8 +80,22 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   OKButton->setGeometry(111, 244, 75, 25);
   OKButton->setDefault(true);
 
+  m_autoSized = {Label1, Label6, Label2, Label7,  Label3, Label12,
+                 Label4, Label9, Label5, Label10, Label14};
+
   connect(OKButton, &QPushButton::clicked, this, &TAboutBox::OKButtonClick);
   connect(Label9, &TClickLabel::Click, this, &TAboutBox::Label9Click);
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+  if (!m_shown) FinishFirstShow();
+  QDialog::showEvent(event);
+}
+
+void TAboutBox::FinishFirstShow() {
+  m_shown = true;
+  for (QLabel* label : m_autoSized) label->adjustSize();
+  Image1->setPixmap(LoadIcon("about_picture").pixmap(64, 64));
 }
 
 void TAboutBox::OKButtonClick() {

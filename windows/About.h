@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 
 class QLabel;
 class QPushButton;
@@ -41,6 +42,14 @@ class TAboutBox : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  // Labels sized to their text, and the picture, are measured and drawn when the box is first
+  // shown rather than at start-up, when nobody looks at them.
+  void FinishFirstShow();
+  QList<QLabel*> m_autoSized;
+  bool m_shown = false;
 };
 
 extern TAboutBox* AboutBox;

@@ -1,6 +1,12 @@
 #include "windows/Application.h"
 
+#include "board/board.h"
+
+#include <fontconfig/fontconfig.h>
+
 #include <exception>
+#include <optional>
+#include <utility>
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -14,10 +20,44 @@ QString ApplicationTitle(const QString& executablePath) {
   QString name = QFileInfo(executablePath).fileName();
   name.truncate(name.indexOf('.') < 0 ? name.size() : name.indexOf('.'));
   if (name.isEmpty()) return "Dotwright";
-  return name.left(1).toUpper() + name.mid(1).toLower();
+  return name.left(1) + name.mid(1).toLower();
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+namespace {
+
+// Written by the warm-up thread before it is joined, read by the main window after.
+std::optional<model::Canvas> preparedSurface;
+
+model::Canvas NewBoardSurface() {
+  return model::Canvas(board::kSurfaceWidth, board::kSurfaceHeight);
+}
+
+}  // namespace
+
+StartUpWarmUp::StartUpWarmUp()
+    : m_thread([] {
+        FcInit();
+        preparedSurface.emplace(NewBoardSurface());
+      }) {}
+
+StartUpWarmUp::~StartUpWarmUp() {
+  JoinStartUpWarmUp();
+}
+
+void StartUpWarmUp::JoinStartUpWarmUp() {
+  if (m_thread.joinable()) m_thread.join();
+}
+
+model::Canvas TakeBoardSurface() {
+  if (!preparedSurface) return NewBoardSurface();
+  model::Canvas surface = std::move(*preparedSurface);
+  preparedSurface.reset();
+  return surface;
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  JoinStartUpWarmUp();
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <thread>
 
 #include <QApplication>
+
 #include <QString>
+#include "model/canvas.h"
 
 // The error box's text: the message, with "." appended when its last character sorts after "."
 // (a letter, a digit or ":" gets a full stop; ".", ")", "!", a blank or an empty message do not).
@@ -12,16 +15,35 @@
 QString ErrorBoxText(const QString& message);
 
 // The application title made from the executable's path: the file name without its directory
-// and without anything from its first "." on, the first character upper case and every later one
-// lower case ("/usr/bin/DOTWRIGHT.bin" gives "Dotwright"). A name that leaves nothing gives
-// "Dotwright".
+// and without anything from its first "." on, every character after the first in lower case
+// ("/usr/bin/DOTWRIGHT.bin" gives "Dotwright", "/usr/bin/dotwright" gives "dotwright"). A name
+// that leaves nothing gives "Dotwright".
 QString ApplicationTitle(const QString& executablePath);
+
+// Start-up work done on a second thread while the toolkit starts and connects to the display:
+// reading the system's font configuration (some fifty XML files; the first window needs it for
+// its first line of text) and making the 20 MB board surface. Together they are a good part of
+// the time to the first board, which this hides. The thread touches nothing the windows use; it
+// is joined before any window is created.
+class StartUpWarmUp {
+ protected:
+  StartUpWarmUp();
+  ~StartUpWarmUp();
+  void JoinStartUpWarmUp();
+
+ private:
+  std::thread m_thread;
+};
+
+// The board surface for the main window: the one made at start-up, the first time it is taken,
+// and a new one after that (or when the application made none).
+model::Canvas TakeBoardSurface();
 
 // The application: the one place where an error that escapes an event handler is caught. It
 // abandons that handler only; the user sees it in a message box with the stop icon and an OK
 // button, captioned with the application title, and the program goes on (an open modal window
 // stays open).
-class TApplication : public QApplication {
+class TApplication : private StartUpWarmUp, public QApplication {
  public:
   TApplication(int& argc, char** argv);
 

@@ -1,12 +1,20 @@
 #include "windows/Controls.h"
 
 #include <qdrawutil.h>
+#include <QApplication>
 #include <QDialog>
 #include <QFontDatabase>
+#include <QHash>
+#include <QIconEngine>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 #include <QSvgRenderer>
+#include <algorithm>
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -78,33 +86,103 @@ QFont MemoFont() {
 
 namespace {
 
-// Renders the SVG drawing once, at its own size and at twice that for dense screens.
-void AddRendered(QIcon& icon, const QString& name, QIcon::Mode mode) {
-  QSvgRenderer drawing(":/icons/" + name + ".svg");
-  for (const int scale : {1, 2}) {
-    QPixmap pixmap(drawing.defaultSize() * scale);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    drawing.render(&painter);
-    painter.end();
-    icon.addPixmap(pixmap, mode);
+// An icon drawn from the program's SVG drawings when it is first painted at a size, and kept
+// at that size. Nothing is rendered for icons that are never shown (hidden buttons, windows not
+// yet opened), which keeps start-up short.
+class DrawingIconEngine : public QIconEngine {
+ public:
+  struct Drawing {
+    QString name;  // resource under :/icons, without ".svg"
+    QIcon::Mode mode;
+  };
+
+  explicit DrawingIconEngine(QList<Drawing> drawings) : m_drawings(std::move(drawings)) {}
+
+  QIconEngine* clone() const override { return new DrawingIconEngine(m_drawings); }
+
+  QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+    // Scaled to fit, so a dense screen asking for twice the size gets a sharp drawing.
+    const QSize own = DefaultSize(Pick(mode, size));
+    return own.isEmpty() ? size : own.scaled(size, Qt::KeepAspectRatio);
   }
-}
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    const QSize actual = actualSize(size, mode, state);
+    const QString key = QString("%1x%2:%3").arg(actual.width()).arg(actual.height()).arg(mode);
+    if (const auto found = m_rendered.constFind(key); found != m_rendered.cend()) return *found;
+    const Drawing* drawing = Pick(mode, size);
+    QPixmap pixmap(actual);
+    pixmap.fill(Qt::transparent);
+    if (drawing != nullptr) {
+      QPainter painter(&pixmap);
+      Renderer(*drawing).render(&painter);
+    }
+    if (mode != QIcon::Normal && (drawing == nullptr || drawing->mode != mode)) {
+      QStyleOption option;
+      option.palette = QGuiApplication::palette();
+      pixmap = QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
+    }
+    m_rendered.insert(key, pixmap);
+    return pixmap;
+  }
+
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+  }
+
+ private:
+  static QString Path(const Drawing& drawing) { return ":/icons/" + drawing.name + ".svg"; }
+
+  // Each drawing is parsed once, when first needed.
+  QSvgRenderer& Renderer(const Drawing& drawing) {
+    std::unique_ptr<QSvgRenderer>& renderer = m_renderers[drawing.name];
+    if (!renderer) renderer = std::make_unique<QSvgRenderer>(Path(drawing));
+    return *renderer;
+  }
+
+  QSize DefaultSize(const Drawing* drawing) {
+    return drawing == nullptr ? QSize() : Renderer(*drawing).defaultSize();
+  }
+
+  // The drawing for the mode (the normal one when the mode has none) whose own size is the
+  // smallest that covers `size`, or else the largest.
+  const Drawing* Pick(QIcon::Mode mode, const QSize& size) {
+    const bool hasMode = std::any_of(m_drawings.cbegin(), m_drawings.cend(),
+                                     [&](const Drawing& d) { return d.mode == mode; });
+    const QIcon::Mode wanted = hasMode ? mode : QIcon::Normal;
+    const Drawing* best = nullptr;
+    QSize bestSize;
+    for (const Drawing& drawing : m_drawings) {
+      if (drawing.mode != wanted) continue;
+      const QSize own = DefaultSize(&drawing);
+      const bool covers = own.width() >= size.width() && own.height() >= size.height();
+      const bool bestCovers =
+          best != nullptr && bestSize.width() >= size.width() && bestSize.height() >= size.height();
+      if (best == nullptr || (covers && (!bestCovers || own.width() < bestSize.width())) ||
+          (!covers && !bestCovers && own.width() > bestSize.width())) {
+        best = &drawing;
+        bestSize = own;
+      }
+    }
+    return best;
+  }
+
+  QList<Drawing> m_drawings;
+  std::map<QString, std::unique_ptr<QSvgRenderer>> m_renderers;
+  QHash<QString, QPixmap> m_rendered;
+};
 
 }  // namespace
 
 QIcon LoadIcon(const QString& name, const QString& disabledName) {
-  QIcon icon;
-  AddRendered(icon, name, QIcon::Normal);
-  if (!disabledName.isEmpty()) AddRendered(icon, disabledName, QIcon::Disabled);
-  return icon;
+  QList<DrawingIconEngine::Drawing> drawings{{name, QIcon::Normal}};
+  if (!disabledName.isEmpty()) drawings.push_back({disabledName, QIcon::Disabled});
+  return QIcon(new DrawingIconEngine(std::move(drawings)));
 }
 
 QIcon WindowIcon() {
-  QIcon icon;
-  AddRendered(icon, "dotwright32", QIcon::Normal);
-  AddRendered(icon, "dotwright16", QIcon::Normal);
-  return icon;
+  return QIcon(
+      new DrawingIconEngine({{"dotwright32", QIcon::Normal}, {"dotwright16", QIcon::Normal}}));
 }
 
 model::Colour ToColour(const QColor& colour) {

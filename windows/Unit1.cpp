@@ -18,6 +18,7 @@
 #include "model/conversion.h"
 #include "windows/About.h"
 #include "windows/AddImage.h"
+#include "windows/Application.h"
 #include "windows/BoardImage.h"
 #include "windows/Controls.h"
 #include "windows/RasterImage.h"
@@ -112,8 +113,7 @@ void ApplyScrollBar(QScrollBar& bar, int extent, int length, int margin) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent), m_surface(board::kSurfaceWidth, board::kSurfaceHeight) {
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_surface(TakeBoardSurface()) {
   setObjectName("Form1");
   setFont(FormFont());
   setWindowIcon(WindowIcon());

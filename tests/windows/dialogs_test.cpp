@@ -142,20 +142,26 @@ TEST_F(Dialogs, AboutBoxTexts) {
       {AboutBox->Label10, "через сайт", {160, 192}},
       {AboutBox->Label14, "2011", {120, 208}},
   };
-  for (const auto& l : labels) {
-    EXPECT_EQ(l.label->text(), QString(l.text)) << l.text;
-    EXPECT_EQ(l.label->pos(), l.at) << l.text;
-    // Every label fits inside the panel.
-    EXPECT_LE(l.label->geometry().right(), AboutBox->Panel1->width() - 3) << l.text;
-    EXPECT_LE(l.label->sizeHint().width(), l.label->width()) << l.text;
-  }
-  EXPECT_EQ(AboutBox->Panel1->geometry(), QRect(8, 8, 281, 225));
-  EXPECT_EQ(AboutBox->OKButton->geometry(), QRect(111, 244, 75, 25));
-  EXPECT_TRUE(AboutBox->OKButton->isDefault());
-  EXPECT_EQ(AboutBox->Image1->pixmap().size(), QSize(64, 64));
-  EXPECT_EQ(AboutBox->Label9->palette().color(QPalette::WindowText), QColor(Qt::blue));
-  EXPECT_TRUE(AboutBox->Label9->font().underline());
-  EXPECT_EQ(AboutBox->Label9->cursor().shape(), Qt::PointingHandCursor);
+  // As the box shows them: labels are sized to their text, and the picture drawn, when it is
+  // first shown.
+  WithModal([] { Click(Form1->SpeedButton4); },
+            [&](QWidget*) {
+              for (const auto& l : labels) {
+                EXPECT_EQ(l.label->text(), QString(l.text)) << l.text;
+                EXPECT_EQ(l.label->pos(), l.at) << l.text;
+                // Every label fits inside the panel.
+                EXPECT_LE(l.label->geometry().right(), AboutBox->Panel1->width() - 3) << l.text;
+                EXPECT_LE(l.label->sizeHint().width(), l.label->width()) << l.text;
+              }
+              EXPECT_EQ(AboutBox->Panel1->geometry(), QRect(8, 8, 281, 225));
+              EXPECT_EQ(AboutBox->OKButton->geometry(), QRect(111, 244, 75, 25));
+              EXPECT_TRUE(AboutBox->OKButton->isDefault());
+              EXPECT_EQ(AboutBox->Image1->pixmap().size(), QSize(64, 64));
+              EXPECT_EQ(AboutBox->Label9->palette().color(QPalette::WindowText), QColor(Qt::blue));
+              EXPECT_TRUE(AboutBox->Label9->font().underline());
+              EXPECT_EQ(AboutBox->Label9->cursor().shape(), Qt::PointingHandCursor);
+              Click(AboutBox->OKButton);
+            });
 }
 
 TEST_F(Dialogs, SiteLabelOpensItsOwnTextThroughTheDesktop) {

@@ -45,14 +45,14 @@ TEST(ErrorBoxText, AFullStopFollowsOnlyWhatSortsAfterIt) {
   }
 }
 
-TEST(ApplicationTitle, FileNameUpToItsFirstDotCapitalised) {
+TEST(ApplicationTitle, FileNameUpToItsFirstDotWithTheRestInLowerCase) {
   const struct {
     const char* path;
     const char* title;
   } cases[] = {
-      {"/usr/bin/dotwright", "Dotwright"},     {"/opt/x/DOTWRIGHT.bin", "Dotwright"},
-      {"dotwright.tar.gz", "Dotwright"},       {"/home/u/build.dir/app/dotWright", "Dotwright"},
-      {"/tmp/windows_tests", "Windows_tests"}, {"/tmp/ёлка", "Ёлка"},
+      {"/usr/bin/Dotwright", "Dotwright"},     {"/opt/x/DOTWRIGHT.bin", "Dotwright"},
+      {"dotwright.tar.gz", "dotwright"},       {"/home/u/build.dir/app/dotWRIGHT", "dotwright"},
+      {"/tmp/windows_tests", "windows_tests"}, {"/tmp/ЁЛКА.exe", "Ёлка"},
       {"/tmp/.hidden", "Dotwright"},
   };
   for (const auto& c : cases) {
@@ -86,7 +86,7 @@ TEST(ErrorBox, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
   EXPECT_EQ(box.icon, QMessageBox::Critical);
   EXPECT_EQ(box.text, "Bitmap image is not valid.");
   EXPECT_EQ(box.title, ApplicationTitle(QCoreApplication::applicationFilePath()));
-  EXPECT_EQ(box.title, "Windows_tests");
+  EXPECT_EQ(box.title, "windows_tests");
   EXPECT_EQ(box.buttons, 1);
   EXPECT_TRUE(box.okButton);
   // And again: the first one left nothing behind.
