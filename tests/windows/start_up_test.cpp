@@ -1,0 +1,82 @@
+// Start-up pieces: the icons drawn on demand and the board surface prepared ahead.
+#include <gtest/gtest.h>
+#include <QIcon>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+
+#include "board/board.h"
+#include "windows/Application.h"
+#include "windows/Controls.h"
+
+namespace {
+
+// The drawing itself, rendered straight from its resource.
+QImage Rendered(const char* name, int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  QSvgRenderer(QString(":/icons/") + name + ".svg").render(&painter);
+  painter.end();
+  return image.convertToFormat(QImage::Format_ARGB32);
+}
+
+QImage Drawn(const QIcon& icon, int size, QIcon::Mode mode = QIcon::Normal) {
+  return icon.pixmap(size, size, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+TEST(Icons, DrawnAtTheAskedSizeFromTheDrawingForTheMode) {
+  const QIcon resize = LoadIcon("resize", "resize_disabled");
+  const QImage normal = Drawn(resize, 16);
+  const QImage disabled = Drawn(resize, 16, QIcon::Disabled);
+  EXPECT_EQ(normal, Rendered("resize", 16));
+  EXPECT_EQ(disabled, Rendered("resize_disabled", 16));
+  EXPECT_NE(normal, disabled);
+  // Asked again, the same picture comes back.
+  EXPECT_EQ(Drawn(resize, 16), normal);
+  // Twice the size for a dense screen is drawn anew, not enlarged: the tag's slanted edges
+  // come out finer than doubled pixels.
+  const QIcon about = LoadIcon("about");
+  const QImage twice = Drawn(about, 32);
+  EXPECT_EQ(twice.size(), QSize(32, 32));
+  EXPECT_NE(twice, Drawn(about, 16).scaled(32, 32));
+}
+
+TEST(Icons, WithoutADisabledDrawingTheNormalOneIsGreyed) {
+  const QIcon about = LoadIcon("about");
+  const QImage normal = Drawn(about, 16);
+  const QImage disabled = Drawn(about, 16, QIcon::Disabled);
+  EXPECT_NE(normal, disabled);
+  int coloured = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) {
+      const QColor c = disabled.pixelColor(x, y);
+      if (c.alpha() > 0 && (c.red() != c.green() || c.green() != c.blue())) ++coloured;
+    }
+  EXPECT_EQ(coloured, 0);
+}
+
+TEST(Icons, WindowIconTakesTheDrawingMadeForEachSize) {
+  const QIcon icon = WindowIcon();
+  EXPECT_EQ(Drawn(icon, 16).size(), QSize(16, 16));
+  EXPECT_EQ(Drawn(icon, 32).size(), QSize(32, 32));
+  // The 16-pixel drawing is its own, not the 32-pixel one reduced.
+  EXPECT_NE(Drawn(icon, 16),
+            Drawn(icon, 32).scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+TEST(BoardSurface, EveryTakenSurfaceIsANewWhiteSurface) {
+  for (int i = 0; i < 2; ++i) {
+    model::Canvas surface = TakeBoardSurface();
+    ASSERT_EQ(surface.Width(), board::kSurfaceWidth);
+    ASSERT_EQ(surface.Height(), board::kSurfaceHeight);
+    EXPECT_EQ(surface.DirtyRect(),
+              (model::Rect{0, 0, board::kSurfaceWidth, board::kSurfaceHeight}));
+    for (int y = 0; y < surface.Height(); y += 97)
+      for (int x = 0; x < surface.Width(); x += 89) ASSERT_EQ(surface.Pixel(x, y), model::kWhite);
+    surface.SetPixel(0, 0, 0);  // must not reach the next one
+  }
+}
+
+}  // namespace
