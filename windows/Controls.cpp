@@ -54,6 +54,8 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
   }
 }
 
+namespace {
+
 // The first of `families` that is installed, else the last. Naming only an installed family spares
 // the font lookup its search for substitutes (a sort of every font on the system) for each
 // missing name, at start-up.
@@ -64,6 +66,8 @@ QString InstalledFamily(const QStringList& families) {
   }
   return families.back();
 }
+
+}  // namespace
 
 QFont FormFont() {
   static const QString family =

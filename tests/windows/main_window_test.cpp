@@ -1,6 +1,5 @@
 #include "windows/Unit1.h"
 
-#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
