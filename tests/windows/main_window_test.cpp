@@ -25,6 +25,7 @@
 
 namespace {
 
+using windowstest::ApplySize;
 using windowstest::Click;
 using windowstest::ClickAt;
 using windowstest::FormsTest;
@@ -53,13 +54,6 @@ void Step(TSpinEdit* box, int times, bool up) {
 void PickScale(int index) {
   while (Form1->ComboBox1->currentIndex() < index) QTest::keyClick(Form1->ComboBox1, Qt::Key_Down);
   while (Form1->ComboBox1->currentIndex() > index) QTest::keyClick(Form1->ComboBox1, Qt::Key_Up);
-}
-
-// Sets and applies a size with the size boxes and the apply-size button.
-void ApplySize(int width, int height) {
-  Paste(Form1->SpinEdit1, QString::number(width));
-  Paste(Form1->SpinEdit2, QString::number(height));
-  if (Form1->SpeedButton12->isEnabled()) Click(Form1->SpeedButton12);
 }
 
 // Resizes the main window and waits until the platform has done so.
