@@ -54,6 +54,14 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
   }
 }
 
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint at) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->setTextFormat(Qt::PlainText);
+  label->move(at);
+  return label;
+}
+
 namespace {
 
 // The first of `families` that is installed, else the last. Naming only an installed family spares
