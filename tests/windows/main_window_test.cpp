@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
@@ -142,6 +144,12 @@ TEST_F(MainWindow, ControlsCarryTheirTextsHintsAndPlaces) {
   EXPECT_EQ(Form1->CoolBar1->width(), 27);
   EXPECT_EQ(Form1->Image1->size(), QSize(2560, 1920));
   EXPECT_EQ(Form1->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+  EXPECT_EQ(QSize(TForm1::kOuterWidth, TForm1::kOuterHeight), QSize(783, 540));
+  // The window, frame included, is centred on the desktop: its position is the frame's.
+  const QRect outer(Form1->pos(), QSize(TForm1::kOuterWidth, TForm1::kOuterHeight));
+  const QPoint offCentre =
+      outer.center() - QGuiApplication::primaryScreen()->availableGeometry().center();
+  EXPECT_LE(offCentre.manhattanLength(), 1) << offCentre.x() << "," << offCentre.y();
 
   // The pencil shows pressed and stays so when clicked; its five companions are hidden.
   EXPECT_TRUE(Form1->SpeedButton5->isVisible());
