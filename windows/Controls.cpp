@@ -162,21 +162,19 @@ class DrawingIconEngine : public QIconEngine {
     const bool hasMode = std::any_of(m_drawings.cbegin(), m_drawings.cend(),
                                      [&](const Drawing& d) { return d.mode == mode; });
     const QIcon::Mode wanted = hasMode ? mode : QIcon::Normal;
-    const Drawing* best = nullptr;
-    QSize bestSize;
+    const Drawing* smallestCovering = nullptr;
+    const Drawing* largest = nullptr;
     for (const Drawing& drawing : m_drawings) {
       if (drawing.mode != wanted) continue;
       const QSize own = DefaultSize(&drawing);
       const bool covers = own.width() >= size.width() && own.height() >= size.height();
-      const bool bestCovers =
-          best != nullptr && bestSize.width() >= size.width() && bestSize.height() >= size.height();
-      if (best == nullptr || (covers && (!bestCovers || own.width() < bestSize.width())) ||
-          (!covers && !bestCovers && own.width() > bestSize.width())) {
-        best = &drawing;
-        bestSize = own;
+      if (covers &&
+          (smallestCovering == nullptr || own.width() < DefaultSize(smallestCovering).width())) {
+        smallestCovering = &drawing;
       }
+      if (largest == nullptr || own.width() > DefaultSize(largest).width()) largest = &drawing;
     }
-    return best;
+    return smallestCovering != nullptr ? smallestCovering : largest;
   }
 
   QList<Drawing> m_drawings;
