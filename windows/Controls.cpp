@@ -142,6 +142,17 @@ class DrawingIconEngine : public QIconEngine {
     painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
   }
 
+  // The drawings' own sizes. A window icon goes to the desktop in these sizes only; offering none,
+  // it would be rendered at four sizes, two of them large, as the window first appears.
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State) override {
+    const QIcon::Mode wanted = DrawnMode(mode);
+    QList<QSize> sizes;
+    for (const Drawing& drawing : m_drawings) {
+      if (drawing.mode == wanted) sizes.push_back(DefaultSize(&drawing));
+    }
+    return sizes;
+  }
+
  private:
   static QString Path(const Drawing& drawing) { return ":/icons/" + drawing.name + ".svg"; }
 
@@ -156,12 +167,17 @@ class DrawingIconEngine : public QIconEngine {
     return drawing == nullptr ? QSize() : Renderer(*drawing).defaultSize();
   }
 
-  // The drawing for the mode (the normal one when the mode has none) whose own size is the
-  // smallest that covers `size`, or else the largest.
-  const Drawing* Pick(QIcon::Mode mode, const QSize& size) {
+  // The mode whose drawings serve `mode`: its own, or the normal one when it has none.
+  QIcon::Mode DrawnMode(QIcon::Mode mode) const {
     const bool hasMode = std::any_of(m_drawings.cbegin(), m_drawings.cend(),
                                      [&](const Drawing& d) { return d.mode == mode; });
-    const QIcon::Mode wanted = hasMode ? mode : QIcon::Normal;
+    return hasMode ? mode : QIcon::Normal;
+  }
+
+  // The drawing for the mode whose own size is the smallest that covers `size`, or else the
+  // largest.
+  const Drawing* Pick(QIcon::Mode mode, const QSize& size) {
+    const QIcon::Mode wanted = DrawnMode(mode);
     const Drawing* smallestCovering = nullptr;
     const Drawing* largest = nullptr;
     for (const Drawing& drawing : m_drawings) {
