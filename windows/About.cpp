@@ -12,14 +12,6 @@ TAboutBox* AboutBox = nullptr;
 
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint at) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(name);
-  label->setTextFormat(Qt::PlainText);
-  label->move(at);
-  return label;
-}
-
 QLabel* MakeWrappedLabel(QWidget* parent, const char* name, const QString& text,
                          const QRect& geometry) {
   QLabel* label = MakeLabel(parent, name, text, geometry.topLeft());

@@ -30,14 +30,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& icon,
   return button;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint at) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(name);
-  label->move(at);
-  label->adjustSize();
-  return label;
-}
-
 // A lowered frame holding a view.
 TPanel* MakeFrame(QWidget* parent, const char* name, QPoint at) {
   auto* frame = new TPanel(parent, TPanel::Bevel::Lowered);
@@ -96,8 +88,10 @@ TForm_AddImage::TForm_AddImage(QWidget* parent)
   BitBtn2 = MakeButton(this, "BitBtn2", "convert", "Преобразовать",
                        "Преобразовать рисунок в монохромный", {264, 272, 121, 25});
   Label4 = MakeLabel(this, "Label4", "Граница чёрного и белого", {48, 320});
+  Label4->adjustSize();
   // Lies beneath the slider, which hides it.
   Label3 = MakeLabel(this, "Label3", "0000000", {168, 354});
+  Label3->adjustSize();
 
   TrackBar1 = new QSlider(Qt::Horizontal, this);
   TrackBar1->setObjectName("TrackBar1");

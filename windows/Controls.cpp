@@ -54,6 +54,16 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
   }
 }
 
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint at) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->setTextFormat(Qt::PlainText);
+  label->move(at);
+  return label;
+}
+
+namespace {
+
 // The first of `families` that is installed, else the last. Naming only an installed family spares
 // the font lookup its search for substitutes (a sort of every font on the system) for each
 // missing name, at start-up.
@@ -64,6 +74,8 @@ QString InstalledFamily(const QStringList& families) {
   }
   return families.back();
 }
+
+}  // namespace
 
 QFont FormFont() {
   static const QString family =
@@ -130,6 +142,17 @@ class DrawingIconEngine : public QIconEngine {
     painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
   }
 
+  // The drawings' own sizes. A window icon goes to the desktop in these sizes only; offering none,
+  // it would be rendered at four sizes, two of them large, as the window first appears.
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State) override {
+    const QIcon::Mode wanted = DrawnMode(mode);
+    QList<QSize> sizes;
+    for (const Drawing& drawing : m_drawings) {
+      if (drawing.mode == wanted) sizes.push_back(DefaultSize(&drawing));
+    }
+    return sizes;
+  }
+
  private:
   static QString Path(const Drawing& drawing) { return ":/icons/" + drawing.name + ".svg"; }
 
@@ -144,27 +167,30 @@ class DrawingIconEngine : public QIconEngine {
     return drawing == nullptr ? QSize() : Renderer(*drawing).defaultSize();
   }
 
-  // The drawing for the mode (the normal one when the mode has none) whose own size is the
-  // smallest that covers `size`, or else the largest.
-  const Drawing* Pick(QIcon::Mode mode, const QSize& size) {
+  // The mode whose drawings serve `mode`: its own, or the normal one when it has none.
+  QIcon::Mode DrawnMode(QIcon::Mode mode) const {
     const bool hasMode = std::any_of(m_drawings.cbegin(), m_drawings.cend(),
                                      [&](const Drawing& d) { return d.mode == mode; });
-    const QIcon::Mode wanted = hasMode ? mode : QIcon::Normal;
-    const Drawing* best = nullptr;
-    QSize bestSize;
+    return hasMode ? mode : QIcon::Normal;
+  }
+
+  // The drawing for the mode whose own size is the smallest that covers `size`, or else the
+  // largest.
+  const Drawing* Pick(QIcon::Mode mode, const QSize& size) {
+    const QIcon::Mode wanted = DrawnMode(mode);
+    const Drawing* smallestCovering = nullptr;
+    const Drawing* largest = nullptr;
     for (const Drawing& drawing : m_drawings) {
       if (drawing.mode != wanted) continue;
       const QSize own = DefaultSize(&drawing);
       const bool covers = own.width() >= size.width() && own.height() >= size.height();
-      const bool bestCovers =
-          best != nullptr && bestSize.width() >= size.width() && bestSize.height() >= size.height();
-      if (best == nullptr || (covers && (!bestCovers || own.width() < bestSize.width())) ||
-          (!covers && !bestCovers && own.width() > bestSize.width())) {
-        best = &drawing;
-        bestSize = own;
+      if (covers &&
+          (smallestCovering == nullptr || own.width() < DefaultSize(smallestCovering).width())) {
+        smallestCovering = &drawing;
       }
+      if (largest == nullptr || own.width() > DefaultSize(largest).width()) largest = &drawing;
     }
-    return best;
+    return smallestCovering != nullptr ? smallestCovering : largest;
   }
 
   QList<Drawing> m_drawings;

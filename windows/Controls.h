@@ -48,6 +48,9 @@ class TClickLabel : public QLabel {
   void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
+// A plain-text label at `at`, not yet sized to its text.
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint at);
+
 // The windows' default font: "MS Sans Serif", 8 point (11 pixels high), or the nearest sans face
 // the system has, at the same pixel size so that the fixed layouts keep their room.
 QFont FormFont();

@@ -45,7 +45,6 @@ class TPictureImage : private windowsdetail::OwnedRaster, public TRasterImage {
   TPictureImage(int maxWidth, int maxHeight, QWidget* parent);
 
   void SetPicture(const picture::Picture* picture);
-  const picture::Picture* Picture() const { return m_picture; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -32,10 +32,6 @@ class TSpinEdit : public QLineEdit {
   int Value() const;
   void SetValue(int value);
 
-  int MinValue() const { return m_minValue; }
-  int MaxValue() const { return m_maxValue; }
-  int Increment() const { return m_increment; }
-
   QToolButton* UpButton() const { return m_up; }
   QToolButton* DownButton() const { return m_down; }
 

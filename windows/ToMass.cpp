@@ -2,7 +2,6 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTextCursor>
 
 #include "windows/Controls.h"

@@ -128,8 +128,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_surface(TakeBoardSurfac
   Connect();
 
   resize(kClientWidth, kClientHeight);
+  // Centred as a whole, frame included: a window's position is that of its frame.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
+    move(screen->availableGeometry().center() - QPoint(kOuterWidth / 2, kOuterHeight / 2));
   }
   // Lay the controls out now, hidden as the window still is: the first board's scroll ranges
   // need the bars' real lengths.

@@ -102,10 +102,12 @@ class TForm1 : public QMainWindow {
   TPanel* Panel5;
   QStatusBar* StatusBar1;
 
-  // The client area that gives the window its outer size of 783 x 540 with a 4-pixel border and
-  // a 30-pixel caption.
-  static constexpr int kClientWidth = 775;
-  static constexpr int kClientHeight = 506;
+  // The window's outer size, and the client area that gives it with a 4-pixel border and a
+  // 30-pixel caption.
+  static constexpr int kOuterWidth = 783;
+  static constexpr int kOuterHeight = 540;
+  static constexpr int kClientWidth = kOuterWidth - 2 * 4;
+  static constexpr int kClientHeight = kOuterHeight - 30 - 4;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

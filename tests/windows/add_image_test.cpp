@@ -33,6 +33,7 @@
 namespace {
 
 using model::Colour;
+using windowstest::ApplySize;
 using windowstest::Click;
 using windowstest::ClickAt;
 using windowstest::WithErrorBox;
@@ -125,15 +126,6 @@ testing::AssertionResult ViewShows(QWidget* view, const std::function<Colour(int
 // Whether the store pixel's cell on the board at scale 4 shows it set.
 bool CellShowsSet(int x, int y) {
   return Form1->Surface().Pixel(x * 4 + 2, y * 4 + 2) == board::kSetColour;
-}
-
-// Sets and applies a size with the size boxes and the apply-size button.
-void ApplySize(int width, int height) {
-  Form1->SpinEdit1->setText(QString::number(width));
-  Form1->SpinEdit2->setText(QString::number(height));
-  if (Form1->SpeedButton12->isEnabled()) Click(Form1->SpeedButton12);
-  ASSERT_EQ(Form1->Geometry().width, width);
-  ASSERT_EQ(Form1->Geometry().height, height);
 }
 
 // Sets a picture pixel with a left click on its cell (scale 4).

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
-#include <QComboBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>

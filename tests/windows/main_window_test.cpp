@@ -1,14 +1,15 @@
 #include "windows/Unit1.h"
 
-#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
@@ -26,6 +27,7 @@
 
 namespace {
 
+using windowstest::ApplySize;
 using windowstest::Click;
 using windowstest::ClickAt;
 using windowstest::FormsTest;
@@ -54,13 +56,6 @@ void Step(TSpinEdit* box, int times, bool up) {
 void PickScale(int index) {
   while (Form1->ComboBox1->currentIndex() < index) QTest::keyClick(Form1->ComboBox1, Qt::Key_Down);
   while (Form1->ComboBox1->currentIndex() > index) QTest::keyClick(Form1->ComboBox1, Qt::Key_Up);
-}
-
-// Sets and applies a size with the size boxes and the apply-size button.
-void ApplySize(int width, int height) {
-  Paste(Form1->SpinEdit1, QString::number(width));
-  Paste(Form1->SpinEdit2, QString::number(height));
-  if (Form1->SpeedButton12->isEnabled()) Click(Form1->SpeedButton12);
 }
 
 // Resizes the main window and waits until the platform has done so.
@@ -149,6 +144,12 @@ TEST_F(MainWindow, ControlsCarryTheirTextsHintsAndPlaces) {
   EXPECT_EQ(Form1->CoolBar1->width(), 27);
   EXPECT_EQ(Form1->Image1->size(), QSize(2560, 1920));
   EXPECT_EQ(Form1->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+  EXPECT_EQ(QSize(TForm1::kOuterWidth, TForm1::kOuterHeight), QSize(783, 540));
+  // The window, frame included, is centred on the desktop: its position is the frame's.
+  const QRect outer(Form1->pos(), QSize(TForm1::kOuterWidth, TForm1::kOuterHeight));
+  const QPoint offCentre =
+      outer.center() - QGuiApplication::primaryScreen()->availableGeometry().center();
+  EXPECT_LE(offCentre.manhattanLength(), 1) << offCentre.x() << "," << offCentre.y();
 
   // The pencil shows pressed and stays so when clicked; its five companions are hidden.
   EXPECT_TRUE(Form1->SpeedButton5->isVisible());

@@ -11,8 +11,6 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "tests/windows/support.h"
-
 namespace {
 
 // A width box (4..320, step 4, value 84) in a window with a second field to move the focus to.

@@ -1,4 +1,6 @@
 // Start-up pieces: the icons drawn on demand and the board surface prepared ahead.
+#include <algorithm>
+
 #include <gtest/gtest.h>
 #include <QIcon>
 #include <QImage>
@@ -28,6 +30,9 @@ QImage Drawn(const QIcon& icon, int size, QIcon::Mode mode = QIcon::Normal) {
 
 TEST(Icons, DrawnAtTheAskedSizeFromTheDrawingForTheMode) {
   const QIcon resize = LoadIcon("resize", "resize_disabled");
+  for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Active}) {
+    EXPECT_EQ(resize.availableSizes(mode), QList<QSize>{QSize(16, 16)}) << mode;
+  }
   const QImage normal = Drawn(resize, 16);
   const QImage disabled = Drawn(resize, 16, QIcon::Disabled);
   EXPECT_EQ(normal, Rendered("resize", 16));
@@ -59,6 +64,11 @@ TEST(Icons, WithoutADisabledDrawingTheNormalOneIsGreyed) {
 
 TEST(Icons, WindowIconTakesTheDrawingMadeForEachSize) {
   const QIcon icon = WindowIcon();
+  // The desktop is offered these two sizes and no others.
+  QList<QSize> offered = icon.availableSizes();
+  std::sort(offered.begin(), offered.end(),
+            [](const QSize& a, const QSize& b) { return a.width() < b.width(); });
+  EXPECT_EQ(offered, (QList<QSize>{{16, 16}, {32, 32}}));
   EXPECT_EQ(Drawn(icon, 16).size(), QSize(16, 16));
   EXPECT_EQ(Drawn(icon, 32).size(), QSize(32, 32));
   // The 16-pixel drawing is its own, not the 32-pixel one reduced.

@@ -7,10 +7,12 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QWidget>
 #include <QWindow>
 
 #include "windows/Forms.h"
+#include "windows/SpinEdit.h"
 #include "windows/Unit1.h"
 
 namespace windowstest {
@@ -22,6 +24,29 @@ QWindow* WindowOf(QWidget* widget) {
 
 QPoint InWindow(QWidget* widget, QPoint pos) {
   return widget->mapTo(widget->window(), pos);
+}
+
+// Runs `run`, during which the window that `find` gives (or null) is expected to come up as a
+// visible modal window; hands it to `handle` once. Polls, since `run` may pass through the event
+// loop before the window is up, and gives up after 5 s. The timer is owned here: if nothing comes
+// up, it dies with this call instead of firing later.
+void WhenModalUp(const std::function<QWidget*()>& find, const std::function<void(QWidget*)>& handle,
+                 const std::function<void()>& run) {
+  QElapsedTimer waited;
+  waited.start();
+  QTimer timer;
+  timer.setInterval(5);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    QWidget* modal = find();
+    if (modal == nullptr || !modal->isVisible()) {
+      if (waited.elapsed() > 5000) timer.stop();
+      return;
+    }
+    timer.stop();
+    handle(modal);
+  });
+  timer.start();
+  run();
 }
 
 }  // namespace
@@ -59,63 +84,49 @@ void Click(QWidget* widget) {
 
 void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inside) {
   bool seen = false;
-  QElapsedTimer waited;
-  waited.start();
-  // Polls, since `open` may pass through the event loop before its window is up. Owned here: if
-  // `open` shows nothing, the timer dies with this call instead of firing later.
-  QTimer timer;
-  timer.setInterval(5);
-  QObject::connect(&timer, &QTimer::timeout, [&] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible()) {
-      if (waited.elapsed() > 5000) timer.stop();
-      return;
-    }
-    timer.stop();
-    seen = true;
-    inside(modal);
-    if (modal->isVisible()) {
-      if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-        dialog->reject();
-      } else {
-        modal->close();
-      }
-    }
-  });
-  timer.start();
-  open();
+  WhenModalUp([] { return QApplication::activeModalWidget(); },
+              [&](QWidget* modal) {
+                seen = true;
+                inside(modal);
+                if (!modal->isVisible()) return;
+                if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                  dialog->reject();
+                } else {
+                  modal->close();
+                }
+              },
+              open);
   EXPECT_TRUE(seen) << "no modal window appeared";
 }
 
 ErrorBoxSeen WithErrorBox(const std::function<void()>& cause) {
   ErrorBoxSeen seen;
-  QElapsedTimer waited;
-  waited.start();
-  QTimer timer;
-  timer.setInterval(5);
-  QObject::connect(&timer, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr || !box->isVisible()) {
-      if (waited.elapsed() > 5000) timer.stop();
-      return;
-    }
-    timer.stop();
-    seen.shown = true;
-    seen.icon = box->icon();
-    seen.text = box->text();
-    seen.title = box->windowTitle();
-    seen.buttons = box->buttons().size();
-    QAbstractButton* ok = box->button(QMessageBox::Ok);
-    seen.okButton = ok != nullptr;
-    if (ok != nullptr) Click(ok);
-    if (box->isVisible()) {
-      ADD_FAILURE() << "the OK button did not close the error box";
-      box->reject();
-    }
-  });
-  timer.start();
-  cause();
+  WhenModalUp([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+              [&](QWidget* modal) {
+                auto* box = static_cast<QMessageBox*>(modal);
+                seen.shown = true;
+                seen.icon = box->icon();
+                seen.text = box->text();
+                seen.title = box->windowTitle();
+                seen.buttons = box->buttons().size();
+                QAbstractButton* ok = box->button(QMessageBox::Ok);
+                seen.okButton = ok != nullptr;
+                if (ok != nullptr) Click(ok);
+                if (box->isVisible()) {
+                  ADD_FAILURE() << "the OK button did not close the error box";
+                  box->reject();
+                }
+              },
+              cause);
   return seen;
+}
+
+void ApplySize(int width, int height) {
+  Form1->SpinEdit1->setText(QString::number(width));
+  Form1->SpinEdit2->setText(QString::number(height));
+  if (Form1->SpeedButton12->isEnabled()) Click(Form1->SpeedButton12);
+  ASSERT_EQ(Form1->Geometry().width, width);
+  ASSERT_EQ(Form1->Geometry().height, height);
 }
 
 }  // namespace windowstest

@@ -29,6 +29,10 @@ void ClickAt(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButto
 // A left click in the middle of `widget`.
 void Click(QWidget* widget);
 
+// Types a size into the main window's size boxes and applies it with the apply-size button; fails
+// the test unless the board then has that size.
+void ApplySize(int width, int height);
+
 // Runs `open`, which shows a modal window and waits in its event loop; once that window is up,
 // `inside` runs with it. A window still open after `inside` is closed, so a failing check cannot
 // leave the test waiting. Fails the test when no modal window appears.
