@@ -943,6 +943,13 @@ TEST(MetafilePicture, HostileWmfRecordsNeitherCrashNorHang) {
          for (int i = 0; i < 50; ++i) w.Raw(0x0F43, params);
        }},
       {"objects past the table", [](WmfBuilder& w) { w.Select(30000).Delete(-1); }},
+      {"creates beyond a full table",
+       [](WmfBuilder& w) {
+         // The header's object count wraps to 65000 + 1: a table that fills, then 262144
+         // creates that find no free slot.
+         for (int i = 0; i < 4 * 65536 + 65000; ++i) w.Record(0x00F7, {});  // META_CREATEPALETTE
+         w.Delete(70).Record(0x00F7, {});
+       }},
   };
   for (const auto& [name, add] : cases) {
     WmfBuilder wmf(0, 0, 320, 240);
