@@ -5,6 +5,7 @@
 #include <QRawFont>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace picture::gdi {
@@ -26,6 +27,12 @@ constexpr std::int64_t kPaintedAreas = 2000;
 constexpr std::int64_t kLargestArea = 320 * 240;
 constexpr std::int64_t kCostPerCall = 256;
 constexpr std::int64_t kCostPerCharacter = 4096;
+// Filling or stroking also costs by the outline, whatever the area: a pixel of a segment's length
+// within the destination costs about as much as 64 painted pixels (a long aliased line is drawn
+// pixel by pixel, and a fill pays for every edge crossing a row), and every element of a path
+// has a fixed cost, counted again when it is added to a path bracket.
+constexpr std::int64_t kCostPerOutlinePixel = 64;
+constexpr std::int64_t kCostPerElement = 16;
 // Distinct typefaces looked up in one play; later ones use the default face.
 constexpr qsizetype kMaxFaces = 32;
 
@@ -433,10 +440,33 @@ bool Player::Collect(const QRectF& r) {
   return true;
 }
 
-bool Player::Spend(const QRectF& canvasBounds) {
+bool Player::Spend(const QRectF& canvasBounds, std::int64_t extra) {
   const QRectF r = canvasBounds.intersected(QRectF(m_dest));
-  m_work -= kCostPerCall + static_cast<std::int64_t>(std::max(0.0, r.width() * r.height()));
+  m_work -= kCostPerCall + extra + static_cast<std::int64_t>(std::max(0.0, r.width() * r.height()));
   return m_work >= 0;
+}
+
+std::int64_t Player::OutlineCost(const QPainterPath& path, double pad) const {
+  // Segments are measured between their ends pulled into the destination (grown by `pad`, the
+  // half width of a pen): never less than what is drawn of them, and never more than the
+  // destination's size however far they reach. Curves count their control polygon, which is no
+  // shorter than the curve.
+  const QRectF box = QRectF(m_dest).adjusted(-pad, -pad, pad, pad);
+  double length = 0;
+  QPointF last;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    const QPointF p(std::clamp(e.x, box.left(), box.right()),
+                    std::clamp(e.y, box.top(), box.bottom()));
+    if (!e.isMoveTo()) {
+      length += std::max(std::abs(p.x() - last.x()), std::abs(p.y() - last.y())) + pad;
+    }
+    last = p;
+  }
+  const std::int64_t elements = kCostPerElement * path.elementCount();
+  // Coordinates are finite and bounded, so `length` is too; the test keeps a NaN out anyway.
+  if (!(length < 1e12)) return std::numeric_limits<std::int64_t>::max() / 2;
+  return elements + static_cast<std::int64_t>(length) * kCostPerOutlinePixel;
 }
 
 // --- Pens and brushes ------------------------------------------------------------------------
@@ -612,7 +642,7 @@ QPen Player::MakePen() {
 
 void Player::FillWith(const QPainterPath& path, const Brush& brush) {
   if (brush.style == kBsNull || m_inPath || path.isEmpty()) return;
-  if (!Spend(path.boundingRect())) return;
+  if (!Spend(path.boundingRect(), OutlineCost(path, 0))) return;
   QBrush b = MakeBrush(brush);
   QColor colour = b.color();
   if (!ApplyRop2(&colour)) return;
@@ -627,7 +657,10 @@ void Player::StrokeWith(const QPainterPath& path) {
   QPen pen = MakePen();
   if (pen.style() == Qt::NoPen) return;
   const double halfWidth = pen.widthF() / 2 + 1;
-  if (!Spend(path.boundingRect().adjusted(-halfWidth, -halfWidth, halfWidth, halfWidth))) return;
+  if (!Spend(path.boundingRect().adjusted(-halfWidth, -halfWidth, halfWidth, halfWidth),
+             OutlineCost(path, halfWidth))) {
+    return;
+  }
   QColor colour = pen.color();
   if (!ApplyRop2(&colour)) return;
   pen.setColor(colour);
@@ -639,7 +672,7 @@ void Player::StrokeWith(const QPainterPath& path) {
 // pixel left of and above its right and bottom edges.
 void Player::Shape(const QPainterPath& fill, const QPainterPath& stroke) {
   if (m_inPath) {
-    m_path.addPath(fill);
+    AddToPath([&](QPainterPath& path) { path.addPath(fill); });
     return;
   }
   if (Collect(fill.boundingRect().united(stroke.boundingRect()))) return;
@@ -649,7 +682,7 @@ void Player::Shape(const QPainterPath& fill, const QPainterPath& stroke) {
 
 void Player::OpenFigure(const QPainterPath& line) {
   if (m_inPath) {
-    m_path.addPath(line);
+    AddToPath([&](QPainterPath& path) { path.addPath(line); });
     return;
   }
   if (Collect(line.boundingRect())) return;
@@ -663,11 +696,30 @@ void Player::MoveTo(QPointF p) {
   if (m_inPath) m_path.moveTo(m_dc.position);
 }
 
-// Starts a "To" figure at the current position, continuing the path's open figure there.
-static void StartAt(QPainterPath& path, QPointF position, bool inPath) {
-  if (!inPath || path.elementCount() == 0 || path.currentPosition() != position) {
-    path.moveTo(position);
+void Player::AddToPath(const std::function<void(QPainterPath&)>& add) {
+  const int before = m_path.elementCount();
+  add(m_path);
+  // The bracket is only drawn at its end: what it grows by is paid for now, so that a file
+  // cannot build a path of unbounded size first.
+  m_work -= kCostPerCall + kCostPerElement * (m_path.elementCount() - before);
+}
+
+void Player::ToFigure(const std::function<void(QPainterPath&)>& add) {
+  const auto draw = [&](QPainterPath& path) {
+    // Within a bracket the figure continues the path's open figure when that ends here.
+    if (!m_inPath || path.elementCount() == 0 || path.currentPosition() != m_dc.position) {
+      path.moveTo(m_dc.position);
+    }
+    add(path);
+    m_dc.position = path.currentPosition();
+  };
+  if (m_inPath) {
+    AddToPath(draw);
+    return;
   }
+  m_scratch.clear();
+  draw(m_scratch);
+  if (!Collect(m_scratch.boundingRect())) StrokeWith(m_scratch);
 }
 
 void Player::LineTo(QPointF p) {
@@ -676,12 +728,9 @@ void Player::LineTo(QPointF p) {
 
 void Player::PolylineTo(const QPolygonF& points) {
   if (points.isEmpty()) return;
-  QPainterPath& path = m_inPath ? m_path : m_scratch;
-  if (!m_inPath) path.clear();
-  StartAt(path, m_dc.position, m_inPath);
-  for (const QPointF& p : points) path.lineTo(Map(p));
-  m_dc.position = path.currentPosition();
-  if (!m_inPath && !Collect(path.boundingRect())) StrokeWith(path);
+  ToFigure([&](QPainterPath& path) {
+    for (const QPointF& p : points) path.lineTo(Map(p));
+  });
 }
 
 void Player::Polyline(const QPolygonF& points) {
@@ -715,34 +764,26 @@ void Player::PolyBezier(const QPolygonF& points) {
 
 void Player::PolyBezierTo(const QPolygonF& points) {
   if (points.size() < 3) return;
-  QPainterPath& path = m_inPath ? m_path : m_scratch;
-  if (!m_inPath) path.clear();
-  StartAt(path, m_dc.position, m_inPath);
-  AddBeziers(path, Map(points), 0);
-  m_dc.position = path.currentPosition();
-  if (!m_inPath && !Collect(path.boundingRect())) StrokeWith(path);
+  ToFigure([&](QPainterPath& path) { AddBeziers(path, Map(points), 0); });
 }
 
 void Player::PolyDraw(const QPolygonF& points, const std::vector<std::uint8_t>& types) {
-  QPainterPath& path = m_inPath ? m_path : m_scratch;
-  if (!m_inPath) path.clear();
-  StartAt(path, m_dc.position, m_inPath);
   const QPolygonF mapped = Map(points);
   const int n = std::min<int>(mapped.size(), static_cast<int>(types.size()));
-  for (int i = 0; i < n; ++i) {
-    const std::uint8_t type = types[static_cast<std::size_t>(i)] & ~1;
-    if (type == 6) {
-      path.moveTo(mapped[i]);
-    } else if (type == 4 && i + 2 < n) {
-      path.cubicTo(mapped[i], mapped[i + 1], mapped[i + 2]);
-      i += 2;
-    } else {
-      path.lineTo(mapped[i]);
+  ToFigure([&](QPainterPath& path) {
+    for (int i = 0; i < n; ++i) {
+      const std::uint8_t type = types[static_cast<std::size_t>(i)] & ~1;
+      if (type == 6) {
+        path.moveTo(mapped[i]);
+      } else if (type == 4 && i + 2 < n) {
+        path.cubicTo(mapped[i], mapped[i + 1], mapped[i + 2]);
+        i += 2;
+      } else {
+        path.lineTo(mapped[i]);
+      }
+      if (types[static_cast<std::size_t>(i)] & 1) path.closeSubpath();
     }
-    if (types[static_cast<std::size_t>(i)] & 1) path.closeSubpath();
-  }
-  m_dc.position = path.currentPosition();
-  if (!m_inPath && !Collect(path.boundingRect())) StrokeWith(path);
+  });
 }
 
 void Player::Polygon(const QPolygonF& points) {
@@ -881,17 +922,14 @@ void Player::Arc(const QRectF& box, QPointF start, QPointF end) {
 // end becomes the current position. An arc of no size (an empty box, a zero radius) leaves a
 // line to `fallback`.
 void Player::LineAndArc(const QPainterPath& arc, QPointF fallback) {
-  QPainterPath& path = m_inPath ? m_path : m_scratch;
-  if (!m_inPath) path.clear();
-  StartAt(path, m_dc.position, m_inPath);
-  if (arc.elementCount() > 0) {
-    path.lineTo(arc.elementAt(0).x, arc.elementAt(0).y);
-    path.connectPath(arc);
-  } else {
-    path.lineTo(fallback);
-  }
-  m_dc.position = path.currentPosition();
-  if (!m_inPath && !Collect(path.boundingRect())) StrokeWith(path);
+  ToFigure([&](QPainterPath& path) {
+    if (arc.elementCount() > 0) {
+      path.lineTo(arc.elementAt(0).x, arc.elementAt(0).y);
+      path.connectPath(arc);
+    } else {
+      path.lineTo(fallback);
+    }
+  });
 }
 
 void Player::ArcTo(const QRectF& box, QPointF start, QPointF end) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTransform>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -264,7 +265,12 @@ class Player {
   bool AxisAligned();
   void MappingChanged() { m_matrixValid = false; }
   bool Collect(const QRectF& r);
-  bool Spend(const QRectF& canvasBounds);
+  // Charges a drawing call: a fixed cost, the area of `canvasBounds` within the destination and
+  // `extra`. False when the budget is spent: the call then draws nothing.
+  bool Spend(const QRectF& canvasBounds, std::int64_t extra = 0);
+  // The work of filling (`pad` 0) or stroking (`pad` the pen's half width) `path`, in canvas
+  // pixels, beyond its area.
+  std::int64_t OutlineCost(const QPainterPath& path, double pad) const;
 
   // The elliptic arc of `box` from `start` to `end` (logical), in the current arc direction.
   QPainterPath ArcPath(const QRectF& box, QPointF start, QPointF end, bool outline);
@@ -273,6 +279,11 @@ class Player {
   // the pen. Shapes built from a bounding box pass an outline drawn inside it.
   void Shape(const QPainterPath& fill, const QPainterPath& stroke);
   void OpenFigure(const QPainterPath& line);
+  // Adds to the path bracket what `add` adds to the path it is given, charging it to the budget.
+  void AddToPath(const std::function<void(QPainterPath&)>& add);
+  // A "To" figure: from the current position, what `add` adds, the current position ending at
+  // its end; drawn with the pen, or added to the path bracket.
+  void ToFigure(const std::function<void(QPainterPath&)>& add);
   void FillWith(const QPainterPath& path, const Brush& brush);
   void StrokeWith(const QPainterPath& path);
   bool ApplyRop2(QColor* colour);

@@ -883,6 +883,18 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
          e.Pen(5, 0x10000, 40, kBlue).Select(5);
          for (int i = 0; i < 100000; ++i) e.Ellipse(-10, -10, 400, 300);
        }},
+      {"a polygon of long edges",
+       [&](EmfBuilder& e) {
+         std::vector<std::pair<int, int>> points;
+         for (int i = 0; i < 300000; ++i) points.emplace_back(i * 7 % 320, i % 2 * 239);
+         e.Poly(kPolygon, points);
+       }},
+      {"a path bracket of many shapes",
+       [&](EmfBuilder& e) {
+         e.Record(kBeginPath, {});
+         for (int i = 0; i < 50000; ++i) e.Ellipse(i % 300, 0, i % 300 + 20, 200);
+         e.Record(kEndPath, {}).Record(kFillPath, {0, 0, 0, 0});
+       }},
       {"clipping path far outside",
        [&](EmfBuilder& e) {
          e.Record(kBeginPath, {}).MoveTo(1, 1).LineTo(2000000, 1).LineTo(20, 25000);
