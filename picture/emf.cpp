@@ -643,7 +643,8 @@ void Emf::Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8
       const int mode = r.I32();
       if (!r.Ok()) break;
       const auto data = r.Bytes(std::min<std::size_t>(size, r.Remaining()));
-      p.SelectClipRegion(size == 0 ? std::nullopt : Region(data), true, mode);
+      const auto region = size == 0 ? std::nullopt : Region(data);
+      p.SelectClipRegion(region ? &*region : nullptr, true, mode);
       break;
     }
     case kFillRgn:

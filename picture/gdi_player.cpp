@@ -33,6 +33,11 @@ constexpr std::int64_t kCostPerCharacter = 4096;
 // has a fixed cost, counted again when it is added to a path bracket.
 constexpr std::int64_t kCostPerOutlinePixel = 64;
 constexpr std::int64_t kCostPerElement = 16;
+// Regions: mapping one costs by its rectangles (as path elements), building one by the
+// rectangles united, combining the clipping region with another by the rectangles of both, and
+// filling one by its rectangles, each a painter call.
+constexpr std::int64_t kCostPerRegionRect = 64;
+constexpr std::int64_t kCostPerClipRect = 8;
 // Distinct typefaces looked up in one play; later ones use the default face.
 constexpr qsizetype kMaxFaces = 32;
 
@@ -298,7 +303,7 @@ QPainterPath Player::MapPath(const QPainterPath& logical) {
   return mapped;
 }
 
-QRegion Player::MapRegion(const RectList& rects, bool deviceUnits) {
+std::vector<QRect> Player::MapRects(const RectList& rects, bool deviceUnits) {
   std::vector<QRect> mapped;
   const QTransform m = deviceUnits ? m_deviceToDest : Matrix();
   for (const QRect& r : rects) {
@@ -309,8 +314,25 @@ QRegion Player::MapRegion(const RectList& rects, bool deviceUnits) {
         QPoint(std::lround(Bounded(f.right())) - 1, std::lround(Bounded(f.bottom())) - 1));
     if (!d.isEmpty()) mapped.push_back(d);
   }
-  if (mapped.empty()) return {};
-  return UniteRects(mapped, 0, mapped.size());
+  m_work -= kCostPerCall + kCostPerElement * static_cast<std::int64_t>(rects.size());
+  return mapped;
+}
+
+QRegion Player::UniteWithin(const std::vector<QRect>& rects, const QRect& box) {
+  // Cut first: a few thousand rectangles crossing each other can unite into millions.
+  std::vector<QRect> cut;
+  for (const QRect& r : rects) {
+    const QRect c = r & box;
+    if (!c.isEmpty()) cut.push_back(c);
+  }
+  m_work -= kCostPerRegionRect * static_cast<std::int64_t>(cut.size());
+  return cut.empty() ? QRegion() : UniteRects(cut, 0, cut.size());
+}
+
+QRect Player::Bounds(const std::vector<QRect>& rects) {
+  QRect bounds;
+  for (const QRect& r : rects) bounds |= r;
+  return bounds;
 }
 
 // --- State -----------------------------------------------------------------------------------
@@ -335,6 +357,8 @@ void Player::RestoreDc(int n) {
 // polygon conversion is not.
 QRegion Player::PathRegion(const QPainterPath& path) {
   if (path.isEmpty() || m_dest.isEmpty()) return {};
+  // Charged as a fill of the whole destination; spent, the play ends with this record.
+  if (!Spend(QRectF(m_dest), OutlineCost(path, 0))) return {};
   QImage mask(m_dest.size(), QImage::Format_Grayscale8);
   mask.fill(0);
   {
@@ -374,24 +398,26 @@ QRegion Player::RectRegion(const QRectF& r) {
 }
 
 void Player::IntersectClipRect(const QRectF& r) {
-  m_dc.clip &= RectRegion(r);
+  CombineClip(RectRegion(r), kRgnAnd);
 }
 
 void Player::ExcludeClipRect(const QRectF& r) {
-  m_dc.clip -= RectRegion(r);
+  CombineClip(RectRegion(r), kRgnDiff);
 }
 
-void Player::SelectClipRegion(const std::optional<RectList>& rects, bool deviceUnits, int mode) {
+void Player::SelectClipRegion(const RectList* rects, bool deviceUnits, int mode) {
   if (!rects) {
     if (mode == kRgnCopy) m_dc.clip = QRegion(m_dest);
     return;
   }
-  CombineClip(MapRegion(*rects, deviceUnits), mode);
+  // The clipping region never leaves the destination, so neither need the region combined.
+  CombineClip(UniteWithin(MapRects(*rects, deviceUnits), m_dest), mode);
 }
 
 void Player::OffsetClipRegion(double dx, double dy) {
   const QTransform& m = Matrix();
   const QPointF d = m.map(QPointF(dx, dy)) - m.map(QPointF(0, 0));
+  m_work -= kCostPerCall + kCostPerClipRect * m_dc.clip.rectCount();
   m_dc.clip.translate(std::lround(Bounded(d.x())), std::lround(Bounded(d.y())));
   m_dc.clip &= QRegion(m_dest);
 }
@@ -405,6 +431,9 @@ void Player::SelectClipPath(int mode) {
 }
 
 void Player::CombineClip(const QRegion& r, int mode) {
+  // Combining, and setting the result on the painter at the next drawing call, take time in
+  // proportion to the rectangles of both regions.
+  m_work -= kCostPerCall + kCostPerClipRect * (m_dc.clip.rectCount() + r.rectCount());
   switch (mode) {
     case kRgnAnd:
       m_dc.clip &= r;
@@ -1252,7 +1281,7 @@ void Player::DrawImage(const QRectF& dest, const QImage& image, std::uint32_t ro
 }
 
 void Player::FillDestRegion(const QRegion& region, const QBrush& brush) {
-  if (!Spend(region.boundingRect())) return;
+  if (!Spend(region.boundingRect(), kCostPerRegionRect * region.rectCount())) return;
   ApplyClip();
   m_painter.setBrushOrigin(0, 0);
   for (const QRect& r : region) m_painter.fillRect(r, brush);
@@ -1260,35 +1289,40 @@ void Player::FillDestRegion(const QRegion& region, const QBrush& brush) {
 
 void Player::FillRegion(const RectList& rects, const Brush& brush) {
   if (m_inPath || brush.style == kBsNull) return;
-  const QRegion region = MapRegion(rects, false);
-  if (Collect(region.boundingRect())) return;
+  const std::vector<QRect> mapped = MapRects(rects, false);
+  if (Collect(Bounds(mapped))) return;
   QBrush b = MakeBrush(brush);
   QColor colour = b.color();
   if (!ApplyRop2(&colour)) return;
   if (b.style() == Qt::SolidPattern) b.setColor(colour);
-  FillDestRegion(region, b);
+  FillDestRegion(UniteWithin(mapped, m_dest), b);
 }
 
 void Player::FrameRegion(const RectList& rects, const Brush& brush, double width, double height) {
   if (m_inPath || brush.style == kBsNull) return;
-  const QRegion region = MapRegion(rects, false);
-  if (Collect(region.boundingRect())) return;
+  const std::vector<QRect> mapped = MapRects(rects, false);
+  if (Collect(Bounds(mapped))) return;
   const QTransform& m = Matrix();
   const int w = std::clamp(static_cast<int>(std::lround(std::abs(width * m.m11()))), 1, 1000);
   const int h = std::clamp(static_cast<int>(std::lround(std::abs(height * m.m22()))), 1, 1000);
-  // The frame: the pixels of the region within w, h of its outside.
-  const QRegion inner = region.translated(w, 0) & region.translated(-w, 0) &
-                        region.translated(0, h) & region.translated(0, -h) & region;
+  // The frame: the pixels of the region within w, h of its outside. Only those within the
+  // destination are drawn, so each moved copy of the region is built from the part that lands
+  // there.
+  const auto moved = [&](int dx, int dy) {
+    return UniteWithin(mapped, m_dest.translated(-dx, -dy)).translated(dx, dy);
+  };
+  const QRegion region = UniteWithin(mapped, m_dest);
+  const QRegion inner = moved(w, 0) & moved(-w, 0) & moved(0, h) & moved(0, -h) & region;
   m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   FillDestRegion(region - inner, MakeBrush(brush));
 }
 
 void Player::InvertRegion(const RectList& rects) {
   if (m_inPath) return;
-  const QRegion region = MapRegion(rects, false);
-  if (Collect(region.boundingRect())) return;
+  const std::vector<QRect> mapped = MapRects(rects, false);
+  if (Collect(Bounds(mapped))) return;
   m_painter.setCompositionMode(QPainter::RasterOp_NotDestination);
-  FillDestRegion(region, Qt::black);
+  FillDestRegion(UniteWithin(mapped, m_dest), Qt::black);
 }
 
 // --- Paths -----------------------------------------------------------------------------------

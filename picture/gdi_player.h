@@ -173,8 +173,8 @@ class Player {
   void IntersectClipRect(const QRectF& r);
   void ExcludeClipRect(const QRectF& r);
   // Combines the clipping region with `rects` in logical (WMF) or device (EMF) units; kRgnCopy
-  // with no region at all restores the default clipping.
-  void SelectClipRegion(const std::optional<RectList>& rects, bool deviceUnits, int mode);
+  // with no region at all (null) restores the default clipping.
+  void SelectClipRegion(const RectList* rects, bool deviceUnits, int mode);
   void OffsetClipRegion(double dx, double dy);
   void SelectClipPath(int mode);
 
@@ -259,7 +259,11 @@ class Player {
   QPolygonF Map(const QPolygonF& points);
   QRectF MapBox(const QRectF& box);  // axis-aligned mapping; an empty rect when rotated
   QPainterPath MapPath(const QPainterPath& logical);
-  QRegion MapRegion(const RectList& rects, bool deviceUnits);
+  // The rectangles in canvas pixels, empty ones left out, at most kMaxRegionRects of them.
+  std::vector<QRect> MapRects(const RectList& rects, bool deviceUnits);
+  // The union of `rects` (canvas pixels) within `box`.
+  QRegion UniteWithin(const std::vector<QRect>& rects, const QRect& box);
+  static QRect Bounds(const std::vector<QRect>& rects);
   QRegion RectRegion(const QRectF& logical);
   QRegion PathRegion(const QPainterPath& canvasPath);
   bool AxisAligned();

@@ -444,14 +444,14 @@ void Wmf::Record(std::uint16_t function, RecordReader& r) {
         m_charset = font->charset;
       }
       if (const auto* region = std::get_if<Region>(o)) {
-        p.SelectClipRegion(region->rects, false, gdi::kRgnCopy);
+        p.SelectClipRegion(&region->rects, false, gdi::kRgnCopy);
       }
       break;
     }
     case kSelectClipRegion: {
       const std::uint16_t index = r.U16();
       const gdi::RectList* rects = FindRegion(index);
-      p.SelectClipRegion(rects ? std::optional(*rects) : std::nullopt, false, gdi::kRgnCopy);
+      p.SelectClipRegion(rects, false, gdi::kRgnCopy);
       break;
     }
     case kDeleteObject: {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ enum : std::uint32_t {
   kSetWindowOrgEx = 10,
   kSetViewportExtEx = 11,
   kSetViewportOrgEx = 12,
+  kSetPixelV = 15,
   kSetMapMode = 17,
   kSetBkMode = 18,
   kSetPolyFillMode = 19,
@@ -904,6 +906,46 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
          e.Record(kIntersectClipRect, {0, 0, huge, 3000000});
          e.Record(kSetBkMode, {1}).Brush(6, 2, kBlue, 3).Select(6).Rectangle(0, 0, 67108864, 24);
        }},
+      {"clipping to many rotated rectangles",
+       [&](EmfBuilder& e) {
+         e.Record(kSetWorldTransform, {EmfBuilder::F(0.8f), EmfBuilder::F(0.6f),
+                                       EmfBuilder::F(-0.6f), EmfBuilder::F(0.8f), 0, 0});
+         for (int i = 0; i < 100000; ++i) e.Record(kIntersectClipRect, {0, 0, 1000, 1000});
+       }},
+      {"clipping to many paths",
+       [&](EmfBuilder& e) {
+         for (int i = 0; i < 50000; ++i) {
+           e.Record(kBeginPath, {}).Ellipse(0, 0, 300, 200).Record(kEndPath, {});
+           e.Record(kSelectClipPath, {kRgnCopy});
+         }
+       }},
+      {"drawing through a clipping region full of holes",
+       [&](EmfBuilder& e) {
+         for (int y = 0; y < 240; y += 2) {
+           for (int x = 0; x < 320; x += 2) {
+             e.Record(kExcludeClipRect, {EmfBuilder::U(x), EmfBuilder::U(y), EmfBuilder::U(x + 1),
+                                         EmfBuilder::U(y + 1)});
+           }
+         }
+         for (int i = 0; i < 60000; ++i) {
+           e.Record(kExcludeClipRect, {0, 0, 1, 1}).Record(kSetPixelV, {7, 7, kBlue});
+         }
+       }},
+      {"a region of crossing strips",
+       [&](EmfBuilder& e) {
+         std::vector<std::array<int, 4>> strips;
+         for (int i = 0; i < 5000; ++i) {
+           const int at = i * 20 - 50000;
+           strips.push_back({-50000, at, 50000, at + 1});
+           strips.push_back({at, -50000, at + 1, 50000});
+         }
+         const Bytes data = Region(strips);
+         Bytes params;
+         Put32(params, static_cast<std::uint32_t>(data.size()));
+         Put32(params, kRgnCopy);
+         params.insert(params.end(), data.begin(), data.end());
+         for (int i = 0; i < 3; ++i) e.Raw(kExtSelectClipRgn, params);
+       }},
       {"region counts past the record",
        [&](EmfBuilder& e) {
          Bytes params;
@@ -955,6 +997,24 @@ TEST(MetafilePicture, HostileWmfRecordsNeitherCrashNorHang) {
          for (int i = 0; i < 50; ++i) w.Raw(0x0F43, params);
        }},
       {"objects past the table", [](WmfBuilder& w) { w.Select(30000).Delete(-1); }},
+      {"a large region selected many times",
+       [](WmfBuilder& w) {
+         // META_CREATEREGION: 2000 scans of 20 rectangles each.
+         Bytes region;
+         for (int v : {0, 6, 0, 0, 0, 2000, 0, 0, 0, 320, 2000}) {
+           Put16(region, static_cast<std::uint16_t>(v));
+         }
+         for (int scan = 0; scan < 2000; ++scan) {
+           for (int v : {40, scan, scan + 1}) Put16(region, static_cast<std::uint16_t>(v));
+           for (int k = 0; k < 20; ++k) {
+             Put16(region, static_cast<std::uint16_t>(k * 16));
+             Put16(region, static_cast<std::uint16_t>(k * 16 + 8));
+           }
+           Put16(region, 40);
+         }
+         w.Raw(0x06FF, region);
+         for (int i = 0; i < 5000; ++i) w.Select(1);
+       }},
       {"creates beyond a full table",
        [](WmfBuilder& w) {
          // The header's object count wraps to 65000 + 1: a table that fills, then 262144
