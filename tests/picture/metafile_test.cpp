@@ -763,6 +763,35 @@ TEST(WmfPlayer, ObjectsTakeTheLowestFreeSlot) {
   EXPECT_EQ(canvas.Pixel(3, 2), kRed);
 }
 
+TEST(WmfPlayer, RegionsAreFramedAndInverted) {
+  // META_CREATEREGION: one scan, y 1-5, x -3-5, running past the picture's left edge, where it
+  // has no frame.
+  Bytes region;
+  for (int v : {0, 6, 0, 0, 0, 1, 0, -3, 1, 5, 5}) Put16(region, static_cast<std::uint16_t>(v));
+  for (int v : {2, 1, 5, -3, 5, 2}) Put16(region, static_cast<std::uint16_t>(v));
+  const auto draw = [&](std::initializer_list<std::int16_t> frameRegion) {
+    WmfBuilder wmf(0, 0, 8, 6);
+    wmf.Raw(0x06FF, region).Brush(0, kBlue).Record(0x0429, frameRegion);
+    model::Canvas canvas(8, 6);
+    picture::DecodeWmf(wmf.Build())->StretchDraw(canvas, {0, 0, 8, 6});
+    return canvas;
+  };
+  // META_FRAMEREGION: region 0, brush 1, height, width.
+  EXPECT_TRUE(RasterMatches(
+      draw({0, 1, 1, 1}), 0, 0,
+      {"        ", "bbbbb   ", "    b   ", "    b   ", "bbbbb   ", "        "}, kLegend));
+  EXPECT_TRUE(RasterMatches(
+      draw({0, 1, 1, 2}), 0, 0,
+      {"        ", "bbbbb   ", "   bb   ", "   bb   ", "bbbbb   ", "        "}, kLegend));
+  WmfBuilder invert(0, 0, 8, 6);
+  invert.Raw(0x06FF, region).Record(0x012A, {0});  // META_INVERTREGION
+  model::Canvas canvas(8, 6);
+  picture::DecodeWmf(invert.Build())->StretchDraw(canvas, {0, 0, 8, 6});
+  EXPECT_TRUE(RasterMatches(
+      canvas, 0, 0, {"        ", "#####   ", "#####   ", "#####   ", "#####   ", "        "},
+      kLegend));
+}
+
 TEST(WmfPlayer, RegionsClipAndFill) {
   // META_CREATEREGION: two scans; then fill it with a brush, and clip to it.
   Bytes region;
