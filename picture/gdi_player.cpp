@@ -38,6 +38,10 @@ constexpr std::int64_t kCostPerElement = 16;
 // filling one by its rectangles, each a painter call.
 constexpr std::int64_t kCostPerRegionRect = 64;
 constexpr std::int64_t kCostPerClipRect = 8;
+// A two-colour pattern is recoloured for every fill, at a few painted pixels' cost a pixel of it.
+constexpr std::int64_t kCostPerTilePixel = 4;
+// Hatch tiles kept for reuse; a file that keeps changing colours cannot grow the cache past this.
+constexpr std::size_t kMaxHatchTiles = 64;
 // Distinct typefaces looked up in one play; later ones use the default face.
 constexpr qsizetype kMaxFaces = 32;
 
@@ -565,6 +569,7 @@ QBrush Player::MakeBrush(const Brush& brush) {
                                        opaque ? 1 : 0);
       auto it = m_hatches.find(key);
       if (it == m_hatches.end()) {
+        if (m_hatches.size() >= kMaxHatchTiles) m_hatches.clear();
         it = m_hatches
                  .emplace(key,
                           HatchTile(brush.hatch % 6, ToQColor(brush.colour),
@@ -578,6 +583,7 @@ QBrush Player::MakeBrush(const Brush& brush) {
     case kBsDibPatternPt:
       if (brush.pattern.isNull()) return ToQColor(brush.colour);
       if (brush.monoPattern) {
+        m_work -= kCostPerTilePixel * brush.pattern.width() * brush.pattern.height();
         QImage tile = brush.pattern.convertToFormat(QImage::Format_RGB32);
         const QRgb fore = ToQColor(m_dc.textColour).rgb();
         const QRgb back = ToQColor(m_dc.bkColour).rgb();

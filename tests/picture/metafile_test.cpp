@@ -61,6 +61,7 @@ enum : std::uint32_t {
   kSelectClipPath = 67,
   kComment = 70,
   kExtSelectClipRgn = 75,
+  kCreateMonoBrush = 93,
   kCreateDibPatternBrushPt = 94,
   kPolyBezier = 2,
   kPolygon = 3,
@@ -258,11 +259,9 @@ TEST(EmfPlayer, HatchedBrushDrawsOnTheBackgroundModeAndColour) {
   }
 }
 
-TEST(EmfPlayer, PatternBrushTilesItsBitmapFromTheCanvasOrigin) {
-  int bitsOffset = 0;
-  // 1-bit, 2 x 2, bottom-up rows: top row "01", bottom row "10".
-  const Bytes dib =
-      mftest::PackedDib(2, 2, 1, {kRed, kBlue}, {0x80, 0, 0, 0, 0x40, 0, 0, 0}, &bitsOffset);
+// The parameters of EMR_CREATEDIBPATTERNBRUSHPT or EMR_CREATEMONOBRUSH making object 1 of a
+// packed DIB whose bits start at `bitsOffset`.
+Bytes PatternBrush(const Bytes& dib, int bitsOffset) {
   Bytes params;
   for (std::uint32_t v : {1u, 0u, 32u, static_cast<std::uint32_t>(bitsOffset),
                           32u + static_cast<std::uint32_t>(bitsOffset),
@@ -270,9 +269,41 @@ TEST(EmfPlayer, PatternBrushTilesItsBitmapFromTheCanvasOrigin) {
     Put32(params, v);
   }
   params.insert(params.end(), dib.begin(), dib.end());
+  return params;
+}
+
+TEST(EmfPlayer, HatchedBrushFollowsTheBackgroundColourThroughManyChanges) {
+  // More colours than hatch tiles are kept: the last fill still gets its own.
+  EmfBuilder emf(8, 9);
+  emf.Brush(1, 2 /* BS_HATCHED */, kBlue, 0 /* HS_HORIZONTAL */).Select(1).Select(kNullPen);
+  for (std::uint32_t c = 0; c < 100; ++c) emf.Record(kSetBkColor, {c}).Rectangle(0, 0, 9, 10);
+  emf.Record(kSetBkColor, {kGreen}).Rectangle(0, 0, 9, 10);
+  const std::string back(8, 'g');
+  EXPECT_TRUE(RasterMatches(Play(emf.Build(), 8, 9), 0, 0,
+                            {back, back, back, back, back, back, back, "bbbbbbbb", back}, kLegend));
+}
+
+TEST(EmfPlayer, PatternBrushTilesItsBitmapFromTheCanvasOrigin) {
+  int bitsOffset = 0;
+  // 1-bit, 2 x 2, bottom-up rows: top row "01", bottom row "10".
+  const Bytes dib =
+      mftest::PackedDib(2, 2, 1, {kRed, kBlue}, {0x80, 0, 0, 0, 0x40, 0, 0, 0}, &bitsOffset);
   EmfBuilder emf(4, 3);
-  emf.Raw(kCreateDibPatternBrushPt, params).Select(1).Select(kNullPen).Rectangle(0, 0, 5, 4);
+  emf.Raw(kCreateDibPatternBrushPt, PatternBrush(dib, bitsOffset));
+  emf.Select(1).Select(kNullPen).Rectangle(0, 0, 5, 4);
   EXPECT_TRUE(RasterMatches(Play(emf.Build(), 4, 3), 0, 0, {"rbrb", "brbr", "rbrb"}, kLegend));
+}
+
+TEST(EmfPlayer, MonoBrushPaintsItsDarkBitsInTheTextColourAndItsLightOnesInTheBackground) {
+  int bitsOffset = 0;
+  // Black and white this time: top row "01", bottom row "10".
+  const Bytes dib = mftest::PackedDib(2, 2, 1, {model::kBlack, model::kWhite},
+                                      {0x80, 0, 0, 0, 0x40, 0, 0, 0}, &bitsOffset);
+  EmfBuilder emf(4, 3);
+  emf.Record(kSetTextColor, {kRed}).Record(kSetBkColor, {kGreen});
+  emf.Raw(kCreateMonoBrush, PatternBrush(dib, bitsOffset));
+  emf.Select(1).Select(kNullPen).Rectangle(0, 0, 5, 4);
+  EXPECT_TRUE(RasterMatches(Play(emf.Build(), 4, 3), 0, 0, {"rgrg", "grgr", "rgrg"}, kLegend));
 }
 
 TEST(EmfPlayer, PolygonFillModeDecidesTheHoleOfNestedFigures) {
@@ -934,6 +965,14 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
                                        EmfBuilder::F(-0.6f), EmfBuilder::F(0.8f), 0, 0});
          e.Record(kIntersectClipRect, {0, 0, huge, 3000000});
          e.Record(kSetBkMode, {1}).Brush(6, 2, kBlue, 3).Select(6).Rectangle(0, 0, 67108864, 24);
+       }},
+      {"a large two-colour pattern brush",
+       [&](EmfBuilder& e) {
+         int bitsOffset = 0;
+         const Bytes dib = mftest::PackedDib(2000, 2000, 1, {model::kBlack, model::kWhite},
+                                             Bytes(2000 * 252, 0x55), &bitsOffset);
+         e.Raw(kCreateMonoBrush, PatternBrush(dib, bitsOffset)).Select(1).Select(kNullPen);
+         for (int i = 0; i < 2000; ++i) e.Rectangle(20, 20, 22, 22);
        }},
       {"clipping to many rotated rectangles",
        [&](EmfBuilder& e) {
