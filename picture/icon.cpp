@@ -31,7 +31,6 @@ struct Entry {
   int height = 0;
   int depth = 0;  // bits a pixel
   bool png = false;
-  std::size_t order = 0;
 };
 
 bool IsPng(std::span<const std::uint8_t> data) {
@@ -39,10 +38,9 @@ bool IsPng(std::span<const std::uint8_t> data) {
          std::equal(std::begin(kPngSignature), std::end(kPngSignature), data.begin());
 }
 
-std::optional<Entry> Measure(std::span<const std::uint8_t> data, std::size_t order) {
+std::optional<Entry> Measure(std::span<const std::uint8_t> data) {
   Entry e;
   e.data = data;
-  e.order = order;
   if (IsPng(data)) {
     // IHDR: width and height big-endian at 16 and 20, bit depth at 24, colour type at 25.
     if (data.size() < 26) return std::nullopt;
@@ -175,7 +173,7 @@ std::unique_ptr<Picture> DecodeIcon(std::span<const std::uint8_t> file) {
     if (offset >= file.size() || offset < kDirectoryHeader) continue;
     // An entry cut short by the end of the file keeps what is there.
     const auto data = file.subspan(offset, std::min<std::size_t>(size, file.size() - offset));
-    if (auto e = Measure(data, i)) entries.push_back(*e);
+    if (auto e = Measure(data)) entries.push_back(*e);
   }
   // The largest entry, and among those the deepest; the first of equals.
   std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
