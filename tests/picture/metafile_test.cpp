@@ -7,6 +7,8 @@
 
 #include "model/canvas.h"
 #include "picture/decoders.h"
+#include "picture/emf_records.h"
+#include "picture/gdi_player.h"
 #include "tests/picture/metafile_builder.h"
 #include "tests/support/raster_text.h"
 
@@ -28,49 +30,9 @@ constexpr model::Colour kStale = 0x808000;
 const testsupport::Legend kLegend = {{model::kWhite, ' '}, {model::kBlack, '#'}, {kRed, 'r'},
                                      {kGreen, 'g'},        {kBlue, 'b'},         {kStale, 's'}};
 
-// EMF record types and stock objects used below.
-enum : std::uint32_t {
-  kSetWindowExtEx = 9,
-  kSetWindowOrgEx = 10,
-  kSetViewportExtEx = 11,
-  kSetViewportOrgEx = 12,
-  kSetPixelV = 15,
-  kSetMapMode = 17,
-  kSetBkMode = 18,
-  kSetPolyFillMode = 19,
-  kSetRop2 = 20,
-  kSetTextAlign = 22,
-  kSetTextColor = 24,
-  kSetBkColor = 25,
-  kExcludeClipRect = 29,
-  kIntersectClipRect = 30,
-  kSaveDc = 33,
-  kRestoreDc = 34,
-  kSetWorldTransform = 35,
-  kModifyWorldTransform = 36,
-  kRoundRect = 44,
-  kArc = 45,
-  kChord = 46,
-  kPie = 47,
-  kSetArcDirection = 57,
-  kBeginPath = 59,
-  kEndPath = 60,
-  kCloseFigure = 61,
-  kFillPath = 62,
-  kStrokePath = 64,
-  kSelectClipPath = 67,
-  kComment = 70,
-  kExtSelectClipRgn = 75,
-  kCreateMonoBrush = 93,
-  kCreateDibPatternBrushPt = 94,
-  kPolyBezier = 2,
-  kPolygon = 3,
-  kPolyPolygon = 8,
-  kNullPen = 0x80000008,
-  kNullBrush = 0x80000005,
-  kPsNull = 5,
-  kRgnCopy = 5,
-};
+using namespace picture::emf;
+using picture::gdi::kPsNull;
+using picture::gdi::kRgnCopy;
 
 model::Canvas Play(const Bytes& file, int width, int height) {
   model::Canvas canvas(width, height);
@@ -387,14 +349,16 @@ TEST(EmfPlayer, ArcToAndAngleArcDrawFromTheCurrentPosition) {
   // ArcTo: a line from (0, 10) to the arc's start (20, 10), then the top half of the circle,
   // ending at (0, 10)... the current position, where the next line starts.
   EmfBuilder emf(24, 24);
-  emf.MoveTo(0, 23).Record(55, {0, 0, 21, 21, 21, 10, 0, 10}).LineTo(0, 23);
+  emf.MoveTo(0, 23).Record(kArcTo, {0, 0, 21, 21, 21, 10, 0, 10}).LineTo(0, 23);
   const model::Canvas canvas = Play(emf.Build(), 24, 24);
   EXPECT_EQ(canvas.Pixel(10, 0), model::kBlack);   // the top of the arc
   EXPECT_EQ(canvas.Pixel(10, 18), model::kWhite);  // no bottom half
   EXPECT_EQ(canvas.Pixel(0, 16), model::kBlack);   // the last line runs down the left edge
   // AngleArc: centre (12, 12), radius 10, from 0 degrees through 90 (counter-clockwise, so up).
   EmfBuilder angle(24, 24);
-  angle.MoveTo(0, 12).Record(41, {12, 12, 10, EmfBuilder::F(0), EmfBuilder::F(90)}).LineTo(23, 0);
+  angle.MoveTo(0, 12)
+      .Record(kAngleArc, {12, 12, 10, EmfBuilder::F(0), EmfBuilder::F(90)})
+      .LineTo(23, 0);
   const model::Canvas arc = Play(angle.Build(), 24, 24);
   EXPECT_EQ(arc.Pixel(6, 12), model::kBlack);   // the line to the arc's start
   EXPECT_EQ(arc.Pixel(12, 18), model::kWhite);  // nothing below the centre
@@ -404,9 +368,9 @@ TEST(EmfPlayer, ArcToAndAngleArcDrawFromTheCurrentPosition) {
 TEST(EmfPlayer, ArcsOfNoSizeAreLinesNotCrashes) {
   // Found by fuzzing: an AngleArc of radius 0, and arcs in empty boxes, have no arc to join.
   EmfBuilder emf(10, 10);
-  emf.MoveTo(1, 1).Record(41, {5, 5, 0, EmfBuilder::F(0), EmfBuilder::F(90)});
-  emf.Record(55, {7, 7, 7, 7, 1, 1, 2, 2}).Record(45, {3, 3, 3, 9, 0, 0, 1, 1});
-  emf.Record(47, {3, 3, 3, 3, 0, 0, 1, 1}).LineTo(9, 5);
+  emf.MoveTo(1, 1).Record(kAngleArc, {5, 5, 0, EmfBuilder::F(0), EmfBuilder::F(90)});
+  emf.Record(kArcTo, {7, 7, 7, 7, 1, 1, 2, 2}).Record(kArc, {3, 3, 3, 9, 0, 0, 1, 1});
+  emf.Record(kPie, {3, 3, 3, 3, 0, 0, 1, 1}).LineTo(9, 5);
   const model::Canvas canvas = Play(emf.Build(), 10, 10);
   EXPECT_EQ(canvas.Pixel(3, 3), model::kBlack);  // the line from (1, 1) to the centre (5, 5)
   EXPECT_EQ(canvas.Pixel(8, 5), model::kBlack);  // and on from there
@@ -573,7 +537,7 @@ TEST(EmfPlayer, OpaqueTextOptionFillsItsRectangle) {
   for (std::uint32_t v : {1u, 0u, 0u, 0u, 0u, 0u, 76u, 2u /* ETO_OPAQUE */, 2u, 1u, 6u, 4u, 0u}) {
     Put32(params, v);
   }
-  emf.Raw(84, params);
+  emf.Raw(kExtTextOutW, params);
   EXPECT_TRUE(RasterMatches(
       Play(emf.Build(), 10, 6), 0, 0,
       {"          ", "  bbbb    ", "  bbbb    ", "  bbbb    ", "          ", "          "},
@@ -630,7 +594,7 @@ TEST(EmfPlayer, SourceRectangleIsCutToTheBitmap) {
     }
     params.insert(params.end(), dib.begin(), dib.end());
     EmfBuilder emf(2, 4);
-    emf.Raw(81, params);
+    emf.Raw(kStretchDiBits, params);
     return Play(emf.Build(), 2, 4);
   };
   EXPECT_TRUE(RasterMatches(stretch(1, 0, 2, 2), 0, 0, {"bb", "bb", "##", "##"}, kLegend));
@@ -889,9 +853,10 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
     std::function<void(EmfBuilder&)> add;
   };
   std::vector<Case> cases = {
-      {"record size past the end", [&](EmfBuilder& e) { e.Sized(43, huge); }},
-      {"record size zero", [](EmfBuilder& e) { e.Sized(43, 0); }},
-      {"record size not a multiple of four", [](EmfBuilder& e) { e.Sized(43, 13, Bytes(5, 0)); }},
+      {"record size past the end", [&](EmfBuilder& e) { e.Sized(kRectangle, huge); }},
+      {"record size zero", [](EmfBuilder& e) { e.Sized(kRectangle, 0); }},
+      {"record size not a multiple of four",
+       [](EmfBuilder& e) { e.Sized(kRectangle, 13, Bytes(5, 0)); }},
       {"point count past the record",
        [&](EmfBuilder& e) {
          e.Record(kPolygon, {0, 0, 0, 0, huge, 1, 1});
