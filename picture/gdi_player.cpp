@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 namespace picture::gdi {
 
@@ -427,11 +428,7 @@ void Player::OffsetClipRegion(double dx, double dy) {
 }
 
 void Player::SelectClipPath(int mode) {
-  m_path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
-  const QRegion r = PathRegion(m_path);
-  m_path = QPainterPath();
-  m_inPath = false;
-  CombineClip(r, mode);
+  CombineClip(PathRegion(TakePath()), mode);
 }
 
 void Player::CombineClip(const QRegion& r, int mode) {
@@ -824,7 +821,7 @@ void Player::PolyDraw(const QPolygonF& points, const std::vector<std::uint8_t>& 
 void Player::Polygon(const QPolygonF& points) {
   if (points.size() < 2) return;
   QPainterPath path;
-  path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
+  path.setFillRule(FillRule());
   path.addPolygon(Map(points));
   path.closeSubpath();
   Shape(path, path);
@@ -832,7 +829,7 @@ void Player::Polygon(const QPolygonF& points) {
 
 void Player::PolyPolygon(const std::vector<QPolygonF>& polygons) {
   QPainterPath path;
-  path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
+  path.setFillRule(FillRule());
   for (const QPolygonF& p : polygons) {
     if (p.size() < 2) continue;
     path.addPolygon(Map(p));
@@ -1347,31 +1344,18 @@ void Player::CloseFigure() {
   if (m_inPath) m_path.closeSubpath();
 }
 
-void Player::FillPath() {
+QPainterPath Player::TakePath() {
   m_inPath = false;
-  QPainterPath path = m_path;
-  m_path = QPainterPath();
-  path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
-  if (Collect(path.boundingRect())) return;
-  FillWith(path, m_dc.brush);
+  QPainterPath path = std::exchange(m_path, QPainterPath());
+  path.setFillRule(FillRule());
+  return path;
 }
 
-void Player::StrokePath() {
-  m_inPath = false;
-  const QPainterPath path = m_path;
-  m_path = QPainterPath();
+void Player::DrawPath(bool fill, bool stroke) {
+  const QPainterPath path = TakePath();
   if (Collect(path.boundingRect())) return;
-  StrokeWith(path);
-}
-
-void Player::StrokeAndFillPath() {
-  m_inPath = false;
-  QPainterPath path = m_path;
-  m_path = QPainterPath();
-  path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
-  if (Collect(path.boundingRect())) return;
-  FillWith(path, m_dc.brush);
-  StrokeWith(path);
+  if (fill) FillWith(path, m_dc.brush);
+  if (stroke) StrokeWith(path);
 }
 
 }  // namespace picture::gdi

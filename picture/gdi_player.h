@@ -218,9 +218,9 @@ class Player {
   void EndPath() { m_inPath = false; }
   void AbortPath();
   void CloseFigure();
-  void FillPath();
-  void StrokePath();
-  void StrokeAndFillPath();
+  void FillPath() { DrawPath(true, false); }
+  void StrokePath() { DrawPath(false, true); }
+  void StrokeAndFillPath() { DrawPath(true, true); }
 
   // The logical-to-canvas transform in force.
   QTransform Matrix();
@@ -267,6 +267,13 @@ class Player {
   QRegion RectRegion(const QRectF& logical);
   QRegion PathRegion(const QPainterPath& canvasPath);
   bool AxisAligned();
+  Qt::FillRule FillRule() const {
+    return m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill;
+  }
+  // Ends the path bracket, giving its path with the fill rule in force.
+  QPainterPath TakePath();
+  // Ends the path bracket and draws its path: filled with the brush, stroked with the pen.
+  void DrawPath(bool fill, bool stroke);
   void MappingChanged() { m_matrixValid = false; }
   bool Collect(const QRectF& r);
   // Charges a drawing call: a fixed cost, the area of `canvasBounds` within the destination and
