@@ -450,8 +450,7 @@ void Wmf::Record(std::uint16_t function, RecordReader& r) {
     }
     case kSelectClipRegion: {
       const std::uint16_t index = r.U16();
-      const gdi::RectList* rects = FindRegion(index);
-      p.SelectClipRegion(rects, false, gdi::kRgnCopy);
+      if (r.Ok()) p.SelectClipRegion(FindRegion(index), false, gdi::kRgnCopy);
       break;
     }
     case kDeleteObject: {
@@ -545,7 +544,7 @@ void Wmf::Record(std::uint16_t function, RecordReader& r) {
     case kInvertRegion:
     case kPaintRegion: {
       const gdi::RectList* rects = FindRegion(r.U16());
-      if (!rects) break;
+      if (!r.Ok() || !rects) break;
       if (function == kInvertRegion) {
         p.InvertRegion(*rects);
       } else {

@@ -780,10 +780,14 @@ TEST(WmfPlayer, RegionsAreFramedAndInverted) {
       {"        ", "bbbbb   ", "   bb   ", "   bb   ", "bbbbb   ", "        "}, kLegend));
   WmfBuilder invert(0, 0, 8, 6);
   invert.Raw(0x06FF, region).Record(0x012A, {0});  // META_INVERTREGION
+  // The same records without their region index name no region: nothing is inverted or painted
+  // again, and the clipping stays as it was.
+  invert.Record(0x012A, {}).Record(0x012B, {}).Record(0x012C, {});
+  invert.Brush(0, kBlue).Select(1).Pen(kPsNull, 0, 0).Select(2).Rectangle(0, 5, 9, 7);
   model::Canvas canvas(8, 6);
   picture::DecodeWmf(invert.Build())->StretchDraw(canvas, {0, 0, 8, 6});
   EXPECT_TRUE(RasterMatches(
-      canvas, 0, 0, {"        ", "#####   ", "#####   ", "#####   ", "#####   ", "        "},
+      canvas, 0, 0, {"        ", "#####   ", "#####   ", "#####   ", "#####   ", "bbbbbbbb"},
       kLegend));
 }
 
