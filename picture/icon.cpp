@@ -21,6 +21,9 @@ constexpr std::size_t kDirectoryEntry = 16;
 // Icons are at most 256 pixels a side; PNG icons of other systems reach 1024. Larger entries
 // are not read, so a hostile size cannot allocate much.
 constexpr int kMaxSide = 1024;
+// Entries tried before giving up: each try may decode a megapixel, and a directory of 65535
+// entries can name the same broken one again and again.
+constexpr int kMaxTries = 8;
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // One directory entry, measured from its image data rather than from the directory, whose
@@ -182,7 +185,8 @@ std::unique_ptr<Picture> DecodeIcon(std::span<const std::uint8_t> file) {
     return areaA != areaB ? areaA > areaB : a.depth > b.depth;
   });
   // An entry that turns out unreadable gives way to the next best.
-  for (const Entry& e : entries) {
+  const std::size_t tries = std::min<std::size_t>(entries.size(), kMaxTries);
+  for (const Entry& e : std::span(entries).first(tries)) {
     try {
       model::Bitmap bitmap = e.png ? DecodePng(e) : DecodeDibEntry(e);
       if (!bitmap.Empty()) return std::make_unique<BitmapPicture>(std::move(bitmap));
