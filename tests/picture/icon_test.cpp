@@ -9,6 +9,7 @@
 #include "picture/decoders.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/picture/metafile_builder.h"
+#include "tests/picture/picture_text.h"
 #include "tests/support/raster_text.h"
 
 namespace {
@@ -17,14 +18,17 @@ using mftest::Bytes;
 using mftest::IconDib;
 using mftest::IconEntry;
 
-constexpr model::Colour kRed = 0x0000FF;
-constexpr model::Colour kGreen = 0x00FF00;
-constexpr model::Colour kBlue = 0xFF0000;
-constexpr model::Colour kStale = 0x808000;
+using pictest::kBlue;
+using pictest::kGreen;
+using pictest::kRed;
+using pictest::kStale;
 
-const testsupport::Legend kLegend = {{model::kWhite, ' '}, {model::kBlack, '#'}, {kRed, 'r'},
-                                     {kGreen, 'g'},        {kBlue, 'b'},         {kStale, 's'},
-                                     {0xFFFF00, 'c'},      {0x00FFFF, 'y'}};
+const testsupport::Legend kLegend = [] {
+  testsupport::Legend legend = pictest::PictureLegend();
+  legend[0xFFFF00] = 'c';
+  legend[0x00FFFF] = 'y';
+  return legend;
+}();
 
 model::Canvas Draw(const Bytes& file, int width, int height) {
   model::Canvas canvas(width, height);

@@ -10,6 +10,7 @@
 #include "picture/emf_records.h"
 #include "picture/gdi_player.h"
 #include "tests/picture/metafile_builder.h"
+#include "tests/picture/picture_text.h"
 #include "tests/support/raster_text.h"
 
 namespace {
@@ -21,14 +22,12 @@ using mftest::Put32;
 using mftest::WmfBuilder;
 using testsupport::RasterMatches;
 
-constexpr model::Colour kRed = 0x0000FF;
-constexpr model::Colour kGreen = 0x00FF00;
-constexpr model::Colour kBlue = 0xFF0000;
-// What the canvas held before a picture was drawn.
-constexpr model::Colour kStale = 0x808000;
+using pictest::kBlue;
+using pictest::kGreen;
+using pictest::kRed;
+using pictest::kStale;
 
-const testsupport::Legend kLegend = {{model::kWhite, ' '}, {model::kBlack, '#'}, {kRed, 'r'},
-                                     {kGreen, 'g'},        {kBlue, 'b'},         {kStale, 's'}};
+const testsupport::Legend kLegend = pictest::PictureLegend();
 
 using namespace picture::emf;
 using picture::gdi::kPsNull;
