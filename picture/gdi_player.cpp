@@ -21,9 +21,10 @@ constexpr double kMaxFontPixels = 2000;
 constexpr std::size_t kMaxSavedStates = 1000;
 constexpr int kMaxTextLength = 8192;
 constexpr std::size_t kMaxRegionRects = 10000;
-// Drawing stops once the pixels painted add up to this many times the largest destination
-// (320 x 240), with a fixed cost a call and a cost a character: no real picture paints so much,
-// and a hostile one must still draw quickly (a few hundred milliseconds at worst).
+// Drawing stops once its work, counted in pixels painted, adds up to this many times the largest
+// destination (320 x 240), with a fixed cost a call, a cost a character and the costs below: no
+// real picture does so much, and a hostile one must still draw quickly (a few hundred
+// milliseconds at worst).
 constexpr std::int64_t kPaintedAreas = 2000;
 constexpr std::int64_t kLargestArea = 320 * 240;
 constexpr std::int64_t kCostPerCall = 256;
