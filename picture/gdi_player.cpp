@@ -5,7 +5,6 @@
 #include <QRawFont>
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <numbers>
 #include <utility>
 
@@ -495,8 +494,9 @@ std::int64_t Player::OutlineCost(const QPainterPath& path, double pad) const {
     last = p;
   }
   const std::int64_t elements = kCostPerElement * path.elementCount();
-  // Coordinates are finite and bounded, so `length` is too; the test keeps a NaN out anyway.
-  if (!(length < 1e12)) return std::numeric_limits<std::int64_t>::max() / 2;
+  // Coordinates are finite and bounded, so `length` is too; the test keeps a NaN out anyway, at
+  // a cost beyond any budget that leaves room for the few charges that may follow in a record.
+  if (!(length < 1e12)) return std::int64_t{1} << 50;
   return elements + static_cast<std::int64_t>(length) * kCostPerOutlinePixel;
 }
 
