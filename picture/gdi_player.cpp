@@ -34,13 +34,15 @@ constexpr std::int64_t kCostPerCharacter = 4096;
 // has a fixed cost, counted again when it is added to a path bracket.
 constexpr std::int64_t kCostPerOutlinePixel = 64;
 constexpr std::int64_t kCostPerElement = 16;
-// Regions: mapping one costs by its rectangles (as path elements), building one by the
-// rectangles united, combining the clipping region with another by the rectangles of both, and
-// filling one by its rectangles, each a painter call.
+// Regions: mapping one costs by its rectangles, building one by the rectangles united,
+// combining the clipping region with another by the rectangles of both, and filling one by its
+// rectangles, each a painter call. Clipping to a path rasterises it into a mask of the
+// destination and reads that back: about three fills of the destination.
 constexpr std::int64_t kCostPerRegionRect = 64;
 constexpr std::int64_t kCostPerClipRect = 8;
-// A two-colour pattern is recoloured for every fill, at a few painted pixels' cost a pixel of it.
-constexpr std::int64_t kCostPerTilePixel = 4;
+constexpr std::int64_t kPathRegionAreas = 3;
+// A two-colour pattern is recoloured, pixel by pixel, for every fill.
+constexpr std::int64_t kCostPerTilePixel = 16;
 // Hatch tiles kept for reuse; a file that keeps changing colours cannot grow the cache past this.
 constexpr std::size_t kMaxHatchTiles = 64;
 // Distinct typefaces looked up in one play; later ones use the default face.
@@ -319,7 +321,7 @@ std::vector<QRect> Player::MapRects(const RectList& rects, bool deviceUnits) {
         QPoint(std::lround(Bounded(f.right())) - 1, std::lround(Bounded(f.bottom())) - 1));
     if (!d.isEmpty()) mapped.push_back(d);
   }
-  m_work -= kCostPerCall + kCostPerElement * static_cast<std::int64_t>(rects.size());
+  m_work -= kCostPerCall + kCostPerRegionRect * static_cast<std::int64_t>(rects.size());
   return mapped;
 }
 
@@ -362,8 +364,9 @@ void Player::RestoreDc(int n) {
 // polygon conversion is not.
 QRegion Player::PathRegion(const QPainterPath& path) {
   if (path.isEmpty() || m_dest.isEmpty()) return {};
-  // Charged as a fill of the whole destination; spent, the play ends with this record.
-  if (!Spend(QRectF(m_dest), OutlineCost(path, 0))) return {};
+  // Spent, the play ends with this record.
+  const std::int64_t area = std::int64_t{m_dest.width()} * m_dest.height();
+  if (!Spend(QRectF(m_dest), (kPathRegionAreas - 1) * area + OutlineCost(path, 0))) return {};
   QImage mask(m_dest.size(), QImage::Format_Grayscale8);
   mask.fill(0);
   {
