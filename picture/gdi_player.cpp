@@ -41,6 +41,8 @@ constexpr std::int64_t kCostPerElement = 16;
 constexpr std::int64_t kCostPerRegionRect = 64;
 constexpr std::int64_t kCostPerClipRect = 8;
 constexpr std::int64_t kPathRegionAreas = 3;
+// A bitmap scaled onto the canvas (whose pixel format differs) costs a few fills a pixel.
+constexpr std::int64_t kImageAreas = 4;
 // A two-colour pattern is recoloured, pixel by pixel, for every fill.
 constexpr std::int64_t kCostPerTilePixel = 16;
 // Hatch tiles kept for reuse; a file that keeps changing colours cannot grow the cache past this.
@@ -365,8 +367,8 @@ void Player::RestoreDc(int n) {
 QRegion Player::PathRegion(const QPainterPath& path) {
   if (path.isEmpty() || m_dest.isEmpty()) return {};
   // Spent, the play ends with this record.
-  const std::int64_t area = std::int64_t{m_dest.width()} * m_dest.height();
-  if (!Spend(QRectF(m_dest), (kPathRegionAreas - 1) * area + OutlineCost(path, 0))) return {};
+  const QRectF all(m_dest);
+  if (!Spend(all, (kPathRegionAreas - 1) * VisibleArea(all) + OutlineCost(path, 0))) return {};
   QImage mask(m_dest.size(), QImage::Format_Grayscale8);
   mask.fill(0);
   {
@@ -473,9 +475,13 @@ bool Player::Collect(const QRectF& r) {
   return true;
 }
 
-bool Player::Spend(const QRectF& canvasBounds, std::int64_t extra) {
+std::int64_t Player::VisibleArea(const QRectF& canvasBounds) const {
   const QRectF r = canvasBounds.intersected(QRectF(m_dest));
-  m_work -= kCostPerCall + extra + static_cast<std::int64_t>(std::max(0.0, r.width() * r.height()));
+  return static_cast<std::int64_t>(std::max(0.0, r.width() * r.height()));
+}
+
+bool Player::Spend(const QRectF& canvasBounds, std::int64_t extra) {
+  m_work -= kCostPerCall + extra + VisibleArea(canvasBounds);
   return m_work >= 0;
 }
 
@@ -1279,7 +1285,7 @@ void Player::DrawImage(const QRectF& dest, const QImage& image, std::uint32_t ro
   }
   if (target.isEmpty()) return;
   const QRectF bounds = aligned ? target : Matrix().mapRect(target);
-  if (Collect(bounds) || !Spend(bounds)) return;
+  if (Collect(bounds) || !Spend(bounds, (kImageAreas - 1) * VisibleArea(bounds))) return;
   ApplyClip();
   m_painter.setCompositionMode(mode);
   if (!aligned) m_painter.setTransform(Matrix());

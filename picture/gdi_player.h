@@ -279,6 +279,8 @@ class Player {
   // Charges a drawing call: a fixed cost, the area of `canvasBounds` within the destination and
   // `extra`. False when the budget is spent: the call then draws nothing.
   bool Spend(const QRectF& canvasBounds, std::int64_t extra = 0);
+  // The area of `canvasBounds` within the destination, in pixels.
+  std::int64_t VisibleArea(const QRectF& canvasBounds) const;
   // The work of filling (`pad` 0) or stroking (`pad` the pen's half width) `path`, in canvas
   // pixels, beyond its area.
   std::int64_t OutlineCost(const QPainterPath& path, double pad) const;

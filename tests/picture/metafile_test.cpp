@@ -908,6 +908,12 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
          const Bytes dib = mftest::PackedDib(30000, 30000, 24, {}, Bytes(64, 0), &bitsOffset);
          for (int i = 0; i < 50; ++i) e.StretchDib(0, 0, 320, 240, dib, bitsOffset);
        }},
+      {"small bitmaps stretched over the picture",
+       [&](EmfBuilder& e) {
+         int bitsOffset = 0;
+         const Bytes dib = mftest::PackedDib(2, 2, 24, {}, Bytes(16, 0x80), &bitsOffset);
+         for (int i = 0; i < 50000; ++i) e.StretchDib(20, 20, 600, 600, dib, bitsOffset);
+       }},
       {"a hundred thousand full fills",
        [&](EmfBuilder& e) {
          e.Pen(5, 0x10000, 40, kBlue).Select(5);
