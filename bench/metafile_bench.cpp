@@ -10,6 +10,7 @@
 #include <string>
 
 #include "model/canvas.h"
+#include "picture/emf_records.h"
 #include "picture/picture.h"
 #include "tests/picture/metafile_builder.h"
 
@@ -22,11 +23,14 @@ namespace fs = std::filesystem;
 // as drawing programs write it.
 mftest::Bytes TypicalPage() {
   using mftest::EmfBuilder;
+  using namespace picture::emf;
   EmfBuilder emf(210, 150);
-  emf.Record(17, {8}).Record(9, {21000, 15000}).Record(11, {210, 150});  // anisotropic
-  emf.Record(18, {1});                                                   // transparent text
+  emf.Record(kSetMapMode, {8}).Record(kSetWindowExtEx, {21000, 15000});  // anisotropic
+  emf.Record(kSetViewportExtEx, {210, 150}).Record(kSetBkMode, {1});     // transparent text
   emf.Font(1, -600, "DejaVu Sans", 700).Font(2, -350, "DejaVu Serif");
-  emf.Select(1).Record(24, {0x202020}).Text(1000, 500, u"Quarterly layout of the front panel");
+  emf.Select(1)
+      .Record(kSetTextColor, {0x202020})
+      .Text(1000, 500, u"Quarterly layout of the front panel");
   emf.Select(2);
   for (int line = 0; line < 9; ++line) {
     emf.Text(1000, 1500 + line * 500,
@@ -49,19 +53,19 @@ mftest::Bytes TypicalPage() {
         emf.Ellipse(x, y, x + 2800, y + 1600);
         break;
       case 2:
-        emf.Poly(3, {{x, y + 1600}, {x + 1400, y}, {x + 2800, y + 1600}});
+        emf.Poly(kPolygon, {{x, y + 1600}, {x + 1400, y}, {x + 2800, y + 1600}});
         break;
       case 3:
-        emf.Record(44, {EmfBuilder::U(x), EmfBuilder::U(y), EmfBuilder::U(x + 2800),
-                        EmfBuilder::U(y + 1600), 400, 400});
+        emf.Record(kRoundRect, {EmfBuilder::U(x), EmfBuilder::U(y), EmfBuilder::U(x + 2800),
+                                EmfBuilder::U(y + 1600), 400, 400});
         break;
       case 4:
-        emf.Record(47, {EmfBuilder::U(x), EmfBuilder::U(y), EmfBuilder::U(x + 2800),
-                        EmfBuilder::U(y + 1600), EmfBuilder::U(x + 2800), EmfBuilder::U(y),
-                        EmfBuilder::U(x), EmfBuilder::U(y)});
+        emf.Record(kPie, {EmfBuilder::U(x), EmfBuilder::U(y), EmfBuilder::U(x + 2800),
+                          EmfBuilder::U(y + 1600), EmfBuilder::U(x + 2800), EmfBuilder::U(y),
+                          EmfBuilder::U(x), EmfBuilder::U(y)});
         break;
       default:
-        emf.Poly(4,
+        emf.Poly(kPolyline,
                  {{x, y}, {x + 700, y + 1600}, {x + 1400, y}, {x + 2100, y + 1600}, {x + 2800, y}});
         break;
     }

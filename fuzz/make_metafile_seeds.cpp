@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "picture/emf_records.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/picture/metafile_builder.h"
 
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
   using mftest::Bytes;
   using mftest::EmfBuilder;
   using mftest::WmfBuilder;
+  namespace emf = picture::emf;
 
   // Icons: each depth with a mask, and a directory of two entries.
   const std::vector<std::vector<std::uint32_t>> rows = {{1, 2, 3, 0}, {0, 3, 2, 1}};
@@ -98,23 +100,23 @@ int main(int argc, char** argv) {
                      .Ellipse(10, 10, 30, 25)
                      .Build());
   emfs.push_back(EmfBuilder(40, 30)
-                     .Record(17, {8})
-                     .Record(9, {100, 100})
-                     .Record(11, {40, static_cast<std::uint32_t>(-30)})
-                     .Record(12, {0, 30})
+                     .Record(emf::kSetMapMode, {8})
+                     .Record(emf::kSetWindowExtEx, {100, 100})
+                     .Record(emf::kSetViewportExtEx, {40, static_cast<std::uint32_t>(-30)})
+                     .Record(emf::kSetViewportOrgEx, {0, 30})
                      .Pen(1, 0x10000 | 1, 4, 0xFF00)
                      .Select(1)
-                     .Poly(4, {{0, 0}, {50, 90}, {90, 10}})
-                     .Poly(2, {{0, 0}, {30, 90}, {60, 0}, {90, 90}})
+                     .Poly(emf::kPolyline, {{0, 0}, {50, 90}, {90, 10}})
+                     .Poly(emf::kPolyBezier, {{0, 0}, {30, 90}, {60, 0}, {90, 90}})
                      .Build());
   emfs.push_back(EmfBuilder(40, 30)
-                     .Record(59, {})
+                     .Record(emf::kBeginPath, {})
                      .MoveTo(1, 1)
                      .LineTo(30, 1)
                      .LineTo(20, 25)
-                     .Record(61, {})
-                     .Record(60, {})
-                     .Record(67, {5})
+                     .Record(emf::kCloseFigure, {})
+                     .Record(emf::kEndPath, {})
+                     .Record(emf::kSelectClipPath, {5})
                      .Brush(1, 2, 0xFF0000, 3)
                      .Select(1)
                      .Rectangle(0, 0, 40, 30)
@@ -122,15 +124,16 @@ int main(int argc, char** argv) {
   emfs.push_back(EmfBuilder(60, 30)
                      .Font(1, -16, "DejaVu Sans", 700, 300)
                      .Select(1)
-                     .Record(24, {0xFF})
+                     .Record(emf::kSetTextColor, {0xFF})
                      .Text(5, 5, u"Hello", 0, {8, 8, 8, 8, 8})
                      .Build());
   {
     int bitsOffset = 0;
     const Bytes packed = mftest::PackedDib(2, 2, 24, {}, Bytes(16, 0x7F), &bitsOffset);
     emfs.push_back(EmfBuilder(30, 30)
-                       .Record(35, {EmfBuilder::F(0.7f), EmfBuilder::F(0.7f), EmfBuilder::F(-0.7f),
-                                    EmfBuilder::F(0.7f), EmfBuilder::F(10), 0})
+                       .Record(emf::kSetWorldTransform,
+                               {EmfBuilder::F(0.7f), EmfBuilder::F(0.7f), EmfBuilder::F(-0.7f),
+                                EmfBuilder::F(0.7f), EmfBuilder::F(10), 0})
                        .StretchDib(1, 1, 20, 20, packed, bitsOffset)
                        .Build());
   }

@@ -177,11 +177,13 @@ void DecodeRow(const Info& info, const Channels& channels, const std::uint8_t* i
 class RowReader {
  public:
   RowReader(std::span<const std::uint8_t> bits, std::size_t stride)
-      : m_bits(bits), m_stride(stride), m_padded(stride, 0) {}
+      : m_bits(bits), m_stride(stride) {}
 
   const std::uint8_t* Row(std::size_t index) {
     const std::size_t available = m_bits.size() / m_stride;
     if (index < available) return m_bits.data() + index * m_stride;
+    // Only bits cut short need a row of their own (as large as the picture is wide).
+    m_padded.resize(m_stride);
     std::fill(m_padded.begin(), m_padded.end(), 0);
     if (index == available) {
       const std::size_t rest = m_bits.size() - index * m_stride;

@@ -3,6 +3,7 @@
 #include <unordered_map>
 #include <variant>
 
+#include "picture/emf_records.h"
 #include "picture/metafile_records.h"
 #include "picture/record_reader.h"
 
@@ -10,91 +11,11 @@ namespace picture::metafile {
 
 namespace {
 
+using namespace emf;
+
 constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
-constexpr std::uint32_t kStockObject = 0x80000000;
 constexpr std::size_t kMaxObjects = 65536;
 constexpr std::int32_t kRegionLimit = 1 << 29;
-
-enum Emr : std::uint32_t {
-  kHeader = 1,
-  kPolyBezier = 2,
-  kPolygon = 3,
-  kPolyline = 4,
-  kPolyBezierTo = 5,
-  kPolylineTo = 6,
-  kPolyPolyline = 7,
-  kPolyPolygon = 8,
-  kSetWindowExtEx = 9,
-  kSetWindowOrgEx = 10,
-  kSetViewportExtEx = 11,
-  kSetViewportOrgEx = 12,
-  kEof = 14,
-  kSetPixelV = 15,
-  kSetMapMode = 17,
-  kSetBkMode = 18,
-  kSetPolyFillMode = 19,
-  kSetRop2 = 20,
-  kSetTextAlign = 22,
-  kSetTextColor = 24,
-  kSetBkColor = 25,
-  kOffsetClipRgn = 26,
-  kMoveToEx = 27,
-  kExcludeClipRect = 29,
-  kIntersectClipRect = 30,
-  kScaleViewportExtEx = 31,
-  kScaleWindowExtEx = 32,
-  kSaveDc = 33,
-  kRestoreDc = 34,
-  kSetWorldTransform = 35,
-  kModifyWorldTransform = 36,
-  kSelectObject = 37,
-  kCreatePen = 38,
-  kCreateBrushIndirect = 39,
-  kDeleteObject = 40,
-  kAngleArc = 41,
-  kEllipse = 42,
-  kRectangle = 43,
-  kRoundRect = 44,
-  kArc = 45,
-  kChord = 46,
-  kPie = 47,
-  kLineTo = 54,
-  kArcTo = 55,
-  kPolyDraw = 56,
-  kSetArcDirection = 57,
-  kSetMiterLimit = 58,
-  kBeginPath = 59,
-  kEndPath = 60,
-  kCloseFigure = 61,
-  kFillPath = 62,
-  kStrokeAndFillPath = 63,
-  kStrokePath = 64,
-  kSelectClipPath = 67,
-  kAbortPath = 68,
-  kFillRgn = 71,
-  kFrameRgn = 72,
-  kInvertRgn = 73,
-  kPaintRgn = 74,
-  kExtSelectClipRgn = 75,
-  kBitBlt = 76,
-  kStretchBlt = 77,
-  kSetDiBitsToDevice = 80,
-  kStretchDiBits = 81,
-  kExtCreateFontIndirectW = 82,
-  kExtTextOutA = 83,
-  kExtTextOutW = 84,
-  kPolyBezier16 = 85,
-  kPolygon16 = 86,
-  kPolyline16 = 87,
-  kPolyBezierTo16 = 88,
-  kPolylineTo16 = 89,
-  kPolyPolyline16 = 90,
-  kPolyPolygon16 = 91,
-  kPolyDraw16 = 92,
-  kCreateMonoBrush = 93,
-  kCreateDibPatternBrushPt = 94,
-  kExtCreatePen = 95,
-};
 
 using Object = std::variant<std::monostate, gdi::Pen, gdi::Brush, gdi::Font>;
 
@@ -643,7 +564,8 @@ void Emf::Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8
       const int mode = r.I32();
       if (!r.Ok()) break;
       const auto data = r.Bytes(std::min<std::size_t>(size, r.Remaining()));
-      p.SelectClipRegion(size == 0 ? std::nullopt : Region(data), true, mode);
+      const auto region = size == 0 ? std::nullopt : Region(data);
+      p.SelectClipRegion(region ? &*region : nullptr, true, mode);
       break;
     }
     case kFillRgn:

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace picture::gdi {
 
@@ -19,13 +20,33 @@ constexpr double kMaxFontPixels = 2000;
 constexpr std::size_t kMaxSavedStates = 1000;
 constexpr int kMaxTextLength = 8192;
 constexpr std::size_t kMaxRegionRects = 10000;
-// Drawing stops once the pixels painted add up to this many times the largest destination
-// (320 x 240), with a fixed cost a call and a cost a character: no real picture paints so much,
-// and a hostile one must still draw quickly (a few hundred milliseconds at worst).
+// Drawing stops once its work, counted in pixels painted, adds up to this many times the largest
+// destination (320 x 240), with a fixed cost a call, a cost a character and the costs below: no
+// real picture does so much, and a hostile one must still draw quickly (a few hundred
+// milliseconds at worst).
 constexpr std::int64_t kPaintedAreas = 2000;
 constexpr std::int64_t kLargestArea = 320 * 240;
 constexpr std::int64_t kCostPerCall = 256;
 constexpr std::int64_t kCostPerCharacter = 4096;
+// Filling or stroking also costs by the outline, whatever the area: a pixel of a segment's length
+// within the destination costs about as much as 64 painted pixels (a long aliased line is drawn
+// pixel by pixel, and a fill pays for every edge crossing a row), and every element of a path
+// has a fixed cost, counted again when it is added to a path bracket.
+constexpr std::int64_t kCostPerOutlinePixel = 64;
+constexpr std::int64_t kCostPerElement = 16;
+// Regions: mapping one costs by its rectangles, building one by the rectangles united,
+// combining the clipping region with another by the rectangles of both, and filling one by its
+// rectangles, each a painter call. Clipping to a path rasterises it into a mask of the
+// destination and reads that back: about three fills of the destination.
+constexpr std::int64_t kCostPerRegionRect = 64;
+constexpr std::int64_t kCostPerClipRect = 8;
+constexpr std::int64_t kPathRegionAreas = 3;
+// A bitmap scaled onto the canvas (whose pixel format differs) costs a few fills a pixel.
+constexpr std::int64_t kImageAreas = 4;
+// A two-colour pattern is recoloured, pixel by pixel, for every fill.
+constexpr std::int64_t kCostPerTilePixel = 16;
+// Hatch tiles kept for reuse; a file that keeps changing colours cannot grow the cache past this.
+constexpr std::size_t kMaxHatchTiles = 64;
 // Distinct typefaces looked up in one play; later ones use the default face.
 constexpr qsizetype kMaxFaces = 32;
 
@@ -291,7 +312,7 @@ QPainterPath Player::MapPath(const QPainterPath& logical) {
   return mapped;
 }
 
-QRegion Player::MapRegion(const RectList& rects, bool deviceUnits) {
+std::vector<QRect> Player::MapRects(const RectList& rects, bool deviceUnits) {
   std::vector<QRect> mapped;
   const QTransform m = deviceUnits ? m_deviceToDest : Matrix();
   for (const QRect& r : rects) {
@@ -302,8 +323,25 @@ QRegion Player::MapRegion(const RectList& rects, bool deviceUnits) {
         QPoint(std::lround(Bounded(f.right())) - 1, std::lround(Bounded(f.bottom())) - 1));
     if (!d.isEmpty()) mapped.push_back(d);
   }
-  if (mapped.empty()) return {};
-  return UniteRects(mapped, 0, mapped.size());
+  m_work -= kCostPerCall + kCostPerRegionRect * static_cast<std::int64_t>(rects.size());
+  return mapped;
+}
+
+QRegion Player::UniteWithin(const std::vector<QRect>& rects, const QRect& box) {
+  // Cut first: a few thousand rectangles crossing each other can unite into millions.
+  std::vector<QRect> cut;
+  for (const QRect& r : rects) {
+    const QRect c = r & box;
+    if (!c.isEmpty()) cut.push_back(c);
+  }
+  m_work -= kCostPerRegionRect * static_cast<std::int64_t>(cut.size());
+  return cut.empty() ? QRegion() : UniteRects(cut, 0, cut.size());
+}
+
+QRect Player::Bounds(const std::vector<QRect>& rects) {
+  QRect bounds;
+  for (const QRect& r : rects) bounds |= r;
+  return bounds;
 }
 
 // --- State -----------------------------------------------------------------------------------
@@ -328,6 +366,9 @@ void Player::RestoreDc(int n) {
 // polygon conversion is not.
 QRegion Player::PathRegion(const QPainterPath& path) {
   if (path.isEmpty() || m_dest.isEmpty()) return {};
+  // Spent, the play ends with this record.
+  const QRectF all(m_dest);
+  if (!Spend(all, (kPathRegionAreas - 1) * VisibleArea(all) + OutlineCost(path, 0))) return {};
   QImage mask(m_dest.size(), QImage::Format_Grayscale8);
   mask.fill(0);
   {
@@ -367,37 +408,38 @@ QRegion Player::RectRegion(const QRectF& r) {
 }
 
 void Player::IntersectClipRect(const QRectF& r) {
-  m_dc.clip &= RectRegion(r);
+  CombineClip(RectRegion(r), kRgnAnd);
 }
 
 void Player::ExcludeClipRect(const QRectF& r) {
-  m_dc.clip -= RectRegion(r);
+  CombineClip(RectRegion(r), kRgnDiff);
 }
 
-void Player::SelectClipRegion(const std::optional<RectList>& rects, bool deviceUnits, int mode) {
+void Player::SelectClipRegion(const RectList* rects, bool deviceUnits, int mode) {
   if (!rects) {
     if (mode == kRgnCopy) m_dc.clip = QRegion(m_dest);
     return;
   }
-  CombineClip(MapRegion(*rects, deviceUnits), mode);
+  // The clipping region never leaves the destination, so neither need the region combined.
+  CombineClip(UniteWithin(MapRects(*rects, deviceUnits), m_dest), mode);
 }
 
 void Player::OffsetClipRegion(double dx, double dy) {
   const QTransform& m = Matrix();
   const QPointF d = m.map(QPointF(dx, dy)) - m.map(QPointF(0, 0));
+  m_work -= kCostPerCall + kCostPerClipRect * m_dc.clip.rectCount();
   m_dc.clip.translate(std::lround(Bounded(d.x())), std::lround(Bounded(d.y())));
   m_dc.clip &= QRegion(m_dest);
 }
 
 void Player::SelectClipPath(int mode) {
-  m_path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
-  const QRegion r = PathRegion(m_path);
-  m_path = QPainterPath();
-  m_inPath = false;
-  CombineClip(r, mode);
+  CombineClip(PathRegion(TakePath()), mode);
 }
 
 void Player::CombineClip(const QRegion& r, int mode) {
+  // Combining, and setting the result on the painter at the next drawing call, take time in
+  // proportion to the rectangles of both regions.
+  m_work -= kCostPerCall + kCostPerClipRect * (m_dc.clip.rectCount() + r.rectCount());
   switch (mode) {
     case kRgnAnd:
       m_dc.clip &= r;
@@ -433,10 +475,38 @@ bool Player::Collect(const QRectF& r) {
   return true;
 }
 
-bool Player::Spend(const QRectF& canvasBounds) {
+std::int64_t Player::VisibleArea(const QRectF& canvasBounds) const {
   const QRectF r = canvasBounds.intersected(QRectF(m_dest));
-  m_work -= kCostPerCall + static_cast<std::int64_t>(std::max(0.0, r.width() * r.height()));
+  return static_cast<std::int64_t>(std::max(0.0, r.width() * r.height()));
+}
+
+bool Player::Spend(const QRectF& canvasBounds, std::int64_t extra) {
+  m_work -= kCostPerCall + extra + VisibleArea(canvasBounds);
   return m_work >= 0;
+}
+
+std::int64_t Player::OutlineCost(const QPainterPath& path, double pad) const {
+  // Segments are measured between their ends pulled into the destination (grown by `pad`, the
+  // half width of a pen): never less than what is drawn of them, and never more than the
+  // destination's size however far they reach. Curves count their control polygon, which is no
+  // shorter than the curve.
+  const QRectF box = QRectF(m_dest).adjusted(-pad, -pad, pad, pad);
+  double length = 0;
+  QPointF last;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    const QPointF p(std::clamp(e.x, box.left(), box.right()),
+                    std::clamp(e.y, box.top(), box.bottom()));
+    if (!e.isMoveTo()) {
+      length += std::max(std::abs(p.x() - last.x()), std::abs(p.y() - last.y())) + pad;
+    }
+    last = p;
+  }
+  const std::int64_t elements = kCostPerElement * path.elementCount();
+  // Coordinates are finite and bounded, so `length` is too; the test keeps a NaN out anyway, at
+  // a cost beyond any budget that leaves room for the few charges that may follow in a record.
+  if (!(length < 1e12)) return std::int64_t{1} << 50;
+  return elements + static_cast<std::int64_t>(length) * kCostPerOutlinePixel;
 }
 
 // --- Pens and brushes ------------------------------------------------------------------------
@@ -506,6 +576,7 @@ QBrush Player::MakeBrush(const Brush& brush) {
                                        opaque ? 1 : 0);
       auto it = m_hatches.find(key);
       if (it == m_hatches.end()) {
+        if (m_hatches.size() >= kMaxHatchTiles) m_hatches.clear();
         it = m_hatches
                  .emplace(key,
                           HatchTile(brush.hatch % 6, ToQColor(brush.colour),
@@ -519,6 +590,7 @@ QBrush Player::MakeBrush(const Brush& brush) {
     case kBsDibPatternPt:
       if (brush.pattern.isNull()) return ToQColor(brush.colour);
       if (brush.monoPattern) {
+        m_work -= kCostPerTilePixel * brush.pattern.width() * brush.pattern.height();
         QImage tile = brush.pattern.convertToFormat(QImage::Format_RGB32);
         const QRgb fore = ToQColor(m_dc.textColour).rgb();
         const QRgb back = ToQColor(m_dc.bkColour).rgb();
@@ -612,7 +684,7 @@ QPen Player::MakePen() {
 
 void Player::FillWith(const QPainterPath& path, const Brush& brush) {
   if (brush.style == kBsNull || m_inPath || path.isEmpty()) return;
-  if (!Spend(path.boundingRect())) return;
+  if (!Spend(path.boundingRect(), OutlineCost(path, 0))) return;
   QBrush b = MakeBrush(brush);
   QColor colour = b.color();
   if (!ApplyRop2(&colour)) return;
@@ -627,7 +699,10 @@ void Player::StrokeWith(const QPainterPath& path) {
   QPen pen = MakePen();
   if (pen.style() == Qt::NoPen) return;
   const double halfWidth = pen.widthF() / 2 + 1;
-  if (!Spend(path.boundingRect().adjusted(-halfWidth, -halfWidth, halfWidth, halfWidth))) return;
+  if (!Spend(path.boundingRect().adjusted(-halfWidth, -halfWidth, halfWidth, halfWidth),
+             OutlineCost(path, halfWidth))) {
+    return;
+  }
   QColor colour = pen.color();
   if (!ApplyRop2(&colour)) return;
   pen.setColor(colour);
@@ -639,7 +714,7 @@ void Player::StrokeWith(const QPainterPath& path) {
 // pixel left of and above its right and bottom edges.
 void Player::Shape(const QPainterPath& fill, const QPainterPath& stroke) {
   if (m_inPath) {
-    m_path.addPath(fill);
+    AddToPath([&](QPainterPath& path) { path.addPath(fill); });
     return;
   }
   if (Collect(fill.boundingRect().united(stroke.boundingRect()))) return;
@@ -649,7 +724,7 @@ void Player::Shape(const QPainterPath& fill, const QPainterPath& stroke) {
 
 void Player::OpenFigure(const QPainterPath& line) {
   if (m_inPath) {
-    m_path.addPath(line);
+    AddToPath([&](QPainterPath& path) { path.addPath(line); });
     return;
   }
   if (Collect(line.boundingRect())) return;
@@ -663,11 +738,30 @@ void Player::MoveTo(QPointF p) {
   if (m_inPath) m_path.moveTo(m_dc.position);
 }
 
-// Starts a "To" figure at the current position, continuing the path's open figure there.
-static void StartAt(QPainterPath& path, QPointF position, bool inPath) {
-  if (!inPath || path.elementCount() == 0 || path.currentPosition() != position) {
-    path.moveTo(position);
+void Player::AddToPath(const std::function<void(QPainterPath&)>& add) {
+  const int before = m_path.elementCount();
+  add(m_path);
+  // The bracket is only drawn at its end: what it grows by is paid for now, so that a file
+  // cannot build a path of unbounded size first.
+  m_work -= kCostPerCall + kCostPerElement * (m_path.elementCount() - before);
+}
+
+void Player::ToFigure(const std::function<void(QPainterPath&)>& add) {
+  const auto draw = [&](QPainterPath& path) {
+    // Within a bracket the figure continues the path's open figure when that ends here.
+    if (!m_inPath || path.elementCount() == 0 || path.currentPosition() != m_dc.position) {
+      path.moveTo(m_dc.position);
+    }
+    add(path);
+    m_dc.position = path.currentPosition();
+  };
+  if (m_inPath) {
+    AddToPath(draw);
+    return;
   }
+  m_scratch.clear();
+  draw(m_scratch);
+  if (!Collect(m_scratch.boundingRect())) StrokeWith(m_scratch);
 }
 
 void Player::LineTo(QPointF p) {
@@ -676,12 +770,9 @@ void Player::LineTo(QPointF p) {
 
 void Player::PolylineTo(const QPolygonF& points) {
   if (points.isEmpty()) return;
-  QPainterPath& path = m_inPath ? m_path : m_scratch;
-  if (!m_inPath) path.clear();
-  StartAt(path, m_dc.position, m_inPath);
-  for (const QPointF& p : points) path.lineTo(Map(p));
-  m_dc.position = path.currentPosition();
-  if (!m_inPath && !Collect(path.boundingRect())) StrokeWith(path);
+  ToFigure([&](QPainterPath& path) {
+    for (const QPointF& p : points) path.lineTo(Map(p));
+  });
 }
 
 void Player::Polyline(const QPolygonF& points) {
@@ -715,40 +806,32 @@ void Player::PolyBezier(const QPolygonF& points) {
 
 void Player::PolyBezierTo(const QPolygonF& points) {
   if (points.size() < 3) return;
-  QPainterPath& path = m_inPath ? m_path : m_scratch;
-  if (!m_inPath) path.clear();
-  StartAt(path, m_dc.position, m_inPath);
-  AddBeziers(path, Map(points), 0);
-  m_dc.position = path.currentPosition();
-  if (!m_inPath && !Collect(path.boundingRect())) StrokeWith(path);
+  ToFigure([&](QPainterPath& path) { AddBeziers(path, Map(points), 0); });
 }
 
 void Player::PolyDraw(const QPolygonF& points, const std::vector<std::uint8_t>& types) {
-  QPainterPath& path = m_inPath ? m_path : m_scratch;
-  if (!m_inPath) path.clear();
-  StartAt(path, m_dc.position, m_inPath);
   const QPolygonF mapped = Map(points);
   const int n = std::min<int>(mapped.size(), static_cast<int>(types.size()));
-  for (int i = 0; i < n; ++i) {
-    const std::uint8_t type = types[static_cast<std::size_t>(i)] & ~1;
-    if (type == 6) {
-      path.moveTo(mapped[i]);
-    } else if (type == 4 && i + 2 < n) {
-      path.cubicTo(mapped[i], mapped[i + 1], mapped[i + 2]);
-      i += 2;
-    } else {
-      path.lineTo(mapped[i]);
+  ToFigure([&](QPainterPath& path) {
+    for (int i = 0; i < n; ++i) {
+      const std::uint8_t type = types[static_cast<std::size_t>(i)] & ~1;
+      if (type == 6) {
+        path.moveTo(mapped[i]);
+      } else if (type == 4 && i + 2 < n) {
+        path.cubicTo(mapped[i], mapped[i + 1], mapped[i + 2]);
+        i += 2;
+      } else {
+        path.lineTo(mapped[i]);
+      }
+      if (types[static_cast<std::size_t>(i)] & 1) path.closeSubpath();
     }
-    if (types[static_cast<std::size_t>(i)] & 1) path.closeSubpath();
-  }
-  m_dc.position = path.currentPosition();
-  if (!m_inPath && !Collect(path.boundingRect())) StrokeWith(path);
+  });
 }
 
 void Player::Polygon(const QPolygonF& points) {
   if (points.size() < 2) return;
   QPainterPath path;
-  path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
+  path.setFillRule(FillRule());
   path.addPolygon(Map(points));
   path.closeSubpath();
   Shape(path, path);
@@ -756,7 +839,7 @@ void Player::Polygon(const QPolygonF& points) {
 
 void Player::PolyPolygon(const std::vector<QPolygonF>& polygons) {
   QPainterPath path;
-  path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
+  path.setFillRule(FillRule());
   for (const QPolygonF& p : polygons) {
     if (p.size() < 2) continue;
     path.addPolygon(Map(p));
@@ -881,17 +964,14 @@ void Player::Arc(const QRectF& box, QPointF start, QPointF end) {
 // end becomes the current position. An arc of no size (an empty box, a zero radius) leaves a
 // line to `fallback`.
 void Player::LineAndArc(const QPainterPath& arc, QPointF fallback) {
-  QPainterPath& path = m_inPath ? m_path : m_scratch;
-  if (!m_inPath) path.clear();
-  StartAt(path, m_dc.position, m_inPath);
-  if (arc.elementCount() > 0) {
-    path.lineTo(arc.elementAt(0).x, arc.elementAt(0).y);
-    path.connectPath(arc);
-  } else {
-    path.lineTo(fallback);
-  }
-  m_dc.position = path.currentPosition();
-  if (!m_inPath && !Collect(path.boundingRect())) StrokeWith(path);
+  ToFigure([&](QPainterPath& path) {
+    if (arc.elementCount() > 0) {
+      path.lineTo(arc.elementAt(0).x, arc.elementAt(0).y);
+      path.connectPath(arc);
+    } else {
+      path.lineTo(fallback);
+    }
+  });
 }
 
 void Player::ArcTo(const QRectF& box, QPointF start, QPointF end) {
@@ -1205,7 +1285,7 @@ void Player::DrawImage(const QRectF& dest, const QImage& image, std::uint32_t ro
   }
   if (target.isEmpty()) return;
   const QRectF bounds = aligned ? target : Matrix().mapRect(target);
-  if (Collect(bounds) || !Spend(bounds)) return;
+  if (Collect(bounds) || !Spend(bounds, (kImageAreas - 1) * VisibleArea(bounds))) return;
   ApplyClip();
   m_painter.setCompositionMode(mode);
   if (!aligned) m_painter.setTransform(Matrix());
@@ -1214,7 +1294,7 @@ void Player::DrawImage(const QRectF& dest, const QImage& image, std::uint32_t ro
 }
 
 void Player::FillDestRegion(const QRegion& region, const QBrush& brush) {
-  if (!Spend(region.boundingRect())) return;
+  if (!Spend(region.boundingRect(), kCostPerRegionRect * region.rectCount())) return;
   ApplyClip();
   m_painter.setBrushOrigin(0, 0);
   for (const QRect& r : region) m_painter.fillRect(r, brush);
@@ -1222,35 +1302,40 @@ void Player::FillDestRegion(const QRegion& region, const QBrush& brush) {
 
 void Player::FillRegion(const RectList& rects, const Brush& brush) {
   if (m_inPath || brush.style == kBsNull) return;
-  const QRegion region = MapRegion(rects, false);
-  if (Collect(region.boundingRect())) return;
+  const std::vector<QRect> mapped = MapRects(rects, false);
+  if (Collect(Bounds(mapped))) return;
   QBrush b = MakeBrush(brush);
   QColor colour = b.color();
   if (!ApplyRop2(&colour)) return;
   if (b.style() == Qt::SolidPattern) b.setColor(colour);
-  FillDestRegion(region, b);
+  FillDestRegion(UniteWithin(mapped, m_dest), b);
 }
 
 void Player::FrameRegion(const RectList& rects, const Brush& brush, double width, double height) {
   if (m_inPath || brush.style == kBsNull) return;
-  const QRegion region = MapRegion(rects, false);
-  if (Collect(region.boundingRect())) return;
+  const std::vector<QRect> mapped = MapRects(rects, false);
+  if (Collect(Bounds(mapped))) return;
   const QTransform& m = Matrix();
   const int w = std::clamp(static_cast<int>(std::lround(std::abs(width * m.m11()))), 1, 1000);
   const int h = std::clamp(static_cast<int>(std::lround(std::abs(height * m.m22()))), 1, 1000);
-  // The frame: the pixels of the region within w, h of its outside.
-  const QRegion inner = region.translated(w, 0) & region.translated(-w, 0) &
-                        region.translated(0, h) & region.translated(0, -h) & region;
+  // The frame: the pixels of the region within w, h of its outside. Only those within the
+  // destination are drawn, so each moved copy of the region is built from the part that lands
+  // there.
+  const auto moved = [&](int dx, int dy) {
+    return UniteWithin(mapped, m_dest.translated(-dx, -dy)).translated(dx, dy);
+  };
+  const QRegion region = UniteWithin(mapped, m_dest);
+  const QRegion inner = moved(w, 0) & moved(-w, 0) & moved(0, h) & moved(0, -h) & region;
   m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   FillDestRegion(region - inner, MakeBrush(brush));
 }
 
 void Player::InvertRegion(const RectList& rects) {
   if (m_inPath) return;
-  const QRegion region = MapRegion(rects, false);
-  if (Collect(region.boundingRect())) return;
+  const std::vector<QRect> mapped = MapRects(rects, false);
+  if (Collect(Bounds(mapped))) return;
   m_painter.setCompositionMode(QPainter::RasterOp_NotDestination);
-  FillDestRegion(region, Qt::black);
+  FillDestRegion(UniteWithin(mapped, m_dest), Qt::black);
 }
 
 // --- Paths -----------------------------------------------------------------------------------
@@ -1269,31 +1354,18 @@ void Player::CloseFigure() {
   if (m_inPath) m_path.closeSubpath();
 }
 
-void Player::FillPath() {
+QPainterPath Player::TakePath() {
   m_inPath = false;
-  QPainterPath path = m_path;
-  m_path = QPainterPath();
-  path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
-  if (Collect(path.boundingRect())) return;
-  FillWith(path, m_dc.brush);
+  QPainterPath path = std::exchange(m_path, QPainterPath());
+  path.setFillRule(FillRule());
+  return path;
 }
 
-void Player::StrokePath() {
-  m_inPath = false;
-  const QPainterPath path = m_path;
-  m_path = QPainterPath();
+void Player::DrawPath(bool fill, bool stroke) {
+  const QPainterPath path = TakePath();
   if (Collect(path.boundingRect())) return;
-  StrokeWith(path);
-}
-
-void Player::StrokeAndFillPath() {
-  m_inPath = false;
-  QPainterPath path = m_path;
-  m_path = QPainterPath();
-  path.setFillRule(m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
-  if (Collect(path.boundingRect())) return;
-  FillWith(path, m_dc.brush);
-  StrokeWith(path);
+  if (fill) FillWith(path, m_dc.brush);
+  if (stroke) StrokeWith(path);
 }
 
 }  // namespace picture::gdi

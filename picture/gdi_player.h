@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTransform>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -172,8 +173,8 @@ class Player {
   void IntersectClipRect(const QRectF& r);
   void ExcludeClipRect(const QRectF& r);
   // Combines the clipping region with `rects` in logical (WMF) or device (EMF) units; kRgnCopy
-  // with no region at all restores the default clipping.
-  void SelectClipRegion(const std::optional<RectList>& rects, bool deviceUnits, int mode);
+  // with no region at all (null) restores the default clipping.
+  void SelectClipRegion(const RectList* rects, bool deviceUnits, int mode);
   void OffsetClipRegion(double dx, double dy);
   void SelectClipPath(int mode);
 
@@ -217,9 +218,9 @@ class Player {
   void EndPath() { m_inPath = false; }
   void AbortPath();
   void CloseFigure();
-  void FillPath();
-  void StrokePath();
-  void StrokeAndFillPath();
+  void FillPath() { DrawPath(true, false); }
+  void StrokePath() { DrawPath(false, true); }
+  void StrokeAndFillPath() { DrawPath(true, true); }
 
   // The logical-to-canvas transform in force.
   QTransform Matrix();
@@ -258,13 +259,31 @@ class Player {
   QPolygonF Map(const QPolygonF& points);
   QRectF MapBox(const QRectF& box);  // axis-aligned mapping; an empty rect when rotated
   QPainterPath MapPath(const QPainterPath& logical);
-  QRegion MapRegion(const RectList& rects, bool deviceUnits);
+  // The rectangles in canvas pixels, empty ones left out, at most kMaxRegionRects of them.
+  std::vector<QRect> MapRects(const RectList& rects, bool deviceUnits);
+  // The union of `rects` (canvas pixels) within `box`.
+  QRegion UniteWithin(const std::vector<QRect>& rects, const QRect& box);
+  static QRect Bounds(const std::vector<QRect>& rects);
   QRegion RectRegion(const QRectF& logical);
   QRegion PathRegion(const QPainterPath& canvasPath);
   bool AxisAligned();
+  Qt::FillRule FillRule() const {
+    return m_dc.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill;
+  }
+  // Ends the path bracket, giving its path with the fill rule in force.
+  QPainterPath TakePath();
+  // Ends the path bracket and draws its path: filled with the brush, stroked with the pen.
+  void DrawPath(bool fill, bool stroke);
   void MappingChanged() { m_matrixValid = false; }
   bool Collect(const QRectF& r);
-  bool Spend(const QRectF& canvasBounds);
+  // Charges a drawing call: a fixed cost, the area of `canvasBounds` within the destination and
+  // `extra`. False when the budget is spent: the call then draws nothing.
+  bool Spend(const QRectF& canvasBounds, std::int64_t extra = 0);
+  // The area of `canvasBounds` within the destination, in pixels.
+  std::int64_t VisibleArea(const QRectF& canvasBounds) const;
+  // The work of filling (`pad` 0) or stroking (`pad` the pen's half width) `path`, in canvas
+  // pixels, beyond its area.
+  std::int64_t OutlineCost(const QPainterPath& path, double pad) const;
 
   // The elliptic arc of `box` from `start` to `end` (logical), in the current arc direction.
   QPainterPath ArcPath(const QRectF& box, QPointF start, QPointF end, bool outline);
@@ -273,6 +292,11 @@ class Player {
   // the pen. Shapes built from a bounding box pass an outline drawn inside it.
   void Shape(const QPainterPath& fill, const QPainterPath& stroke);
   void OpenFigure(const QPainterPath& line);
+  // Adds to the path bracket what `add` adds to the path it is given, charging it to the budget.
+  void AddToPath(const std::function<void(QPainterPath&)>& add);
+  // A "To" figure: from the current position, what `add` adds, the current position ending at
+  // its end; drawn with the pen, or added to the path bracket.
+  void ToFigure(const std::function<void(QPainterPath&)>& add);
   void FillWith(const QPainterPath& path, const Brush& brush);
   void StrokeWith(const QPainterPath& path);
   bool ApplyRop2(QColor* colour);

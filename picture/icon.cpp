@@ -21,6 +21,9 @@ constexpr std::size_t kDirectoryEntry = 16;
 // Icons are at most 256 pixels a side; PNG icons of other systems reach 1024. Larger entries
 // are not read, so a hostile size cannot allocate much.
 constexpr int kMaxSide = 1024;
+// Entries tried before giving up: each try may decode a megapixel, and a directory of 65535
+// entries can name the same broken one again and again.
+constexpr int kMaxTries = 8;
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // One directory entry, measured from its image data rather than from the directory, whose
@@ -31,7 +34,6 @@ struct Entry {
   int height = 0;
   int depth = 0;  // bits a pixel
   bool png = false;
-  std::size_t order = 0;
 };
 
 bool IsPng(std::span<const std::uint8_t> data) {
@@ -39,10 +41,9 @@ bool IsPng(std::span<const std::uint8_t> data) {
          std::equal(std::begin(kPngSignature), std::end(kPngSignature), data.begin());
 }
 
-std::optional<Entry> Measure(std::span<const std::uint8_t> data, std::size_t order) {
+std::optional<Entry> Measure(std::span<const std::uint8_t> data) {
   Entry e;
   e.data = data;
-  e.order = order;
   if (IsPng(data)) {
     // IHDR: width and height big-endian at 16 and 20, bit depth at 24, colour type at 25.
     if (data.size() < 26) return std::nullopt;
@@ -175,7 +176,7 @@ std::unique_ptr<Picture> DecodeIcon(std::span<const std::uint8_t> file) {
     if (offset >= file.size() || offset < kDirectoryHeader) continue;
     // An entry cut short by the end of the file keeps what is there.
     const auto data = file.subspan(offset, std::min<std::size_t>(size, file.size() - offset));
-    if (auto e = Measure(data, i)) entries.push_back(*e);
+    if (auto e = Measure(data)) entries.push_back(*e);
   }
   // The largest entry, and among those the deepest; the first of equals.
   std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
@@ -184,7 +185,8 @@ std::unique_ptr<Picture> DecodeIcon(std::span<const std::uint8_t> file) {
     return areaA != areaB ? areaA > areaB : a.depth > b.depth;
   });
   // An entry that turns out unreadable gives way to the next best.
-  for (const Entry& e : entries) {
+  const std::size_t tries = std::min<std::size_t>(entries.size(), kMaxTries);
+  for (const Entry& e : std::span(entries).first(tries)) {
     try {
       model::Bitmap bitmap = e.png ? DecodePng(e) : DecodeDibEntry(e);
       if (!bitmap.Empty()) return std::make_unique<BitmapPicture>(std::move(bitmap));

@@ -2,6 +2,8 @@
 #include <QPainter>
 #include <QPolygonF>
 #include <algorithm>
+#include <functional>
+#include <queue>
 #include <variant>
 
 #include "picture/metafile_records.h"
@@ -92,12 +94,25 @@ class Wmf {
 
  private:
   void Record(std::uint16_t function, RecordReader& r);
+  // An object takes the lowest free slot of the table; with the table full it is dropped.
   void Create(Object object) {
-    // An object takes the lowest free slot of the table.
-    const auto free = std::find_if(m_objects.begin(), m_objects.end(), [](const Object& o) {
-      return std::holds_alternative<std::monostate>(o);
-    });
-    if (free != m_objects.end()) *free = std::move(object);
+    std::size_t slot = m_neverUsed;
+    if (!m_freed.empty()) {
+      slot = m_freed.top();
+      m_freed.pop();
+    } else if (m_neverUsed < m_objects.size()) {
+      ++m_neverUsed;
+    } else {
+      return;
+    }
+    m_objects[slot] = std::move(object);
+  }
+  void Delete(std::uint16_t index) {
+    if (index >= m_objects.size() || std::holds_alternative<std::monostate>(m_objects[index])) {
+      return;
+    }
+    m_objects[index] = std::monostate{};
+    m_freed.push(index);
   }
   const Object* Find(std::uint16_t index) const {
     return index < m_objects.size() ? &m_objects[index] : nullptr;
@@ -143,6 +158,10 @@ class Wmf {
   gdi::Player& m_player;
   Budget& m_budget;
   std::vector<Object> m_objects;
+  // The free slots: those deleted (lowest on top), and every slot from m_neverUsed on. Kept so
+  // that a create costs no search of a table that a file can fill with 65535 objects.
+  std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>> m_freed;
+  std::size_t m_neverUsed = 0;
   int m_charset = 0;
 };
 
@@ -425,19 +444,18 @@ void Wmf::Record(std::uint16_t function, RecordReader& r) {
         m_charset = font->charset;
       }
       if (const auto* region = std::get_if<Region>(o)) {
-        p.SelectClipRegion(region->rects, false, gdi::kRgnCopy);
+        p.SelectClipRegion(&region->rects, false, gdi::kRgnCopy);
       }
       break;
     }
     case kSelectClipRegion: {
       const std::uint16_t index = r.U16();
-      const gdi::RectList* rects = FindRegion(index);
-      p.SelectClipRegion(rects ? std::optional(*rects) : std::nullopt, false, gdi::kRgnCopy);
+      if (r.Ok()) p.SelectClipRegion(FindRegion(index), false, gdi::kRgnCopy);
       break;
     }
     case kDeleteObject: {
       const std::uint16_t index = r.U16();
-      if (r.Ok() && index < m_objects.size()) m_objects[index] = std::monostate{};
+      if (r.Ok()) Delete(index);
       break;
     }
     case kCreatePenIndirect: {
@@ -526,7 +544,7 @@ void Wmf::Record(std::uint16_t function, RecordReader& r) {
     case kInvertRegion:
     case kPaintRegion: {
       const gdi::RectList* rects = FindRegion(r.U16());
-      if (!rects) break;
+      if (!r.Ok() || !rects) break;
       if (function == kInvertRegion) {
         p.InvertRegion(*rects);
       } else {

@@ -2,12 +2,14 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <chrono>
 
 #include "model/canvas.h"
 #include "picture/bitmap_picture.h"
 #include "picture/decoders.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/picture/metafile_builder.h"
+#include "tests/picture/picture_text.h"
 #include "tests/support/raster_text.h"
 
 namespace {
@@ -16,14 +18,17 @@ using mftest::Bytes;
 using mftest::IconDib;
 using mftest::IconEntry;
 
-constexpr model::Colour kRed = 0x0000FF;
-constexpr model::Colour kGreen = 0x00FF00;
-constexpr model::Colour kBlue = 0xFF0000;
-constexpr model::Colour kStale = 0x808000;
+using pictest::kBlue;
+using pictest::kGreen;
+using pictest::kRed;
+using pictest::kStale;
 
-const testsupport::Legend kLegend = {{model::kWhite, ' '}, {model::kBlack, '#'}, {kRed, 'r'},
-                                     {kGreen, 'g'},        {kBlue, 'b'},         {kStale, 's'},
-                                     {0xFFFF00, 'c'},      {0x00FFFF, 'y'}};
+const testsupport::Legend kLegend = [] {
+  testsupport::Legend legend = pictest::PictureLegend();
+  legend[0xFFFF00] = 'c';
+  legend[0x00FFFF] = 'y';
+  return legend;
+}();
 
 model::Canvas Draw(const Bytes& file, int width, int height) {
   model::Canvas canvas(width, height);
@@ -152,6 +157,35 @@ TEST(Icon, ABrokenBestEntryGivesWayToTheNext) {
   const Bytes file =
       mftest::BuildIcon({{4, 2, 32, broken}, {2, 1, 32, IconDib(2, 1, 32, {}, Bytes(8, 0), {})}});
   EXPECT_EQ(picture::DecodeIcon(file)->Width(), 2);
+}
+
+TEST(Icon, ManyEntriesOfABrokenPictureAreNotAllTried) {
+  // A PNG cut short within its pixel data: its header says 1024 x 1024, so each try allocates and
+  // inflates before it fails. 20000 directory entries all name it.
+  QImage image(1024, 1024, QImage::Format_ARGB32);
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(x * 7, y * 13, x ^ y));
+  }
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  png.truncate(png.size() / 2);
+  constexpr std::uint32_t kEntries = 20000;
+  const std::uint32_t dataAt = 6 + 16 * kEntries;
+  Bytes file;
+  mftest::Put16(file, 0);
+  mftest::Put16(file, 1);
+  mftest::Put16(file, static_cast<std::uint16_t>(kEntries));
+  for (std::uint32_t i = 0; i < kEntries; ++i) {
+    file.insert(file.end(), 8, 0);
+    mftest::Put32(file, static_cast<std::uint32_t>(png.size()));
+    mftest::Put32(file, dataAt);
+  }
+  file.insert(file.end(), png.begin(), png.end());
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(ErrorOf(file), "Icon image is not valid");
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
 }
 
 TEST(Icon, TwoColourIconKeepsItsFlagForReduction) {

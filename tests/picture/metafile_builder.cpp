@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "picture/emf_records.h"
+
 namespace mftest {
 
 void Put16(Bytes& out, std::uint16_t v) {
@@ -183,7 +185,7 @@ EmfBuilder& EmfBuilder::Font(std::uint32_t index, int height, const std::string&
   for (std::size_t i = 0; i < 32; ++i) {
     Put16(params, i < face.size() ? static_cast<std::uint8_t>(face[i]) : 0);
   }
-  return Raw(82, params);
+  return Raw(picture::emf::kExtCreateFontIndirectW, params);
 }
 
 EmfBuilder& EmfBuilder::Text(int x, int y, const std::u16string& text, std::uint32_t options,
@@ -204,7 +206,7 @@ EmfBuilder& EmfBuilder::Text(int x, int y, const std::u16string& text, std::uint
   for (char16_t c : text) Put16(params, c);
   while ((params.size() + 8) % 4) params.push_back(0);
   for (int d : dx) Put32(params, U(d));
-  return Raw(84, params);
+  return Raw(picture::emf::kExtTextOutW, params);
 }
 
 EmfBuilder& EmfBuilder::StretchDib(int x, int y, int cx, int cy, const Bytes& packedDib,
@@ -223,12 +225,12 @@ EmfBuilder& EmfBuilder::StretchDib(int x, int y, int cx, int cy, const Bytes& pa
     Put32(params, v);
   }
   params.insert(params.end(), packedDib.begin(), packedDib.end());
-  return Raw(81, params);
+  return Raw(picture::emf::kStretchDiBits, params);
 }
 
 Bytes EmfBuilder::Build() const {
   Bytes out;
-  Put32(out, 1);
+  Put32(out, picture::emf::kHeader);
   Put32(out, 88);
   for (int v : {0, 0, m_width - 1, m_height - 1}) Put32(out, U(v));
   for (int v : m_frame) Put32(out, U(v * 100));  // hundredths of a millimetre
@@ -244,7 +246,7 @@ Bytes EmfBuilder::Build() const {
   Put32(out, 0);
   for (int v : {1000, 1000, 1000, 1000}) Put32(out, U(v));  // device pixels and millimetres
   out.insert(out.end(), m_records.begin(), m_records.end());
-  for (std::uint32_t v : {14u, 20u, 0u, 16u, 20u}) Put32(out, v);
+  for (std::uint32_t v : {std::uint32_t{picture::emf::kEof}, 20u, 0u, 16u, 20u}) Put32(out, v);
   Set32(out, sizeAt, static_cast<std::uint32_t>(out.size()));
   return out;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/colour.h"
+#include "picture/emf_records.h"
 
 namespace mftest {
 
@@ -73,18 +74,22 @@ class EmfBuilder {
   // A record whose size field says `size`, whatever follows.
   EmfBuilder& Sized(std::uint32_t type, std::uint32_t size, const Bytes& params = {});
 
-  EmfBuilder& Rectangle(int l, int t, int r, int b) { return Record(43, {U(l), U(t), U(r), U(b)}); }
-  EmfBuilder& Ellipse(int l, int t, int r, int b) { return Record(42, {U(l), U(t), U(r), U(b)}); }
-  EmfBuilder& MoveTo(int x, int y) { return Record(27, {U(x), U(y)}); }
-  EmfBuilder& LineTo(int x, int y) { return Record(54, {U(x), U(y)}); }
+  EmfBuilder& Rectangle(int l, int t, int r, int b) {
+    return Record(picture::emf::kRectangle, {U(l), U(t), U(r), U(b)});
+  }
+  EmfBuilder& Ellipse(int l, int t, int r, int b) {
+    return Record(picture::emf::kEllipse, {U(l), U(t), U(r), U(b)});
+  }
+  EmfBuilder& MoveTo(int x, int y) { return Record(picture::emf::kMoveToEx, {U(x), U(y)}); }
+  EmfBuilder& LineTo(int x, int y) { return Record(picture::emf::kLineTo, {U(x), U(y)}); }
   EmfBuilder& Pen(std::uint32_t index, std::uint32_t style, int width, model::Colour c) {
-    return Record(38, {index, style, U(width), 0, c});
+    return Record(picture::emf::kCreatePen, {index, style, U(width), 0, c});
   }
   EmfBuilder& Brush(std::uint32_t index, std::uint32_t style, model::Colour c,
                     std::uint32_t hatch = 0) {
-    return Record(39, {index, style, c, hatch});
+    return Record(picture::emf::kCreateBrushIndirect, {index, style, c, hatch});
   }
-  EmfBuilder& Select(std::uint32_t index) { return Record(37, {index}); }
+  EmfBuilder& Select(std::uint32_t index) { return Record(picture::emf::kSelectObject, {index}); }
   // Points as (x, y) pairs of 32-bit values, with an empty bounds rectangle.
   EmfBuilder& Poly(std::uint32_t type, const std::vector<std::pair<int, int>>& points);
   EmfBuilder& Font(std::uint32_t index, int height, const std::string& face, int weight = 400,

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <string>
 #include <vector>
 
 #include "model/canvas.h"
 #include "picture/decoders.h"
+#include "picture/emf_records.h"
+#include "picture/gdi_player.h"
 #include "tests/picture/metafile_builder.h"
+#include "tests/picture/picture_text.h"
 #include "tests/support/raster_text.h"
 
 namespace {
@@ -18,56 +22,16 @@ using mftest::Put32;
 using mftest::WmfBuilder;
 using testsupport::RasterMatches;
 
-constexpr model::Colour kRed = 0x0000FF;
-constexpr model::Colour kGreen = 0x00FF00;
-constexpr model::Colour kBlue = 0xFF0000;
-// What the canvas held before a picture was drawn.
-constexpr model::Colour kStale = 0x808000;
+using pictest::kBlue;
+using pictest::kGreen;
+using pictest::kRed;
+using pictest::kStale;
 
-const testsupport::Legend kLegend = {{model::kWhite, ' '}, {model::kBlack, '#'}, {kRed, 'r'},
-                                     {kGreen, 'g'},        {kBlue, 'b'},         {kStale, 's'}};
+const testsupport::Legend kLegend = pictest::PictureLegend();
 
-// EMF record types and stock objects used below.
-enum : std::uint32_t {
-  kSetWindowExtEx = 9,
-  kSetWindowOrgEx = 10,
-  kSetViewportExtEx = 11,
-  kSetViewportOrgEx = 12,
-  kSetMapMode = 17,
-  kSetBkMode = 18,
-  kSetPolyFillMode = 19,
-  kSetRop2 = 20,
-  kSetTextAlign = 22,
-  kSetTextColor = 24,
-  kSetBkColor = 25,
-  kExcludeClipRect = 29,
-  kIntersectClipRect = 30,
-  kSaveDc = 33,
-  kRestoreDc = 34,
-  kSetWorldTransform = 35,
-  kModifyWorldTransform = 36,
-  kRoundRect = 44,
-  kArc = 45,
-  kChord = 46,
-  kPie = 47,
-  kSetArcDirection = 57,
-  kBeginPath = 59,
-  kEndPath = 60,
-  kCloseFigure = 61,
-  kFillPath = 62,
-  kStrokePath = 64,
-  kSelectClipPath = 67,
-  kComment = 70,
-  kExtSelectClipRgn = 75,
-  kCreateDibPatternBrushPt = 94,
-  kPolyBezier = 2,
-  kPolygon = 3,
-  kPolyPolygon = 8,
-  kNullPen = 0x80000008,
-  kNullBrush = 0x80000005,
-  kPsNull = 5,
-  kRgnCopy = 5,
-};
+using namespace picture::emf;
+using picture::gdi::kPsNull;
+using picture::gdi::kRgnCopy;
 
 model::Canvas Play(const Bytes& file, int width, int height) {
   model::Canvas canvas(width, height);
@@ -256,11 +220,9 @@ TEST(EmfPlayer, HatchedBrushDrawsOnTheBackgroundModeAndColour) {
   }
 }
 
-TEST(EmfPlayer, PatternBrushTilesItsBitmapFromTheCanvasOrigin) {
-  int bitsOffset = 0;
-  // 1-bit, 2 x 2, bottom-up rows: top row "01", bottom row "10".
-  const Bytes dib =
-      mftest::PackedDib(2, 2, 1, {kRed, kBlue}, {0x80, 0, 0, 0, 0x40, 0, 0, 0}, &bitsOffset);
+// The parameters of EMR_CREATEDIBPATTERNBRUSHPT or EMR_CREATEMONOBRUSH making object 1 of a
+// packed DIB whose bits start at `bitsOffset`.
+Bytes PatternBrush(const Bytes& dib, int bitsOffset) {
   Bytes params;
   for (std::uint32_t v : {1u, 0u, 32u, static_cast<std::uint32_t>(bitsOffset),
                           32u + static_cast<std::uint32_t>(bitsOffset),
@@ -268,9 +230,41 @@ TEST(EmfPlayer, PatternBrushTilesItsBitmapFromTheCanvasOrigin) {
     Put32(params, v);
   }
   params.insert(params.end(), dib.begin(), dib.end());
+  return params;
+}
+
+TEST(EmfPlayer, HatchedBrushFollowsTheBackgroundColourThroughManyChanges) {
+  // More colours than hatch tiles are kept: the last fill still gets its own.
+  EmfBuilder emf(8, 9);
+  emf.Brush(1, 2 /* BS_HATCHED */, kBlue, 0 /* HS_HORIZONTAL */).Select(1).Select(kNullPen);
+  for (std::uint32_t c = 0; c < 100; ++c) emf.Record(kSetBkColor, {c}).Rectangle(0, 0, 9, 10);
+  emf.Record(kSetBkColor, {kGreen}).Rectangle(0, 0, 9, 10);
+  const std::string back(8, 'g');
+  EXPECT_TRUE(RasterMatches(Play(emf.Build(), 8, 9), 0, 0,
+                            {back, back, back, back, back, back, back, "bbbbbbbb", back}, kLegend));
+}
+
+TEST(EmfPlayer, PatternBrushTilesItsBitmapFromTheCanvasOrigin) {
+  int bitsOffset = 0;
+  // 1-bit, 2 x 2, bottom-up rows: top row "01", bottom row "10".
+  const Bytes dib =
+      mftest::PackedDib(2, 2, 1, {kRed, kBlue}, {0x80, 0, 0, 0, 0x40, 0, 0, 0}, &bitsOffset);
   EmfBuilder emf(4, 3);
-  emf.Raw(kCreateDibPatternBrushPt, params).Select(1).Select(kNullPen).Rectangle(0, 0, 5, 4);
+  emf.Raw(kCreateDibPatternBrushPt, PatternBrush(dib, bitsOffset));
+  emf.Select(1).Select(kNullPen).Rectangle(0, 0, 5, 4);
   EXPECT_TRUE(RasterMatches(Play(emf.Build(), 4, 3), 0, 0, {"rbrb", "brbr", "rbrb"}, kLegend));
+}
+
+TEST(EmfPlayer, MonoBrushPaintsItsDarkBitsInTheTextColourAndItsLightOnesInTheBackground) {
+  int bitsOffset = 0;
+  // Black and white this time: top row "01", bottom row "10".
+  const Bytes dib = mftest::PackedDib(2, 2, 1, {model::kBlack, model::kWhite},
+                                      {0x80, 0, 0, 0, 0x40, 0, 0, 0}, &bitsOffset);
+  EmfBuilder emf(4, 3);
+  emf.Record(kSetTextColor, {kRed}).Record(kSetBkColor, {kGreen});
+  emf.Raw(kCreateMonoBrush, PatternBrush(dib, bitsOffset));
+  emf.Select(1).Select(kNullPen).Rectangle(0, 0, 5, 4);
+  EXPECT_TRUE(RasterMatches(Play(emf.Build(), 4, 3), 0, 0, {"rgrg", "grgr", "rgrg"}, kLegend));
 }
 
 TEST(EmfPlayer, PolygonFillModeDecidesTheHoleOfNestedFigures) {
@@ -354,14 +348,16 @@ TEST(EmfPlayer, ArcToAndAngleArcDrawFromTheCurrentPosition) {
   // ArcTo: a line from (0, 10) to the arc's start (20, 10), then the top half of the circle,
   // ending at (0, 10)... the current position, where the next line starts.
   EmfBuilder emf(24, 24);
-  emf.MoveTo(0, 23).Record(55, {0, 0, 21, 21, 21, 10, 0, 10}).LineTo(0, 23);
+  emf.MoveTo(0, 23).Record(kArcTo, {0, 0, 21, 21, 21, 10, 0, 10}).LineTo(0, 23);
   const model::Canvas canvas = Play(emf.Build(), 24, 24);
   EXPECT_EQ(canvas.Pixel(10, 0), model::kBlack);   // the top of the arc
   EXPECT_EQ(canvas.Pixel(10, 18), model::kWhite);  // no bottom half
   EXPECT_EQ(canvas.Pixel(0, 16), model::kBlack);   // the last line runs down the left edge
   // AngleArc: centre (12, 12), radius 10, from 0 degrees through 90 (counter-clockwise, so up).
   EmfBuilder angle(24, 24);
-  angle.MoveTo(0, 12).Record(41, {12, 12, 10, EmfBuilder::F(0), EmfBuilder::F(90)}).LineTo(23, 0);
+  angle.MoveTo(0, 12)
+      .Record(kAngleArc, {12, 12, 10, EmfBuilder::F(0), EmfBuilder::F(90)})
+      .LineTo(23, 0);
   const model::Canvas arc = Play(angle.Build(), 24, 24);
   EXPECT_EQ(arc.Pixel(6, 12), model::kBlack);   // the line to the arc's start
   EXPECT_EQ(arc.Pixel(12, 18), model::kWhite);  // nothing below the centre
@@ -371,9 +367,9 @@ TEST(EmfPlayer, ArcToAndAngleArcDrawFromTheCurrentPosition) {
 TEST(EmfPlayer, ArcsOfNoSizeAreLinesNotCrashes) {
   // Found by fuzzing: an AngleArc of radius 0, and arcs in empty boxes, have no arc to join.
   EmfBuilder emf(10, 10);
-  emf.MoveTo(1, 1).Record(41, {5, 5, 0, EmfBuilder::F(0), EmfBuilder::F(90)});
-  emf.Record(55, {7, 7, 7, 7, 1, 1, 2, 2}).Record(45, {3, 3, 3, 9, 0, 0, 1, 1});
-  emf.Record(47, {3, 3, 3, 3, 0, 0, 1, 1}).LineTo(9, 5);
+  emf.MoveTo(1, 1).Record(kAngleArc, {5, 5, 0, EmfBuilder::F(0), EmfBuilder::F(90)});
+  emf.Record(kArcTo, {7, 7, 7, 7, 1, 1, 2, 2}).Record(kArc, {3, 3, 3, 9, 0, 0, 1, 1});
+  emf.Record(kPie, {3, 3, 3, 3, 0, 0, 1, 1}).LineTo(9, 5);
   const model::Canvas canvas = Play(emf.Build(), 10, 10);
   EXPECT_EQ(canvas.Pixel(3, 3), model::kBlack);  // the line from (1, 1) to the centre (5, 5)
   EXPECT_EQ(canvas.Pixel(8, 5), model::kBlack);  // and on from there
@@ -540,7 +536,7 @@ TEST(EmfPlayer, OpaqueTextOptionFillsItsRectangle) {
   for (std::uint32_t v : {1u, 0u, 0u, 0u, 0u, 0u, 76u, 2u /* ETO_OPAQUE */, 2u, 1u, 6u, 4u, 0u}) {
     Put32(params, v);
   }
-  emf.Raw(84, params);
+  emf.Raw(kExtTextOutW, params);
   EXPECT_TRUE(RasterMatches(
       Play(emf.Build(), 10, 6), 0, 0,
       {"          ", "  bbbb    ", "  bbbb    ", "  bbbb    ", "          ", "          "},
@@ -597,7 +593,7 @@ TEST(EmfPlayer, SourceRectangleIsCutToTheBitmap) {
     }
     params.insert(params.end(), dib.begin(), dib.end());
     EmfBuilder emf(2, 4);
-    emf.Raw(81, params);
+    emf.Raw(kStretchDiBits, params);
     return Play(emf.Build(), 2, 4);
   };
   EXPECT_TRUE(RasterMatches(stretch(1, 0, 2, 2), 0, 0, {"bb", "bb", "##", "##"}, kLegend));
@@ -761,6 +757,39 @@ TEST(WmfPlayer, ObjectsTakeTheLowestFreeSlot) {
   EXPECT_EQ(canvas.Pixel(3, 2), kRed);
 }
 
+TEST(WmfPlayer, RegionsAreFramedAndInverted) {
+  // META_CREATEREGION: one scan, y 1-5, x -3-5, running past the picture's left edge, where it
+  // has no frame.
+  Bytes region;
+  for (int v : {0, 6, 0, 0, 0, 1, 0, -3, 1, 5, 5}) Put16(region, static_cast<std::uint16_t>(v));
+  for (int v : {2, 1, 5, -3, 5, 2}) Put16(region, static_cast<std::uint16_t>(v));
+  const auto draw = [&](std::initializer_list<std::int16_t> frameRegion) {
+    WmfBuilder wmf(0, 0, 8, 6);
+    wmf.Raw(0x06FF, region).Brush(0, kBlue).Record(0x0429, frameRegion);
+    model::Canvas canvas(8, 6);
+    picture::DecodeWmf(wmf.Build())->StretchDraw(canvas, {0, 0, 8, 6});
+    return canvas;
+  };
+  // META_FRAMEREGION: region 0, brush 1, height, width.
+  EXPECT_TRUE(RasterMatches(
+      draw({0, 1, 1, 1}), 0, 0,
+      {"        ", "bbbbb   ", "    b   ", "    b   ", "bbbbb   ", "        "}, kLegend));
+  EXPECT_TRUE(RasterMatches(
+      draw({0, 1, 1, 2}), 0, 0,
+      {"        ", "bbbbb   ", "   bb   ", "   bb   ", "bbbbb   ", "        "}, kLegend));
+  WmfBuilder invert(0, 0, 8, 6);
+  invert.Raw(0x06FF, region).Record(0x012A, {0});  // META_INVERTREGION
+  // The same records without their region index name no region: nothing is inverted or painted
+  // again, and the clipping stays as it was.
+  invert.Record(0x012A, {}).Record(0x012B, {}).Record(0x012C, {});
+  invert.Brush(0, kBlue).Select(1).Pen(kPsNull, 0, 0).Select(2).Rectangle(0, 5, 9, 7);
+  model::Canvas canvas(8, 6);
+  picture::DecodeWmf(invert.Build())->StretchDraw(canvas, {0, 0, 8, 6});
+  EXPECT_TRUE(RasterMatches(
+      canvas, 0, 0, {"        ", "#####   ", "#####   ", "#####   ", "#####   ", "bbbbbbbb"},
+      kLegend));
+}
+
 TEST(WmfPlayer, RegionsClipAndFill) {
   // META_CREATEREGION: two scans; then fill it with a brush, and clip to it.
   Bytes region;
@@ -827,9 +856,10 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
     std::function<void(EmfBuilder&)> add;
   };
   std::vector<Case> cases = {
-      {"record size past the end", [&](EmfBuilder& e) { e.Sized(43, huge); }},
-      {"record size zero", [](EmfBuilder& e) { e.Sized(43, 0); }},
-      {"record size not a multiple of four", [](EmfBuilder& e) { e.Sized(43, 13, Bytes(5, 0)); }},
+      {"record size past the end", [&](EmfBuilder& e) { e.Sized(kRectangle, huge); }},
+      {"record size zero", [](EmfBuilder& e) { e.Sized(kRectangle, 0); }},
+      {"record size not a multiple of four",
+       [](EmfBuilder& e) { e.Sized(kRectangle, 13, Bytes(5, 0)); }},
       {"point count past the record",
        [&](EmfBuilder& e) {
          e.Record(kPolygon, {0, 0, 0, 0, huge, 1, 1});
@@ -878,10 +908,28 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
          const Bytes dib = mftest::PackedDib(30000, 30000, 24, {}, Bytes(64, 0), &bitsOffset);
          for (int i = 0; i < 50; ++i) e.StretchDib(0, 0, 320, 240, dib, bitsOffset);
        }},
+      {"small bitmaps stretched over the picture",
+       [&](EmfBuilder& e) {
+         int bitsOffset = 0;
+         const Bytes dib = mftest::PackedDib(2, 2, 24, {}, Bytes(16, 0x80), &bitsOffset);
+         for (int i = 0; i < 50000; ++i) e.StretchDib(20, 20, 600, 600, dib, bitsOffset);
+       }},
       {"a hundred thousand full fills",
        [&](EmfBuilder& e) {
          e.Pen(5, 0x10000, 40, kBlue).Select(5);
          for (int i = 0; i < 100000; ++i) e.Ellipse(-10, -10, 400, 300);
+       }},
+      {"a polygon of long edges",
+       [&](EmfBuilder& e) {
+         std::vector<std::pair<int, int>> points;
+         for (int i = 0; i < 300000; ++i) points.emplace_back(i * 7 % 320, i % 2 * 239);
+         e.Poly(kPolygon, points);
+       }},
+      {"a path bracket of many shapes",
+       [&](EmfBuilder& e) {
+         e.Record(kBeginPath, {});
+         for (int i = 0; i < 50000; ++i) e.Ellipse(i % 300, 0, i % 300 + 20, 200);
+         e.Record(kEndPath, {}).Record(kFillPath, {0, 0, 0, 0});
        }},
       {"clipping path far outside",
        [&](EmfBuilder& e) {
@@ -891,6 +939,54 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
                                        EmfBuilder::F(-0.6f), EmfBuilder::F(0.8f), 0, 0});
          e.Record(kIntersectClipRect, {0, 0, huge, 3000000});
          e.Record(kSetBkMode, {1}).Brush(6, 2, kBlue, 3).Select(6).Rectangle(0, 0, 67108864, 24);
+       }},
+      {"a large two-colour pattern brush",
+       [&](EmfBuilder& e) {
+         int bitsOffset = 0;
+         const Bytes dib = mftest::PackedDib(2000, 2000, 1, {model::kBlack, model::kWhite},
+                                             Bytes(2000 * 252, 0x55), &bitsOffset);
+         e.Raw(kCreateMonoBrush, PatternBrush(dib, bitsOffset)).Select(1).Select(kNullPen);
+         for (int i = 0; i < 2000; ++i) e.Rectangle(20, 20, 22, 22);
+       }},
+      {"clipping to many rotated rectangles",
+       [&](EmfBuilder& e) {
+         e.Record(kSetWorldTransform, {EmfBuilder::F(0.8f), EmfBuilder::F(0.6f),
+                                       EmfBuilder::F(-0.6f), EmfBuilder::F(0.8f), 0, 0});
+         for (int i = 0; i < 100000; ++i) e.Record(kIntersectClipRect, {0, 0, 1000, 1000});
+       }},
+      {"clipping to many paths",
+       [&](EmfBuilder& e) {
+         for (int i = 0; i < 50000; ++i) {
+           e.Record(kBeginPath, {}).Ellipse(0, 0, 300, 200).Record(kEndPath, {});
+           e.Record(kSelectClipPath, {kRgnCopy});
+         }
+       }},
+      {"drawing through a clipping region full of holes",
+       [&](EmfBuilder& e) {
+         for (int y = 0; y < 240; y += 2) {
+           for (int x = 0; x < 320; x += 2) {
+             e.Record(kExcludeClipRect, {EmfBuilder::U(x), EmfBuilder::U(y), EmfBuilder::U(x + 1),
+                                         EmfBuilder::U(y + 1)});
+           }
+         }
+         for (int i = 0; i < 60000; ++i) {
+           e.Record(kExcludeClipRect, {0, 0, 1, 1}).Record(kSetPixelV, {7, 7, kBlue});
+         }
+       }},
+      {"a region of crossing strips",
+       [&](EmfBuilder& e) {
+         std::vector<std::array<int, 4>> strips;
+         for (int i = 0; i < 5000; ++i) {
+           const int at = i * 20 - 50000;
+           strips.push_back({-50000, at, 50000, at + 1});
+           strips.push_back({at, -50000, at + 1, 50000});
+         }
+         const Bytes data = Region(strips);
+         Bytes params;
+         Put32(params, static_cast<std::uint32_t>(data.size()));
+         Put32(params, kRgnCopy);
+         params.insert(params.end(), data.begin(), data.end());
+         for (int i = 0; i < 3; ++i) e.Raw(kExtSelectClipRgn, params);
        }},
       {"region counts past the record",
        [&](EmfBuilder& e) {
@@ -943,6 +1039,31 @@ TEST(MetafilePicture, HostileWmfRecordsNeitherCrashNorHang) {
          for (int i = 0; i < 50; ++i) w.Raw(0x0F43, params);
        }},
       {"objects past the table", [](WmfBuilder& w) { w.Select(30000).Delete(-1); }},
+      {"a large region selected many times",
+       [](WmfBuilder& w) {
+         // META_CREATEREGION: 2000 scans of 20 rectangles each.
+         Bytes region;
+         for (int v : {0, 6, 0, 0, 0, 2000, 0, 0, 0, 320, 2000}) {
+           Put16(region, static_cast<std::uint16_t>(v));
+         }
+         for (int scan = 0; scan < 2000; ++scan) {
+           for (int v : {40, scan, scan + 1}) Put16(region, static_cast<std::uint16_t>(v));
+           for (int k = 0; k < 20; ++k) {
+             Put16(region, static_cast<std::uint16_t>(k * 16));
+             Put16(region, static_cast<std::uint16_t>(k * 16 + 8));
+           }
+           Put16(region, 40);
+         }
+         w.Raw(0x06FF, region);
+         for (int i = 0; i < 5000; ++i) w.Select(1);
+       }},
+      {"creates beyond a full table",
+       [](WmfBuilder& w) {
+         // The header's object count wraps to 65000 + 1: a table that fills, then 262144
+         // creates that find no free slot.
+         for (int i = 0; i < 4 * 65536 + 65000; ++i) w.Record(0x00F7, {});  // META_CREATEPALETTE
+         w.Delete(70).Record(0x00F7, {});
+       }},
   };
   for (const auto& [name, add] : cases) {
     WmfBuilder wmf(0, 0, 320, 240);

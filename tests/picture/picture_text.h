@@ -5,8 +5,22 @@
 #include <vector>
 
 #include "model/conversion.h"
+#include "tests/support/raster_text.h"
 
 namespace pictest {
+
+// The colours icons and metafiles are drawn with in the tests, and what a canvas holds before a
+// picture is drawn on it.
+inline constexpr model::Colour kRed = 0x0000FF;
+inline constexpr model::Colour kGreen = 0x00FF00;
+inline constexpr model::Colour kBlue = 0xFF0000;
+inline constexpr model::Colour kStale = 0x808000;
+
+// ' ' white, '#' black, 'r' red, 'g' green, 'b' blue, 's' stale.
+inline testsupport::Legend PictureLegend() {
+  return {{model::kWhite, ' '}, {model::kBlack, '#'}, {kRed, 'r'},
+          {kGreen, 'g'},        {kBlue, 'b'},         {kStale, 's'}};
+}
 
 // Rows of characters for a bitmap; a colour not in `colours` prints as '?'.
 inline std::vector<std::string> BitmapRows(const model::Bitmap& bitmap,

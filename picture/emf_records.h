@@ -1,0 +1,97 @@
+#pragma once
+
+// The record types of an enhanced metafile (EMR_*) and the stock object handles its records
+// name. No toolkit: the tests' file builders use them too.
+
+#include <cstdint>
+
+namespace picture::emf {
+
+enum RecordType : std::uint32_t {
+  kHeader = 1,
+  kPolyBezier = 2,
+  kPolygon = 3,
+  kPolyline = 4,
+  kPolyBezierTo = 5,
+  kPolylineTo = 6,
+  kPolyPolyline = 7,
+  kPolyPolygon = 8,
+  kSetWindowExtEx = 9,
+  kSetWindowOrgEx = 10,
+  kSetViewportExtEx = 11,
+  kSetViewportOrgEx = 12,
+  kEof = 14,
+  kSetPixelV = 15,
+  kSetMapMode = 17,
+  kSetBkMode = 18,
+  kSetPolyFillMode = 19,
+  kSetRop2 = 20,
+  kSetTextAlign = 22,
+  kSetTextColor = 24,
+  kSetBkColor = 25,
+  kOffsetClipRgn = 26,
+  kMoveToEx = 27,
+  kExcludeClipRect = 29,
+  kIntersectClipRect = 30,
+  kScaleViewportExtEx = 31,
+  kScaleWindowExtEx = 32,
+  kSaveDc = 33,
+  kRestoreDc = 34,
+  kSetWorldTransform = 35,
+  kModifyWorldTransform = 36,
+  kSelectObject = 37,
+  kCreatePen = 38,
+  kCreateBrushIndirect = 39,
+  kDeleteObject = 40,
+  kAngleArc = 41,
+  kEllipse = 42,
+  kRectangle = 43,
+  kRoundRect = 44,
+  kArc = 45,
+  kChord = 46,
+  kPie = 47,
+  kLineTo = 54,
+  kArcTo = 55,
+  kPolyDraw = 56,
+  kSetArcDirection = 57,
+  kSetMiterLimit = 58,
+  kBeginPath = 59,
+  kEndPath = 60,
+  kCloseFigure = 61,
+  kFillPath = 62,
+  kStrokeAndFillPath = 63,
+  kStrokePath = 64,
+  kSelectClipPath = 67,
+  kAbortPath = 68,
+  kComment = 70,
+  kFillRgn = 71,
+  kFrameRgn = 72,
+  kInvertRgn = 73,
+  kPaintRgn = 74,
+  kExtSelectClipRgn = 75,
+  kBitBlt = 76,
+  kStretchBlt = 77,
+  kSetDiBitsToDevice = 80,
+  kStretchDiBits = 81,
+  kExtCreateFontIndirectW = 82,
+  kExtTextOutA = 83,
+  kExtTextOutW = 84,
+  kPolyBezier16 = 85,
+  kPolygon16 = 86,
+  kPolyline16 = 87,
+  kPolyBezierTo16 = 88,
+  kPolylineTo16 = 89,
+  kPolyPolyline16 = 90,
+  kPolyPolygon16 = 91,
+  kPolyDraw16 = 92,
+  kCreateMonoBrush = 93,
+  kCreateDibPatternBrushPt = 94,
+  kExtCreatePen = 95,
+};
+
+// An object handle with this bit names a stock object (GetStockObject's index in the low bits).
+inline constexpr std::uint32_t kStockObject = 0x80000000;
+inline constexpr std::uint32_t kNullBrush = kStockObject | 5;
+inline constexpr std::uint32_t kNullPen = kStockObject | 8;
+
+}  // namespace picture::emf
