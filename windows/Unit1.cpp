@@ -81,10 +81,11 @@ QToolButton* MakeIconButton(QWidget* parent, const char* name, const QIcon& icon
   return button;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(name);
-  label->setGeometry(geometry);
+// A label filling `geometry`, its text centred vertically.
+QLabel* MakeBarLabel(QWidget* parent, const char* name, const QString& text,
+                     const QRect& geometry) {
+  QLabel* label = MakeLabel(parent, name, text, geometry.topLeft());
+  label->resize(geometry.size());
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   return label;
 }
@@ -155,7 +156,7 @@ void TForm1::BuildToolBar() {
   Panel2 = new TPanel(ToolBar1);
   Panel2->setObjectName("Panel2");
   Panel2->setGeometry(225, kControlTop, 128, kControlHeight);
-  Label1 = MakeLabel(Panel2, "Label1", "Масштаб", {4, 0, 49, kControlHeight});
+  Label1 = MakeBarLabel(Panel2, "Label1", "Масштаб", {4, 0, 49, kControlHeight});
   ComboBox1 = new QComboBox(Panel2);
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->addItems({"1", "2", "4", "8"});
@@ -165,12 +166,12 @@ void TForm1::BuildToolBar() {
   Panel3 = new TPanel(ToolBar1);
   Panel3->setObjectName("Panel3");
   Panel3->setGeometry(361, kControlTop, 192, kControlHeight);
-  Label2 = MakeLabel(Panel3, "Label2", "Размер", {6, 0, 40, kControlHeight});
-  Label4 = MakeLabel(Panel3, "Label4", "X", {46, 0, 10, kControlHeight});
+  Label2 = MakeBarLabel(Panel3, "Label2", "Размер", {6, 0, 40, kControlHeight});
+  Label4 = MakeBarLabel(Panel3, "Label4", "X", {46, 0, 10, kControlHeight});
   SpinEdit1 = new TSpinEdit(model::kMinWidth, model::kMaxWidth, model::kWidthStep, 84, Panel3);
   SpinEdit1->setObjectName("SpinEdit1");
   SpinEdit1->setGeometry(56, 1, 49, kControlHeight - 2);
-  Label3 = MakeLabel(Panel3, "Label3", "Y", {110, 0, 10, kControlHeight});
+  Label3 = MakeBarLabel(Panel3, "Label3", "Y", {110, 0, 10, kControlHeight});
   SpinEdit2 = new TSpinEdit(model::kMinHeight, model::kMaxHeight, model::kHeightStep, 48, Panel3);
   SpinEdit2->setObjectName("SpinEdit2");
   SpinEdit2->setGeometry(120, 1, 49, kControlHeight - 2);
