@@ -350,10 +350,7 @@ void TForm1::SpeedButton1Click() {
 
 void TForm1::SpeedButton2Click() {
   Form_AddImage->SetGeometry(m_geometry.width, m_geometry.height, m_geometry.scale);
-  // Both views centred in their 320 x 240 frames.
-  const QRect place((TForm_AddImage::kViewWidth - m_geometry.width) / 2,
-                    (TForm_AddImage::kViewHeight - m_geometry.height) / 2, m_geometry.width,
-                    m_geometry.height);
+  const QRect place = TForm_AddImage::ViewPlace(m_geometry.width, m_geometry.height);
   Form_AddImage->Image1->setGeometry(place);
   Form_AddImage->Image3->setGeometry(place);
   Form_AddImage->exec();
