@@ -132,10 +132,8 @@ void TForm_AddImage::SetGeometry(std::uint16_t width, std::uint16_t height, std:
 void TForm_AddImage::BitBtn1Click() {
   const std::optional<QString> fileName = ChooseFile();
   if (!fileName) return;
-  // Throws when the file does not load; the old picture stays.
-  std::unique_ptr<picture::Picture> loaded =
-      picture::LoadPicture(QFile::encodeName(*fileName).toStdString());
-  m_picture = std::move(loaded);
+  // Throws when the file does not load, before the old picture is replaced.
+  m_picture = picture::LoadPicture(QFile::encodeName(*fileName).toStdString());
   Image1->SetPicture(m_picture.get());
 }
 
