@@ -18,7 +18,7 @@ QString ErrorBoxText(const QString& message) {
 
 QString ApplicationTitle(const QString& executablePath) {
   QString name = QFileInfo(executablePath).fileName();
-  name.truncate(name.indexOf('.') < 0 ? name.size() : name.indexOf('.'));
+  if (const qsizetype dot = name.indexOf('.'); dot >= 0) name.truncate(dot);
   if (name.isEmpty()) return "Dotwright";
   return name.left(1) + name.mid(1).toLower();
 }
