@@ -1,7 +1,5 @@
 #include "windows/Application.h"
 
-#include "board/board.h"
-
 #include <fontconfig/fontconfig.h>
 
 #include <exception>
@@ -10,6 +8,8 @@
 
 #include <QFileInfo>
 #include <QMessageBox>
+
+#include "board/board.h"
 
 QString ErrorBoxText(const QString& message) {
   if (!message.isEmpty() && message.back() > u'.') return message + ".";
