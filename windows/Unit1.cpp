@@ -112,6 +112,11 @@ void ApplyScrollBar(QScrollBar& bar, int extent, int length, int margin) {
   bar.setEnabled(state.enabled);
 }
 
+// Writes the box's value back snapped to the step, when model::SnapToStep says it needs it.
+void SnapSizeBox(TSpinEdit& box, int step) {
+  if (const auto snapped = model::SnapToStep(box.Value(), step)) box.SetValue(*snapped);
+}
+
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_surface(TakeBoardSurface()) {
@@ -380,16 +385,12 @@ void TForm1::ComboBox1Change() {
 }
 
 void TForm1::SpinEdit1Change() {
-  if (const auto snapped = model::SnapToStep(SpinEdit1->Value(), model::kWidthStep)) {
-    SpinEdit1->SetValue(*snapped);
-  }
+  SnapSizeBox(*SpinEdit1, model::kWidthStep);
   UpdateSizeButton();
 }
 
 void TForm1::SpinEdit2Change() {
-  if (const auto snapped = model::SnapToStep(SpinEdit2->Value(), model::kHeightStep)) {
-    SpinEdit2->SetValue(*snapped);
-  }
+  SnapSizeBox(*SpinEdit2, model::kHeightStep);
   UpdateSizeButton();
 }
 
