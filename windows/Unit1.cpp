@@ -36,6 +36,7 @@ constexpr int kStripWidth = 27;
 constexpr int kBarPanel = 19;  // the scroll bars' panels: a bar of 17 inside a one-pixel bevel
 constexpr int kCornerBox = 17;
 constexpr int kStatusBarHeight = 19;
+constexpr Qt::Alignment kBarLabel = Qt::AlignLeft | Qt::AlignVCenter;
 
 std::optional<board::MouseButton> BoardButton(Qt::MouseButton button) {
   switch (button) {
@@ -79,15 +80,6 @@ QToolButton* MakeIconButton(QWidget* parent, const char* name, const QIcon& icon
   QToolButton* button = MakeButton(parent, name, icon, hint, geometry);
   button->setAccessibleName(hint);
   return button;
-}
-
-// A label filling `geometry`, its text centred vertically.
-QLabel* MakeBarLabel(QWidget* parent, const char* name, const QString& text,
-                     const QRect& geometry) {
-  QLabel* label = MakeLabel(parent, name, text, geometry.topLeft());
-  label->resize(geometry.size());
-  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  return label;
 }
 
 QScrollBar* MakeScrollBar(QWidget* parent, const char* name, Qt::Orientation orientation) {
@@ -161,7 +153,7 @@ void TForm1::BuildToolBar() {
   Panel2 = new TPanel(ToolBar1);
   Panel2->setObjectName("Panel2");
   Panel2->setGeometry(225, kControlTop, 128, kControlHeight);
-  Label1 = MakeBarLabel(Panel2, "Label1", "Масштаб", {4, 0, 49, kControlHeight});
+  Label1 = MakeLabel(Panel2, "Label1", "Масштаб", {4, 0, 49, kControlHeight}, kBarLabel);
   ComboBox1 = new QComboBox(Panel2);
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->addItems({"1", "2", "4", "8"});
@@ -171,12 +163,12 @@ void TForm1::BuildToolBar() {
   Panel3 = new TPanel(ToolBar1);
   Panel3->setObjectName("Panel3");
   Panel3->setGeometry(361, kControlTop, 192, kControlHeight);
-  Label2 = MakeBarLabel(Panel3, "Label2", "Размер", {6, 0, 40, kControlHeight});
-  Label4 = MakeBarLabel(Panel3, "Label4", "X", {46, 0, 10, kControlHeight});
+  Label2 = MakeLabel(Panel3, "Label2", "Размер", {6, 0, 40, kControlHeight}, kBarLabel);
+  Label4 = MakeLabel(Panel3, "Label4", "X", {46, 0, 10, kControlHeight}, kBarLabel);
   SpinEdit1 = new TSpinEdit(model::kMinWidth, model::kMaxWidth, model::kWidthStep, 84, Panel3);
   SpinEdit1->setObjectName("SpinEdit1");
   SpinEdit1->setGeometry(56, 1, 49, kControlHeight - 2);
-  Label3 = MakeBarLabel(Panel3, "Label3", "Y", {110, 0, 10, kControlHeight});
+  Label3 = MakeLabel(Panel3, "Label3", "Y", {110, 0, 10, kControlHeight}, kBarLabel);
   SpinEdit2 = new TSpinEdit(model::kMinHeight, model::kMaxHeight, model::kHeightStep, 48, Panel3);
   SpinEdit2->setObjectName("SpinEdit2");
   SpinEdit2->setGeometry(120, 1, 49, kControlHeight - 2);
