@@ -14,10 +14,8 @@ namespace {
 
 QLabel* MakeWrappedLabel(QWidget* parent, const char* name, const QString& text,
                          const QRect& geometry) {
-  QLabel* label = MakeLabel(parent, name, text, geometry.topLeft());
+  QLabel* label = MakeLabel(parent, name, text, geometry, Qt::AlignLeft | Qt::AlignTop);
   label->setWordWrap(true);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label->setGeometry(geometry);
   return label;
 }
 

@@ -38,9 +38,6 @@ TPanel* MakeFrame(QWidget* parent, const char* name, QPoint at) {
   return frame;
 }
 
-// Where the main window first places the views: an 84 x 48 picture centred in its frame.
-constexpr QRect kFirstViewPlace{118, 96, 84, 48};
-
 }  // namespace
 
 TOpenDialog::TOpenDialog(const QString& description, const QString& pattern, QWidget* owner)
@@ -70,13 +67,13 @@ TForm_AddImage::TForm_AddImage(QWidget* parent)
   Panel1 = MakeFrame(this, "Panel1", {8, 8});
   Image1 = new TPictureImage(kViewWidth, kViewHeight, Panel1);
   Image1->setObjectName("Image1");
-  Image1->setGeometry(kFirstViewPlace);
+  Image1->setGeometry(ViewPlace(m_width, m_height));
 
   Panel2 = MakeFrame(this, "Panel2", {336, 8});
   Image3 = new TRasterImage(m_preview, Panel2);
   Image3->setObjectName("Image3");
   Image3->setAttribute(Qt::WA_OpaquePaintEvent);
-  Image3->setGeometry(kFirstViewPlace);
+  Image3->setGeometry(ViewPlace(m_width, m_height));
 
   Image_buffer = new TRasterImage(m_scratch, this);
   Image_buffer->setObjectName("Image_buffer");
@@ -135,10 +132,8 @@ void TForm_AddImage::SetGeometry(std::uint16_t width, std::uint16_t height, std:
 void TForm_AddImage::BitBtn1Click() {
   const std::optional<QString> fileName = ChooseFile();
   if (!fileName) return;
-  // Throws when the file does not load; the old picture stays.
-  std::unique_ptr<picture::Picture> loaded =
-      picture::LoadPicture(QFile::encodeName(*fileName).toStdString());
-  m_picture = std::move(loaded);
+  // Throws when the file does not load, before the old picture is replaced.
+  m_picture = picture::LoadPicture(QFile::encodeName(*fileName).toStdString());
   Image1->SetPicture(m_picture.get());
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include <QDialog>
+#include <QRect>
 #include <QString>
 
 #include "model/canvas.h"
@@ -50,6 +51,11 @@ class TForm_AddImage : public QDialog {
   // The views' frames and the rasters: the largest picture.
   static constexpr int kViewWidth = 320;
   static constexpr int kViewHeight = 240;
+
+  // A view's place for a width x height picture: centred in its frame.
+  static constexpr QRect ViewPlace(int width, int height) {
+    return {(kViewWidth - width) / 2, (kViewHeight - height) / 2, width, height};
+  }
 
   explicit TForm_AddImage(QWidget* parent = nullptr);
 

@@ -1,7 +1,5 @@
 #include "windows/Application.h"
 
-#include "board/board.h"
-
 #include <fontconfig/fontconfig.h>
 
 #include <exception>
@@ -11,6 +9,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "board/board.h"
+
 QString ErrorBoxText(const QString& message) {
   if (!message.isEmpty() && message.back() > u'.') return message + ".";
   return message;
@@ -18,7 +18,7 @@ QString ErrorBoxText(const QString& message) {
 
 QString ApplicationTitle(const QString& executablePath) {
   QString name = QFileInfo(executablePath).fileName();
-  name.truncate(name.indexOf('.') < 0 ? name.size() : name.indexOf('.'));
+  if (const qsizetype dot = name.indexOf('.'); dot >= 0) name.truncate(dot);
   if (name.isEmpty()) return "Dotwright";
   return name.left(1) + name.mid(1).toLower();
 }

@@ -4,8 +4,8 @@
 #include <thread>
 
 #include <QApplication>
-
 #include <QString>
+
 #include "model/canvas.h"
 
 // The error box's text: the message, with "." appended when its last character sorts after "."

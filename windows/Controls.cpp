@@ -62,6 +62,14 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint
   return label;
 }
 
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
+                  Qt::Alignment alignment) {
+  QLabel* label = MakeLabel(parent, name, text, geometry.topLeft());
+  label->resize(geometry.size());
+  label->setAlignment(alignment);
+  return label;
+}
+
 namespace {
 
 // The first of `families` that is installed, else the last. Naming only an installed family spares

@@ -51,6 +51,10 @@ class TClickLabel : public QLabel {
 // A plain-text label at `at`, not yet sized to its text.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint at);
 
+// A plain-text label filling `geometry`, its text placed there by `alignment`.
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
+                  Qt::Alignment alignment);
+
 // The windows' default font: "MS Sans Serif", 8 point (11 pixels high), or the nearest sans face
 // the system has, at the same pixel size so that the fixed layouts keep their room.
 QFont FormFont();

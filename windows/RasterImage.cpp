@@ -31,10 +31,6 @@ void TPictureImage::SetPicture(const picture::Picture* picture) {
   update();
 }
 
-void TPictureImage::resizeEvent(QResizeEvent*) {
-  m_drawn = {};
-}
-
 void TPictureImage::paintEvent(QPaintEvent* event) {
   if (m_picture == nullptr || m_picture->Empty()) return;
   if (m_drawn != size()) {

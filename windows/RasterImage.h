@@ -48,10 +48,10 @@ class TPictureImage : private windowsdetail::OwnedRaster, public TRasterImage {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
 
  private:
   const picture::Picture* m_picture = nullptr;
-  // The size the raster was last drawn for; empty when it must be drawn again.
+  // The size the raster was last drawn for; empty when it must be drawn again. A paint at any
+  // other size draws it again.
   QSize m_drawn;
 };

@@ -36,6 +36,7 @@ constexpr int kStripWidth = 27;
 constexpr int kBarPanel = 19;  // the scroll bars' panels: a bar of 17 inside a one-pixel bevel
 constexpr int kCornerBox = 17;
 constexpr int kStatusBarHeight = 19;
+constexpr Qt::Alignment kBarLabel = Qt::AlignLeft | Qt::AlignVCenter;
 
 std::optional<board::MouseButton> BoardButton(Qt::MouseButton button) {
   switch (button) {
@@ -81,14 +82,6 @@ QToolButton* MakeIconButton(QWidget* parent, const char* name, const QIcon& icon
   return button;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-  auto* label = new QLabel(text, parent);
-  label->setObjectName(name);
-  label->setGeometry(geometry);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  return label;
-}
-
 QScrollBar* MakeScrollBar(QWidget* parent, const char* name, Qt::Orientation orientation) {
   auto* bar = new QScrollBar(orientation, parent);
   bar->setObjectName(name);
@@ -109,6 +102,11 @@ void ApplyScrollBar(QScrollBar& bar, int extent, int length, int margin) {
   bar.setMaximum(state.maximum);
   bar.setValue(state.position);
   bar.setEnabled(state.enabled);
+}
+
+// Writes the box's value back snapped to the step, when model::SnapToStep says it needs it.
+void SnapSizeBox(TSpinEdit& box, int step) {
+  if (const auto snapped = model::SnapToStep(box.Value(), step)) box.SetValue(*snapped);
 }
 
 }  // namespace
@@ -155,7 +153,7 @@ void TForm1::BuildToolBar() {
   Panel2 = new TPanel(ToolBar1);
   Panel2->setObjectName("Panel2");
   Panel2->setGeometry(225, kControlTop, 128, kControlHeight);
-  Label1 = MakeLabel(Panel2, "Label1", "Масштаб", {4, 0, 49, kControlHeight});
+  Label1 = MakeLabel(Panel2, "Label1", "Масштаб", {4, 0, 49, kControlHeight}, kBarLabel);
   ComboBox1 = new QComboBox(Panel2);
   ComboBox1->setObjectName("ComboBox1");
   ComboBox1->addItems({"1", "2", "4", "8"});
@@ -165,12 +163,12 @@ void TForm1::BuildToolBar() {
   Panel3 = new TPanel(ToolBar1);
   Panel3->setObjectName("Panel3");
   Panel3->setGeometry(361, kControlTop, 192, kControlHeight);
-  Label2 = MakeLabel(Panel3, "Label2", "Размер", {6, 0, 40, kControlHeight});
-  Label4 = MakeLabel(Panel3, "Label4", "X", {46, 0, 10, kControlHeight});
+  Label2 = MakeLabel(Panel3, "Label2", "Размер", {6, 0, 40, kControlHeight}, kBarLabel);
+  Label4 = MakeLabel(Panel3, "Label4", "X", {46, 0, 10, kControlHeight}, kBarLabel);
   SpinEdit1 = new TSpinEdit(model::kMinWidth, model::kMaxWidth, model::kWidthStep, 84, Panel3);
   SpinEdit1->setObjectName("SpinEdit1");
   SpinEdit1->setGeometry(56, 1, 49, kControlHeight - 2);
-  Label3 = MakeLabel(Panel3, "Label3", "Y", {110, 0, 10, kControlHeight});
+  Label3 = MakeLabel(Panel3, "Label3", "Y", {110, 0, 10, kControlHeight}, kBarLabel);
   SpinEdit2 = new TSpinEdit(model::kMinHeight, model::kMaxHeight, model::kHeightStep, 48, Panel3);
   SpinEdit2->setObjectName("SpinEdit2");
   SpinEdit2->setGeometry(120, 1, 49, kControlHeight - 2);
@@ -349,10 +347,7 @@ void TForm1::SpeedButton1Click() {
 
 void TForm1::SpeedButton2Click() {
   Form_AddImage->SetGeometry(m_geometry.width, m_geometry.height, m_geometry.scale);
-  // Both views centred in their 320 x 240 frames.
-  const QRect place((TForm_AddImage::kViewWidth - m_geometry.width) / 2,
-                    (TForm_AddImage::kViewHeight - m_geometry.height) / 2, m_geometry.width,
-                    m_geometry.height);
+  const QRect place = TForm_AddImage::ViewPlace(m_geometry.width, m_geometry.height);
   Form_AddImage->Image1->setGeometry(place);
   Form_AddImage->Image3->setGeometry(place);
   Form_AddImage->exec();
@@ -382,16 +377,12 @@ void TForm1::ComboBox1Change() {
 }
 
 void TForm1::SpinEdit1Change() {
-  if (const auto snapped = model::SnapToStep(SpinEdit1->Value(), model::kWidthStep)) {
-    SpinEdit1->SetValue(*snapped);
-  }
+  SnapSizeBox(*SpinEdit1, model::kWidthStep);
   UpdateSizeButton();
 }
 
 void TForm1::SpinEdit2Change() {
-  if (const auto snapped = model::SnapToStep(SpinEdit2->Value(), model::kHeightStep)) {
-    SpinEdit2->SetValue(*snapped);
-  }
+  SnapSizeBox(*SpinEdit2, model::kHeightStep);
   UpdateSizeButton();
 }
 

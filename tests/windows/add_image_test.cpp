@@ -36,6 +36,7 @@ using model::Colour;
 using windowstest::ApplySize;
 using windowstest::Click;
 using windowstest::ClickAt;
+using windowstest::FocusedOr;
 using windowstest::WithErrorBox;
 using windowstest::WithModal;
 
@@ -98,12 +99,6 @@ testing::AssertionResult StoreMatches(const std::function<bool(int, int)>& set) 
   }
   if (wrong == 0) return testing::AssertionSuccess();
   return testing::AssertionFailure() << wrong << " store pixels differ, the first at " << first;
-}
-
-// The widget that has the keyboard focus, or the dialog.
-QWidget* Focused() {
-  QWidget* focus = QApplication::focusWidget();
-  return focus != nullptr ? focus : Form_AddImage;
 }
 
 // What a view shows on screen, as its frame draws it with the view inside, pixel for pixel over
@@ -271,11 +266,11 @@ TEST_F(AddImage, EnterAppliesWhereverTheFocusIsEscAndTheCloseBoxCancel) {
     std::function<void()> close;
     bool applied;
   } ways[] = {
-      {"Esc", [] { QTest::keyClick(Focused(), Qt::Key_Escape); }, false},
+      {"Esc", [] { QTest::keyClick(FocusedOr(Form_AddImage), Qt::Key_Escape); }, false},
       {"close box", [d] { d->close(); }, false},
       {"Отмена", [d] { Click(d->BitBtn4); }, false},
       {"Применить", [d] { Click(d->BitBtn3); }, true},
-      {"Enter", [] { QTest::keyClick(Focused(), Qt::Key_Return); }, true},
+      {"Enter", [] { QTest::keyClick(FocusedOr(Form_AddImage), Qt::Key_Return); }, true},
       {"Enter on Открыть",
        [d] {
          d->BitBtn1->setFocus();
@@ -472,7 +467,7 @@ TEST_F(AddImage, StateIsKeptAcrossOpenings) {
     }));
     // The picture is stretched to the new size.
     EXPECT_TRUE(ViewShows(d->Image1, [](int x, int y) { return Diagonals(x / 2, y / 2); }));
-    QTest::keyClick(Focused(), Qt::Key_Return);
+    QTest::keyClick(FocusedOr(Form_AddImage), Qt::Key_Return);
   });
   // Applied as the last conversion left it: black where it was black, clear elsewhere in 168 x 96.
   EXPECT_TRUE(StoreMatches([&](int x, int y) { return x < 84 && y < 48 && !dark(x, y); }));

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
@@ -36,6 +35,7 @@ namespace {
 
 using windowstest::Click;
 using windowstest::ClickAt;
+using windowstest::FocusedOr;
 using windowstest::FormsTest;
 using windowstest::WithModal;
 
@@ -102,8 +102,7 @@ TEST_F(Dialogs, AboutBoxClosesOnEnterAndIgnoresEsc) {
               ExpectCentredOnMainWindow(AboutBox);
               QTest::keyClick(AboutBox, Qt::Key_Escape);
               EXPECT_TRUE(AboutBox->isVisible());
-              QWidget* focus = QApplication::focusWidget();
-              QTest::keyClick(focus != nullptr ? focus : AboutBox, Qt::Key_Return);
+              QTest::keyClick(FocusedOr(AboutBox), Qt::Key_Return);
               EXPECT_FALSE(AboutBox->isVisible());
             });
   EXPECT_EQ(AboutBox->result(), QDialog::Accepted);

@@ -82,6 +82,11 @@ void Click(QWidget* widget) {
   ClickAt(widget, widget->rect().center());
 }
 
+QWidget* FocusedOr(QWidget* fallback) {
+  QWidget* focus = QApplication::focusWidget();
+  return focus != nullptr ? focus : fallback;
+}
+
 void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inside) {
   bool seen = false;
   WhenModalUp([] { return QApplication::activeModalWidget(); },

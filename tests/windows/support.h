@@ -29,6 +29,9 @@ void ClickAt(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButto
 // A left click in the middle of `widget`.
 void Click(QWidget* widget);
 
+// The widget that has the keyboard focus, or `fallback` when none has it: where a key goes.
+QWidget* FocusedOr(QWidget* fallback);
+
 // Types a size into the main window's size boxes and applies it with the apply-size button; fails
 // the test unless the board then has that size.
 void ApplySize(int width, int height);
