@@ -606,6 +606,14 @@ QBrush Player::MakeBrush(const Brush& brush) {
   }
 }
 
+std::optional<QBrush> Player::RopBrush(const Brush& brush) {
+  QBrush b = MakeBrush(brush);
+  QColor colour = b.color();
+  if (!ApplyRop2(&colour)) return std::nullopt;
+  if (b.style() == Qt::SolidPattern) b.setColor(colour);
+  return b;
+}
+
 double Player::PenWidthPixels() {
   const QTransform& m = Matrix();
   const double scale = std::hypot(m.m11(), m.m12());
@@ -685,13 +693,11 @@ QPen Player::MakePen() {
 void Player::FillWith(const QPainterPath& path, const Brush& brush) {
   if (brush.style == kBsNull || m_inPath || path.isEmpty()) return;
   if (!Spend(path.boundingRect(), OutlineCost(path, 0))) return;
-  QBrush b = MakeBrush(brush);
-  QColor colour = b.color();
-  if (!ApplyRop2(&colour)) return;
-  if (b.style() == Qt::SolidPattern) b.setColor(colour);
+  const std::optional<QBrush> b = RopBrush(brush);
+  if (!b) return;
   ApplyClip();
   m_painter.setBrushOrigin(0, 0);
-  m_painter.fillPath(path, b);
+  m_painter.fillPath(path, *b);
 }
 
 void Player::StrokeWith(const QPainterPath& path) {
@@ -1304,11 +1310,8 @@ void Player::FillRegion(const RectList& rects, const Brush& brush) {
   if (m_inPath || brush.style == kBsNull) return;
   const std::vector<QRect> mapped = MapRects(rects, false);
   if (Collect(Bounds(mapped))) return;
-  QBrush b = MakeBrush(brush);
-  QColor colour = b.color();
-  if (!ApplyRop2(&colour)) return;
-  if (b.style() == Qt::SolidPattern) b.setColor(colour);
-  FillDestRegion(UniteWithin(mapped, m_dest), b);
+  const std::optional<QBrush> b = RopBrush(brush);
+  if (b) FillDestRegion(UniteWithin(mapped, m_dest), *b);
 }
 
 void Player::FrameRegion(const RectList& rects, const Brush& brush, double width, double height) {

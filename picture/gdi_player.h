@@ -301,6 +301,10 @@ class Player {
   void StrokeWith(const QPainterPath& path);
   bool ApplyRop2(QColor* colour);
   QBrush MakeBrush(const Brush& brush);
+  // The brush to fill with under the mix mode in force, which is set on the painter (a solid
+  // colour takes the colour the mode gives it); none when the mode leaves the destination as it
+  // is.
+  std::optional<QBrush> RopBrush(const Brush& brush);
   QPen MakePen();
   double PenWidthPixels();
   QFont MakeFont(double* emPixels, double* xScale, double* angle);
