@@ -707,6 +707,14 @@ TEST(MetafilePicture, WmfWithoutPlaceableHeaderTakesItsWindowOrItsDrawing) {
   fitted->StretchDraw(canvas, {0, 0, 8, 6});
   EXPECT_EQ(canvas.Pixel(0, 0), model::kBlack);
   EXPECT_EQ(canvas.Pixel(4, 3), kRed);
+  // A window record cut short sets nothing, for the frame as for the drawing: the bytes after it
+  // belong to the next record.
+  WmfBuilder cut(0, 0, 0, 0, 96, false);
+  cut.Brush(0, kRed).WindowExt(8, 6).Sized(3, 0x020B).Select(0).Rectangle(1, 1, 6, 5);
+  picture::DecodeWmf(cut.Build())->StretchDraw(canvas, {0, 0, 8, 6});
+  EXPECT_TRUE(RasterMatches(
+      canvas, 0, 0, {"        ", " #####  ", " #rrr#  ", " #rrr#  ", " #####  ", "        "},
+      kLegend));
 }
 
 TEST(MetafilePicture, WhatThePictureLeavesUnpaintedIsWhiteWithinTheRectangleOnly) {
