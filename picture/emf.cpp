@@ -81,6 +81,15 @@ QPointF Point(RecordReader& r, bool small) {
   const double x = r.I32();
   return {x, static_cast<double>(r.I32())};
 }
+// UTF-16LE code units as text.
+QString Utf16Le(std::span<const std::uint8_t> bytes) {
+  QString text;
+  text.reserve(static_cast<qsizetype>(bytes.size() / 2));
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    text.append(QChar(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8)));
+  }
+  return text;
+}
 QRectF Box(RecordReader& r) {
   const double l = r.I32();
   const double t = r.I32();
@@ -223,16 +232,7 @@ void Emf::Text(RecordReader& r, std::span<const std::uint8_t> record, bool wide)
   RecordReader whole(record);
   const auto text = whole.At(offString, std::uint64_t{chars} * (wide ? 2 : 1));
   if (text.size() != std::uint64_t{chars} * (wide ? 2 : 1)) return;
-  QString string;
-  if (wide) {
-    string.resize(static_cast<qsizetype>(chars));
-    for (std::uint32_t i = 0; i < chars; ++i) {
-      string[static_cast<qsizetype>(i)] =
-          QChar(static_cast<char16_t>(text[2 * i] | text[2 * i + 1] << 8));
-    }
-  } else {
-    string = gdi::DecodeAnsi(text.data(), text.size(), 0);
-  }
+  const QString string = wide ? Utf16Le(text) : gdi::DecodeAnsi(text.data(), text.size(), 0);
   std::vector<double> dx;
   const auto advances = whole.At(offDx, std::uint64_t{chars} * 4);
   if (offDx != 0 && advances.size() == std::uint64_t{chars} * 4) {
@@ -481,11 +481,8 @@ void Emf::Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8
       r.Skip(4);
       const auto face = r.Bytes(64);
       if (!r.Ok()) break;
-      for (std::size_t i = 0; i + 1 < face.size(); i += 2) {
-        const char16_t c = static_cast<char16_t>(face[i] | face[i + 1] << 8);
-        if (c == 0) break;
-        font.face.append(QChar(c));
-      }
+      const QString name = Utf16Le(face);
+      font.face = name.left(name.indexOf(QChar(0)));  // all of it when there is no NUL
       Create(index, font);
       break;
     }
