@@ -30,8 +30,7 @@ Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& 
   if (pixels > budget.bitmapPixels) return {};
   // Unlike a bitmap file, a record whose bitmap is cut short is malformed: it is left out rather
   // than decoded into a large picture of zeros.
-  const bool runLength = info.compression == dib::kRle4 || info.compression == dib::kRle8;
-  if (runLength
+  if (info.RunLength()
           ? pixels > kMaxRunLengthPixels
           : static_cast<std::uint64_t>(info.Stride()) * static_cast<std::uint64_t>(info.height) >
                 bits.size()) {
