@@ -856,25 +856,17 @@ void Player::PolyPolygon(const std::vector<QPolygonF>& polygons) {
 
 // --- Bounding-box shapes ---------------------------------------------------------------------
 
-namespace {
-
-// A shape drawn from the rectangle `box` in canvas pixels: the fill covers the box, the outline
-// runs on its outermost pixels (or, for an inside-frame pen, within it by half the pen width).
-struct BoxShape {
-  QRectF fill;
-  QRectF stroke;
-};
-
-BoxShape BoxFor(const QRectF& box, double penWidth, bool insideFrame) {
+// The fill covers the box, the outline runs on its outermost pixels (or, for an inside-frame
+// pen, within it by half the pen width).
+Player::BoxShape Player::PenBox(const QRectF& box) {
   BoxShape s{box, box.adjusted(0, 0, -1, -1)};
-  if (insideFrame && penWidth >= 1.5) {
+  const double penWidth = PenWidthPixels();
+  if ((m_dc.pen.style & kPsStyleMask) == kPsInsideFrame && penWidth >= 1.5) {
     const double inset = penWidth / 2 - 0.5;
     s.stroke = s.stroke.adjusted(inset, inset, -inset, -inset);
   }
   return s;
 }
-
-}  // namespace
 
 void Player::Rectangle(const QRectF& box) {
   QPainterPath fill;
@@ -882,8 +874,7 @@ void Player::Rectangle(const QRectF& box) {
   if (AxisAligned()) {
     const QRectF d = MapBox(box);
     if (d.width() < 1 || d.height() < 1) return;
-    const BoxShape s =
-        BoxFor(d, PenWidthPixels(), (m_dc.pen.style & kPsStyleMask) == kPsInsideFrame);
+    const BoxShape s = PenBox(d);
     // With no pen the filled area is one pixel narrower and shorter.
     const bool noPen = (m_dc.pen.style & kPsStyleMask) == kPsNull;
     fill.addRect(noPen ? s.stroke : s.fill);
@@ -905,8 +896,7 @@ void Player::RoundRect(const QRectF& box, double cornerWidth, double cornerHeigh
     const QTransform& m = Matrix();
     const double rx = std::min(std::abs(cornerWidth * m.m11()) / 2, d.width() / 2);
     const double ry = std::min(std::abs(cornerHeight * m.m22()) / 2, d.height() / 2);
-    const BoxShape s =
-        BoxFor(d, PenWidthPixels(), (m_dc.pen.style & kPsStyleMask) == kPsInsideFrame);
+    const BoxShape s = PenBox(d);
     fill.addRoundedRect(s.fill, rx, ry);
     stroke.addRoundedRect(s.stroke, rx, ry);
   } else {
@@ -923,8 +913,7 @@ void Player::Ellipse(const QRectF& box) {
   if (AxisAligned()) {
     const QRectF d = MapBox(box);
     if (d.width() < 1 || d.height() < 1) return;
-    const BoxShape s =
-        BoxFor(d, PenWidthPixels(), (m_dc.pen.style & kPsStyleMask) == kPsInsideFrame);
+    const BoxShape s = PenBox(d);
     fill.addEllipse(s.fill);
     stroke.addEllipse(s.stroke);
   } else {

@@ -285,6 +285,13 @@ class Player {
   // pixels, beyond its area.
   std::int64_t OutlineCost(const QPainterPath& path, double pad) const;
 
+  // A shape drawn from the rectangle `box` (canvas pixels) with the pen in force: the rectangles
+  // its fill and its outline take.
+  struct BoxShape {
+    QRectF fill;
+    QRectF stroke;
+  };
+  BoxShape PenBox(const QRectF& box);
   // The elliptic arc of `box` from `start` to `end` (logical), in the current arc direction.
   QPainterPath ArcPath(const QRectF& box, QPointF start, QPointF end, bool outline);
   void LineAndArc(const QPainterPath& arc, QPointF fallback);
