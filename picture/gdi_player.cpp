@@ -1064,11 +1064,11 @@ void Player::TextOut(QPointF p, const QString& fullText, const std::vector<doubl
                      std::uint32_t options, const std::optional<QRectF>& clipRect) {
   if (m_inPath) return;
   const QString text = fullText.left(kMaxTextLength);
-  if (clipRect && (options & kEtoOpaque) && !Collect(MapBox(*clipRect)) &&
-      Spend(MapBox(*clipRect))) {
+  const QRectF clipBox = clipRect ? MapBox(*clipRect) : QRectF();
+  if (clipRect && (options & kEtoOpaque) && !Collect(clipBox) && Spend(clipBox)) {
     ApplyClip();
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    m_painter.fillRect(MapBox(*clipRect), ToQColor(m_dc.bkColour));
+    m_painter.fillRect(clipBox, ToQColor(m_dc.bkColour));
   }
   if (text.isEmpty()) return;
 
@@ -1151,7 +1151,7 @@ void Player::TextOut(QPointF p, const QString& fullText, const std::vector<doubl
   ApplyClip();
   m_painter.save();
   if (clipRect && (options & kEtoClipped)) {
-    m_painter.setClipRect(MapBox(*clipRect), Qt::IntersectClip);
+    m_painter.setClipRect(clipBox, Qt::IntersectClip);
   }
   m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   m_painter.setTransform(local);
