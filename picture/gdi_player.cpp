@@ -164,7 +164,7 @@ Player::Player(QPainter& painter, const QTransform& deviceToDest, const QRect& d
 
 // --- Mapping ---------------------------------------------------------------------------------
 
-QTransform Player::Matrix() {
+const QTransform& Player::Matrix() {
   if (m_matrixValid) return m_matrix;
   double sx = 1;
   double sy = 1;

@@ -223,7 +223,7 @@ class Player {
   void StrokeAndFillPath() { DrawPath(true, true); }
 
   // The logical-to-canvas transform in force.
-  QTransform Matrix();
+  const QTransform& Matrix();
 
   // Instead of drawing, collect the canvas-space bounds of everything drawn (for a metafile
   // that declares no frame).
