@@ -59,12 +59,7 @@ Bytes EntryAt(int bitCount) {
   std::vector<std::vector<std::uint32_t>> rows;
   for (const auto& r : kIndices) {
     rows.emplace_back();
-    for (std::uint32_t i : r) {
-      const model::Colour c = kPalette[i];
-      // Stored little-endian as B, G, R (and X): the value 0xRRGGBB.
-      rows.back().push_back(std::uint32_t{model::RedOf(c)} << 16 |
-                            std::uint32_t{model::GreenOf(c)} << 8 | model::BlueOf(c));
-    }
+    for (std::uint32_t i : r) rows.back().push_back(bmptest::Stored(kPalette[i]));
   }
   return IconDib(4, 2, bitCount, {}, bmptest::PackRows(rows, bitCount), kMask);
 }
