@@ -37,15 +37,6 @@ model::Canvas Draw(const Bytes& file, int width, int height) {
   return canvas;
 }
 
-std::string ErrorOf(const Bytes& file) {
-  try {
-    picture::DecodeIcon(file);
-  } catch (const picture::LoadError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 // The same 4 x 2 picture at each depth: red, green, blue, black over black, blue, green, red,
 // with the mask set on the last pixel of each row.
 const std::vector<std::string> kMask = {"0001", "1000"};
@@ -179,7 +170,7 @@ TEST(Icon, ManyEntriesOfABrokenPictureAreNotAllTried) {
   }
   file.insert(file.end(), png.begin(), png.end());
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(ErrorOf(file), "Icon image is not valid");
+  EXPECT_EQ(pictest::ErrorOf(picture::DecodeIcon, file), "Icon image is not valid");
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
 }
 
@@ -230,7 +221,7 @@ TEST(Icon, UnreadableFilesAreRefused) {
       Bytes(300, 0xAB),
   };
   for (std::size_t i = 0; i < files.size(); ++i) {
-    EXPECT_EQ(ErrorOf(files[i]), "Icon image is not valid") << i;
+    EXPECT_EQ(pictest::ErrorOf(picture::DecodeIcon, files[i]), "Icon image is not valid") << i;
   }
   EXPECT_TRUE(picture::DecodeIcon({})->Empty());
   // A cursor file is read like an icon.

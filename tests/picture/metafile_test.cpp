@@ -821,15 +821,6 @@ TEST(WmfPlayer, RegionsClipAndFill) {
 
 // --- Errors and hostile files ----------------------------------------------------------------
 
-std::string ErrorOf(const Bytes& file, bool wmf) {
-  try {
-    wmf ? picture::DecodeWmf(file) : picture::DecodeEmf(file);
-  } catch (const picture::LoadError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 TEST(MetafilePicture, FilesThatAreNoMetafileAreRefused) {
   Bytes badSignature = EmfBuilder(8, 6).Build();
   badSignature[40] = 'X';
@@ -840,7 +831,9 @@ TEST(MetafilePicture, FilesThatAreNoMetafileAreRefused) {
                                     badSignature, badVersion,      zeroFrame};
   for (std::size_t i = 0; i < files.size(); ++i) {
     for (bool wmf : {false, true}) {
-      EXPECT_EQ(ErrorOf(files[i], wmf), "Metafile is not valid") << i << " " << wmf;
+      EXPECT_EQ(pictest::ErrorOf(wmf ? picture::DecodeWmf : picture::DecodeEmf, files[i]),
+                "Metafile is not valid")
+          << i << " " << wmf;
     }
   }
   // The contents decide, not the extension.
