@@ -437,15 +437,10 @@ void Emf::Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8
     }
     case kCreateBrushIndirect: {
       const std::uint32_t index = r.U32();
-      gdi::Brush brush;
-      brush.style = r.U32();
-      brush.colour = r.U32();
-      brush.hatch = r.U32();
-      if (!r.Ok()) break;
-      if (brush.style != gdi::kBsNull && brush.style != gdi::kBsHatched) {
-        brush.style = gdi::kBsSolid;
-      }
-      Create(index, brush);
+      const std::uint32_t style = r.U32();
+      const gdi::ColourRef colour = r.U32();
+      const std::uint32_t hatch = r.U32();
+      if (r.Ok()) Create(index, gdi::LogBrush(style, colour, hatch));
       break;
     }
     case kCreateMonoBrush:

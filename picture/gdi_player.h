@@ -107,6 +107,16 @@ struct Brush {
   bool monoPattern = false;
 };
 
+// The brush a create-brush record (a LOGBRUSH) describes: null and hatched brushes as they are;
+// any other style, whose pattern such a record cannot carry, draws solid in its colour.
+inline Brush LogBrush(std::uint32_t style, ColourRef colour, std::uint32_t hatch) {
+  Brush brush;
+  brush.style = style == kBsNull || style == kBsHatched ? style : kBsSolid;
+  brush.colour = colour;
+  brush.hatch = hatch;
+  return brush;
+}
+
 struct Font {
   int height = 0;      // < 0: character height; > 0: cell height; 0: the default size
   int width = 0;       // average character width; 0: the font's own

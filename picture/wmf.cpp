@@ -478,14 +478,10 @@ void Wmf::Record(std::uint16_t function, RecordReader& r) {
       break;
     }
     case kCreateBrushIndirect: {
-      gdi::Brush brush;
-      brush.style = r.U16();
-      brush.colour = r.U32();
-      brush.hatch = r.U16();
-      if (brush.style != gdi::kBsNull && brush.style != gdi::kBsHatched) {
-        brush.style = gdi::kBsSolid;
-      }
-      Create(brush);
+      const std::uint16_t style = r.U16();
+      const gdi::ColourRef colour = r.U32();
+      const std::uint16_t hatch = r.U16();
+      Create(gdi::LogBrush(style, colour, hatch));
       break;
     }
     case kDibCreatePatternBrush: {
