@@ -84,6 +84,16 @@ struct Region {
 struct Placeholder {};
 using Object = std::variant<std::monostate, gdi::Pen, gdi::Brush, gdi::Font, Region, Placeholder>;
 
+// A rectangle stored left, top, right, bottom (the text and placeable header rectangles; the
+// drawing records store theirs last field first).
+QRectF LeftTopRightBottom(RecordReader& r) {
+  const double l = r.I16();
+  const double t = r.I16();
+  const double right = r.I16();
+  const double b = r.I16();
+  return QRectF(QPointF(l, t), QPointF(right, b));
+}
+
 // The record at the position of `file`, its function in `function`, the position moved past it;
 // an empty span when what remains holds no whole record, which ends the picture. The parameters
 // start at byte 6 of the record.
@@ -202,13 +212,7 @@ void Wmf::Text(RecordReader& r, bool extended) {
     at = PointYX(r);
     length = r.U16();
     options = r.U16();
-    if (options & (gdi::kEtoOpaque | gdi::kEtoClipped)) {
-      const double l = r.I16();
-      const double t = r.I16();
-      const double right = r.I16();
-      const double b = r.I16();
-      rect = QRectF(QPointF(l, t), QPointF(right, b));
-    }
+    if (options & (gdi::kEtoOpaque | gdi::kEtoClipped)) rect = LeftTopRightBottom(r);
   } else {
     length = r.U16();
   }
@@ -583,13 +587,10 @@ std::optional<Header> ReadHeader(std::span<const std::uint8_t> file) {
   Header h;
   if (r.U32() == kPlaceableKey) {
     r.Skip(2);  // handle
-    const double l = r.I16();
-    const double t = r.I16();
-    const double right = r.I16();
-    const double b = r.I16();
+    const QRectF bounds = LeftTopRightBottom(r);
     const std::uint16_t inch = r.U16();
     if (!r.Ok()) return std::nullopt;
-    h.placeable = QRectF(QPointF(l, t), QPointF(right, b)).normalized();
+    h.placeable = bounds.normalized();
     if (inch != 0) h.unitsPerInch = inch;
     h.recordsAt = kPlaceableSize;
   }
