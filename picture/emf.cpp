@@ -110,18 +110,18 @@ class Emf {
   void Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8_t> record);
 
   // Points of a poly record: a count, then the points; none when the count overruns the record.
-  static QPolygonF Points(RecordReader& r, bool small, Budget& budget) {
+  QPolygonF Points(RecordReader& r, bool small) {
     r.Skip(16);  // bounds
     const std::uint32_t count = r.U32();
     QPolygonF points;
-    if (!r.Ok() || count > r.Remaining() / (small ? 4 : 8) || !budget.TakePoints(count)) {
+    if (!r.Ok() || count > r.Remaining() / (small ? 4 : 8) || !m_budget.TakePoints(count)) {
       return points;
     }
     points.reserve(static_cast<qsizetype>(count));
     for (std::uint32_t i = 0; i < count; ++i) points.append(Point(r, small));
     return points;
   }
-  static std::vector<QPolygonF> PolyPoints(RecordReader& r, bool small, Budget& budget) {
+  std::vector<QPolygonF> PolyPoints(RecordReader& r, bool small) {
     r.Skip(16);
     const std::uint32_t polys = r.U32();
     const std::uint32_t total = r.U32();
@@ -129,7 +129,7 @@ class Emf {
     if (!r.Ok() || polys > r.Remaining() / 4) return out;
     std::vector<std::uint32_t> counts(polys);
     for (auto& c : counts) c = r.U32();
-    if (total > r.Remaining() / (small ? 4 : 8) || !budget.TakePoints(total)) return out;
+    if (total > r.Remaining() / (small ? 4 : 8) || !m_budget.TakePoints(total)) return out;
     std::uint64_t left = total;
     for (std::uint32_t c : counts) {
       if (c > left) break;
@@ -251,35 +251,35 @@ void Emf::Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8
   switch (type) {
     case kPolyBezier:
     case kPolyBezier16:
-      p.PolyBezier(Points(r, small, m_budget));
+      p.PolyBezier(Points(r, small));
       break;
     case kPolygon:
     case kPolygon16:
-      p.Polygon(Points(r, small, m_budget));
+      p.Polygon(Points(r, small));
       break;
     case kPolyline:
     case kPolyline16:
-      p.Polyline(Points(r, small, m_budget));
+      p.Polyline(Points(r, small));
       break;
     case kPolyBezierTo:
     case kPolyBezierTo16:
-      p.PolyBezierTo(Points(r, small, m_budget));
+      p.PolyBezierTo(Points(r, small));
       break;
     case kPolylineTo:
     case kPolylineTo16:
-      p.PolylineTo(Points(r, small, m_budget));
+      p.PolylineTo(Points(r, small));
       break;
     case kPolyPolyline:
     case kPolyPolyline16:
-      p.PolyPolyline(PolyPoints(r, small, m_budget));
+      p.PolyPolyline(PolyPoints(r, small));
       break;
     case kPolyPolygon:
     case kPolyPolygon16:
-      p.PolyPolygon(PolyPoints(r, small, m_budget));
+      p.PolyPolygon(PolyPoints(r, small));
       break;
     case kPolyDraw:
     case kPolyDraw16: {
-      const QPolygonF points = Points(r, small, m_budget);
+      const QPolygonF points = Points(r, small);
       const auto types = r.Bytes(static_cast<std::size_t>(points.size()));
       if (r.Ok()) p.PolyDraw(points, std::vector<std::uint8_t>(types.begin(), types.end()));
       break;
