@@ -9,6 +9,7 @@
 #include "model/canvas.h"
 #include "model/conversion.h"
 #include "picture/bmp.h"
+#include "tests/picture/bmp_builder.h"
 
 #ifdef DOTWRIGHT_BENCH_STB
 #define STB_IMAGE_IMPLEMENTATION
@@ -28,24 +29,15 @@ constexpr int kHeight = 3000;
 // A bottom-up 24-bit file with a gradient and some noise, so no decoder meets one repeated row.
 const std::vector<std::uint8_t>& File() {
   static const std::vector<std::uint8_t> file = [] {
-    const std::uint32_t stride = (kWidth * 3 + 3) / 4 * 4;
-    const std::uint32_t size = 54 + stride * kHeight;
-    std::vector<std::uint8_t> f(size, 0);
-    const auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
-      for (int i = 0; i < bytes; ++i) f[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    f[0] = 'B';
-    f[1] = 'M';
-    put(2, size, 4);
-    put(10, 54, 4);
-    put(14, 40, 4);
-    put(18, kWidth, 4);
-    put(22, kHeight, 4);
-    put(26, 1, 2);
-    put(28, 24, 2);
+    const std::size_t stride = (kWidth * 3 + 3) / 4 * 4;
+    bmptest::BmpSpec spec;
+    spec.width = kWidth;
+    spec.height = kHeight;
+    spec.bitCount = 24;
+    spec.bits.assign(stride * kHeight, 0);
     std::uint32_t noise = 1;
     for (int y = 0; y < kHeight; ++y) {
-      std::uint8_t* row = f.data() + 54 + std::size_t{stride} * y;
+      std::uint8_t* row = spec.bits.data() + stride * y;
       for (int x = 0; x < kWidth; ++x) {
         noise = noise * 1664525 + 1013904223;
         row[3 * x] = static_cast<std::uint8_t>(x);
@@ -53,7 +45,7 @@ const std::vector<std::uint8_t>& File() {
         row[3 * x + 2] = static_cast<std::uint8_t>(noise >> 24);
       }
     }
-    return f;
+    return bmptest::BuildBmp(spec);
   }();
   return file;
 }

@@ -346,8 +346,7 @@ Info ParseInfo(std::span<const std::uint8_t> data, const Options& options) {
   if (!KnownBitCount(info.bitCount, core) ||
       !KnownCompression(info.compression, info.bitCount, info.headerSize))
     Fail(kNotValid);
-  const bool rle = info.compression == kRle8 || info.compression == kRle4;
-  if (rle && (info.topDown || info.hasMask)) Fail(kNotValid);
+  if (info.RunLength() && (info.topDown || info.hasMask)) Fail(kNotValid);
 
   std::uint64_t tableStart = info.headerSize;
   if (info.compression == kBitFields || info.compression == kAlphaBitFields) {
@@ -369,8 +368,7 @@ Info ParseInfo(std::span<const std::uint8_t> data, const Options& options) {
 
 Image DecodeBits(const Info& info, std::span<const std::uint8_t> bits) {
   Image image;
-  const bool rle = info.compression == kRle8 || info.compression == kRle4;
-  if (rle) {
+  if (info.RunLength()) {
     image.bitmap = model::Bitmap(info.width, info.height, info.palette[0]);
     DecodeRle(info, bits, image.bitmap);
   } else {

@@ -83,6 +83,8 @@ struct Info {
   // start. May exceed the data when the table's declared size is absurd.
   std::uint64_t tableEnd = 0;
 
+  // Whether the bits are run-length encoded (kRle8 or kRle4).
+  bool RunLength() const { return compression == kRle8 || compression == kRle4; }
   // Bytes of one uncompressed colour row, padded to 4.
   std::size_t Stride() const;
   // Bytes of one AND mask row, padded to 4.

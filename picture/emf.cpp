@@ -81,6 +81,15 @@ QPointF Point(RecordReader& r, bool small) {
   const double x = r.I32();
   return {x, static_cast<double>(r.I32())};
 }
+// UTF-16LE code units as text.
+QString Utf16Le(std::span<const std::uint8_t> bytes) {
+  QString text;
+  text.reserve(static_cast<qsizetype>(bytes.size() / 2));
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    text.append(QChar(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8)));
+  }
+  return text;
+}
 QRectF Box(RecordReader& r) {
   const double l = r.I32();
   const double t = r.I32();
@@ -101,18 +110,18 @@ class Emf {
   void Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8_t> record);
 
   // Points of a poly record: a count, then the points; none when the count overruns the record.
-  static QPolygonF Points(RecordReader& r, bool small, Budget& budget) {
+  QPolygonF Points(RecordReader& r, bool small) {
     r.Skip(16);  // bounds
     const std::uint32_t count = r.U32();
     QPolygonF points;
-    if (!r.Ok() || count > r.Remaining() / (small ? 4 : 8) || !budget.TakePoints(count)) {
+    if (!r.Ok() || count > r.Remaining() / (small ? 4 : 8) || !m_budget.TakePoints(count)) {
       return points;
     }
     points.reserve(static_cast<qsizetype>(count));
     for (std::uint32_t i = 0; i < count; ++i) points.append(Point(r, small));
     return points;
   }
-  static std::vector<QPolygonF> PolyPoints(RecordReader& r, bool small, Budget& budget) {
+  std::vector<QPolygonF> PolyPoints(RecordReader& r, bool small) {
     r.Skip(16);
     const std::uint32_t polys = r.U32();
     const std::uint32_t total = r.U32();
@@ -120,7 +129,7 @@ class Emf {
     if (!r.Ok() || polys > r.Remaining() / 4) return out;
     std::vector<std::uint32_t> counts(polys);
     for (auto& c : counts) c = r.U32();
-    if (total > r.Remaining() / (small ? 4 : 8) || !budget.TakePoints(total)) return out;
+    if (total > r.Remaining() / (small ? 4 : 8) || !m_budget.TakePoints(total)) return out;
     std::uint64_t left = total;
     for (std::uint32_t c : counts) {
       if (c > left) break;
@@ -223,16 +232,7 @@ void Emf::Text(RecordReader& r, std::span<const std::uint8_t> record, bool wide)
   RecordReader whole(record);
   const auto text = whole.At(offString, std::uint64_t{chars} * (wide ? 2 : 1));
   if (text.size() != std::uint64_t{chars} * (wide ? 2 : 1)) return;
-  QString string;
-  if (wide) {
-    string.resize(static_cast<qsizetype>(chars));
-    for (std::uint32_t i = 0; i < chars; ++i) {
-      string[static_cast<qsizetype>(i)] =
-          QChar(static_cast<char16_t>(text[2 * i] | text[2 * i + 1] << 8));
-    }
-  } else {
-    string = gdi::DecodeAnsi(text.data(), text.size(), 0);
-  }
+  const QString string = wide ? Utf16Le(text) : gdi::DecodeAnsi(text.data(), text.size(), 0);
   std::vector<double> dx;
   const auto advances = whole.At(offDx, std::uint64_t{chars} * 4);
   if (offDx != 0 && advances.size() == std::uint64_t{chars} * 4) {
@@ -251,35 +251,35 @@ void Emf::Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8
   switch (type) {
     case kPolyBezier:
     case kPolyBezier16:
-      p.PolyBezier(Points(r, small, m_budget));
+      p.PolyBezier(Points(r, small));
       break;
     case kPolygon:
     case kPolygon16:
-      p.Polygon(Points(r, small, m_budget));
+      p.Polygon(Points(r, small));
       break;
     case kPolyline:
     case kPolyline16:
-      p.Polyline(Points(r, small, m_budget));
+      p.Polyline(Points(r, small));
       break;
     case kPolyBezierTo:
     case kPolyBezierTo16:
-      p.PolyBezierTo(Points(r, small, m_budget));
+      p.PolyBezierTo(Points(r, small));
       break;
     case kPolylineTo:
     case kPolylineTo16:
-      p.PolylineTo(Points(r, small, m_budget));
+      p.PolylineTo(Points(r, small));
       break;
     case kPolyPolyline:
     case kPolyPolyline16:
-      p.PolyPolyline(PolyPoints(r, small, m_budget));
+      p.PolyPolyline(PolyPoints(r, small));
       break;
     case kPolyPolygon:
     case kPolyPolygon16:
-      p.PolyPolygon(PolyPoints(r, small, m_budget));
+      p.PolyPolygon(PolyPoints(r, small));
       break;
     case kPolyDraw:
     case kPolyDraw16: {
-      const QPolygonF points = Points(r, small, m_budget);
+      const QPolygonF points = Points(r, small);
       const auto types = r.Bytes(static_cast<std::size_t>(points.size()));
       if (r.Ok()) p.PolyDraw(points, std::vector<std::uint8_t>(types.begin(), types.end()));
       break;
@@ -437,15 +437,10 @@ void Emf::Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8
     }
     case kCreateBrushIndirect: {
       const std::uint32_t index = r.U32();
-      gdi::Brush brush;
-      brush.style = r.U32();
-      brush.colour = r.U32();
-      brush.hatch = r.U32();
-      if (!r.Ok()) break;
-      if (brush.style != gdi::kBsNull && brush.style != gdi::kBsHatched) {
-        brush.style = gdi::kBsSolid;
-      }
-      Create(index, brush);
+      const std::uint32_t style = r.U32();
+      const gdi::ColourRef colour = r.U32();
+      const std::uint32_t hatch = r.U32();
+      if (r.Ok()) Create(index, gdi::LogBrush(style, colour, hatch));
       break;
     }
     case kCreateMonoBrush:
@@ -481,11 +476,8 @@ void Emf::Record(std::uint32_t type, RecordReader& r, std::span<const std::uint8
       r.Skip(4);
       const auto face = r.Bytes(64);
       if (!r.Ok()) break;
-      for (std::size_t i = 0; i + 1 < face.size(); i += 2) {
-        const char16_t c = static_cast<char16_t>(face[i] | face[i + 1] << 8);
-        if (c == 0) break;
-        font.face.append(QChar(c));
-      }
+      const QString name = Utf16Le(face);
+      font.face = name.left(name.indexOf(QChar(0)));  // all of it when there is no NUL
       Create(index, font);
       break;
     }

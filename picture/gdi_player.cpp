@@ -164,7 +164,7 @@ Player::Player(QPainter& painter, const QTransform& deviceToDest, const QRect& d
 
 // --- Mapping ---------------------------------------------------------------------------------
 
-QTransform Player::Matrix() {
+const QTransform& Player::Matrix() {
   if (m_matrixValid) return m_matrix;
   double sx = 1;
   double sy = 1;
@@ -606,6 +606,14 @@ QBrush Player::MakeBrush(const Brush& brush) {
   }
 }
 
+std::optional<QBrush> Player::RopBrush(const Brush& brush) {
+  QBrush b = MakeBrush(brush);
+  QColor colour = b.color();
+  if (!ApplyRop2(&colour)) return std::nullopt;
+  if (b.style() == Qt::SolidPattern) b.setColor(colour);
+  return b;
+}
+
 double Player::PenWidthPixels() {
   const QTransform& m = Matrix();
   const double scale = std::hypot(m.m11(), m.m12());
@@ -685,13 +693,11 @@ QPen Player::MakePen() {
 void Player::FillWith(const QPainterPath& path, const Brush& brush) {
   if (brush.style == kBsNull || m_inPath || path.isEmpty()) return;
   if (!Spend(path.boundingRect(), OutlineCost(path, 0))) return;
-  QBrush b = MakeBrush(brush);
-  QColor colour = b.color();
-  if (!ApplyRop2(&colour)) return;
-  if (b.style() == Qt::SolidPattern) b.setColor(colour);
+  const std::optional<QBrush> b = RopBrush(brush);
+  if (!b) return;
   ApplyClip();
   m_painter.setBrushOrigin(0, 0);
-  m_painter.fillPath(path, b);
+  m_painter.fillPath(path, *b);
 }
 
 void Player::StrokeWith(const QPainterPath& path) {
@@ -850,25 +856,17 @@ void Player::PolyPolygon(const std::vector<QPolygonF>& polygons) {
 
 // --- Bounding-box shapes ---------------------------------------------------------------------
 
-namespace {
-
-// A shape drawn from the rectangle `box` in canvas pixels: the fill covers the box, the outline
-// runs on its outermost pixels (or, for an inside-frame pen, within it by half the pen width).
-struct BoxShape {
-  QRectF fill;
-  QRectF stroke;
-};
-
-BoxShape BoxFor(const QRectF& box, double penWidth, bool insideFrame) {
+// The fill covers the box, the outline runs on its outermost pixels (or, for an inside-frame
+// pen, within it by half the pen width).
+Player::BoxShape Player::PenBox(const QRectF& box) {
   BoxShape s{box, box.adjusted(0, 0, -1, -1)};
-  if (insideFrame && penWidth >= 1.5) {
+  const double penWidth = PenWidthPixels();
+  if ((m_dc.pen.style & kPsStyleMask) == kPsInsideFrame && penWidth >= 1.5) {
     const double inset = penWidth / 2 - 0.5;
     s.stroke = s.stroke.adjusted(inset, inset, -inset, -inset);
   }
   return s;
 }
-
-}  // namespace
 
 void Player::Rectangle(const QRectF& box) {
   QPainterPath fill;
@@ -876,8 +874,7 @@ void Player::Rectangle(const QRectF& box) {
   if (AxisAligned()) {
     const QRectF d = MapBox(box);
     if (d.width() < 1 || d.height() < 1) return;
-    const BoxShape s =
-        BoxFor(d, PenWidthPixels(), (m_dc.pen.style & kPsStyleMask) == kPsInsideFrame);
+    const BoxShape s = PenBox(d);
     // With no pen the filled area is one pixel narrower and shorter.
     const bool noPen = (m_dc.pen.style & kPsStyleMask) == kPsNull;
     fill.addRect(noPen ? s.stroke : s.fill);
@@ -899,8 +896,7 @@ void Player::RoundRect(const QRectF& box, double cornerWidth, double cornerHeigh
     const QTransform& m = Matrix();
     const double rx = std::min(std::abs(cornerWidth * m.m11()) / 2, d.width() / 2);
     const double ry = std::min(std::abs(cornerHeight * m.m22()) / 2, d.height() / 2);
-    const BoxShape s =
-        BoxFor(d, PenWidthPixels(), (m_dc.pen.style & kPsStyleMask) == kPsInsideFrame);
+    const BoxShape s = PenBox(d);
     fill.addRoundedRect(s.fill, rx, ry);
     stroke.addRoundedRect(s.stroke, rx, ry);
   } else {
@@ -917,8 +913,7 @@ void Player::Ellipse(const QRectF& box) {
   if (AxisAligned()) {
     const QRectF d = MapBox(box);
     if (d.width() < 1 || d.height() < 1) return;
-    const BoxShape s =
-        BoxFor(d, PenWidthPixels(), (m_dc.pen.style & kPsStyleMask) == kPsInsideFrame);
+    const BoxShape s = PenBox(d);
     fill.addEllipse(s.fill);
     stroke.addEllipse(s.stroke);
   } else {
@@ -1069,11 +1064,11 @@ void Player::TextOut(QPointF p, const QString& fullText, const std::vector<doubl
                      std::uint32_t options, const std::optional<QRectF>& clipRect) {
   if (m_inPath) return;
   const QString text = fullText.left(kMaxTextLength);
-  if (clipRect && (options & kEtoOpaque) && !Collect(MapBox(*clipRect)) &&
-      Spend(MapBox(*clipRect))) {
+  const QRectF clipBox = clipRect ? MapBox(*clipRect) : QRectF();
+  if (clipRect && (options & kEtoOpaque) && !Collect(clipBox) && Spend(clipBox)) {
     ApplyClip();
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    m_painter.fillRect(MapBox(*clipRect), ToQColor(m_dc.bkColour));
+    m_painter.fillRect(clipBox, ToQColor(m_dc.bkColour));
   }
   if (text.isEmpty()) return;
 
@@ -1156,7 +1151,7 @@ void Player::TextOut(QPointF p, const QString& fullText, const std::vector<doubl
   ApplyClip();
   m_painter.save();
   if (clipRect && (options & kEtoClipped)) {
-    m_painter.setClipRect(MapBox(*clipRect), Qt::IntersectClip);
+    m_painter.setClipRect(clipBox, Qt::IntersectClip);
   }
   m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   m_painter.setTransform(local);
@@ -1304,11 +1299,8 @@ void Player::FillRegion(const RectList& rects, const Brush& brush) {
   if (m_inPath || brush.style == kBsNull) return;
   const std::vector<QRect> mapped = MapRects(rects, false);
   if (Collect(Bounds(mapped))) return;
-  QBrush b = MakeBrush(brush);
-  QColor colour = b.color();
-  if (!ApplyRop2(&colour)) return;
-  if (b.style() == Qt::SolidPattern) b.setColor(colour);
-  FillDestRegion(UniteWithin(mapped, m_dest), b);
+  const std::optional<QBrush> b = RopBrush(brush);
+  if (b) FillDestRegion(UniteWithin(mapped, m_dest), *b);
 }
 
 void Player::FrameRegion(const RectList& rects, const Brush& brush, double width, double height) {

@@ -107,6 +107,16 @@ struct Brush {
   bool monoPattern = false;
 };
 
+// The brush a create-brush record (a LOGBRUSH) describes: null and hatched brushes as they are;
+// any other style, whose pattern such a record cannot carry, draws solid in its colour.
+inline Brush LogBrush(std::uint32_t style, ColourRef colour, std::uint32_t hatch) {
+  Brush brush;
+  brush.style = style == kBsNull || style == kBsHatched ? style : kBsSolid;
+  brush.colour = colour;
+  brush.hatch = hatch;
+  return brush;
+}
+
 struct Font {
   int height = 0;      // < 0: character height; > 0: cell height; 0: the default size
   int width = 0;       // average character width; 0: the font's own
@@ -223,7 +233,7 @@ class Player {
   void StrokeAndFillPath() { DrawPath(true, true); }
 
   // The logical-to-canvas transform in force.
-  QTransform Matrix();
+  const QTransform& Matrix();
 
   // Instead of drawing, collect the canvas-space bounds of everything drawn (for a metafile
   // that declares no frame).
@@ -285,6 +295,13 @@ class Player {
   // pixels, beyond its area.
   std::int64_t OutlineCost(const QPainterPath& path, double pad) const;
 
+  // A shape drawn from the rectangle `box` (canvas pixels) with the pen in force: the rectangles
+  // its fill and its outline take.
+  struct BoxShape {
+    QRectF fill;
+    QRectF stroke;
+  };
+  BoxShape PenBox(const QRectF& box);
   // The elliptic arc of `box` from `start` to `end` (logical), in the current arc direction.
   QPainterPath ArcPath(const QRectF& box, QPointF start, QPointF end, bool outline);
   void LineAndArc(const QPainterPath& arc, QPointF fallback);
@@ -301,6 +318,10 @@ class Player {
   void StrokeWith(const QPainterPath& path);
   bool ApplyRop2(QColor* colour);
   QBrush MakeBrush(const Brush& brush);
+  // The brush to fill with under the mix mode in force, which is set on the painter (a solid
+  // colour takes the colour the mode gives it); none when the mode leaves the destination as it
+  // is.
+  std::optional<QBrush> RopBrush(const Brush& brush);
   QPen MakePen();
   double PenWidthPixels();
   QFont MakeFont(double* emPixels, double* xScale, double* angle);

@@ -30,8 +30,7 @@ Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& 
   if (pixels > budget.bitmapPixels) return {};
   // Unlike a bitmap file, a record whose bitmap is cut short is malformed: it is left out rather
   // than decoded into a large picture of zeros.
-  const bool runLength = info.compression == dib::kRle4 || info.compression == dib::kRle8;
-  if (runLength
+  if (info.RunLength()
           ? pixels > kMaxRunLengthPixels
           : static_cast<std::uint64_t>(info.Stride()) * static_cast<std::uint64_t>(info.height) >
                 bits.size()) {
@@ -55,14 +54,18 @@ Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& 
   return {image, bitmap.TwoColour(), !info.topDown};
 }
 
+dib::Options RecordOptions(bool paletteIndices) {
+  dib::Options options;
+  options.colours = paletteIndices ? dib::ColourUse::kPaletteIndices : dib::ColourUse::kRgb;
+  return options;
+}
+
 }  // namespace
 
 Dib DibImage(std::span<const std::uint8_t> info, std::span<const std::uint8_t> bits,
              bool paletteIndices, Budget& budget) {
   try {
-    dib::Options options;
-    options.colours = paletteIndices ? dib::ColourUse::kPaletteIndices : dib::ColourUse::kRgb;
-    return Decode(dib::ParseInfo(info, options), bits, budget);
+    return Decode(dib::ParseInfo(info, RecordOptions(paletteIndices)), bits, budget);
   } catch (const LoadError&) {
     return {};  // a bitmap that cannot be read is left out; the rest of the picture stands
   }
@@ -70,9 +73,7 @@ Dib DibImage(std::span<const std::uint8_t> info, std::span<const std::uint8_t> b
 
 Dib PackedDibImage(std::span<const std::uint8_t> packed, bool paletteIndices, Budget& budget) {
   try {
-    dib::Options options;
-    options.colours = paletteIndices ? dib::ColourUse::kPaletteIndices : dib::ColourUse::kRgb;
-    const dib::Info info = dib::ParseInfo(packed, options);
+    const dib::Info info = dib::ParseInfo(packed, RecordOptions(paletteIndices));
     if (info.tableEnd > packed.size()) return {};
     return Decode(info, packed.subspan(static_cast<std::size_t>(info.tableEnd)), budget);
   } catch (const LoadError&) {

@@ -84,6 +84,29 @@ struct Region {
 struct Placeholder {};
 using Object = std::variant<std::monostate, gdi::Pen, gdi::Brush, gdi::Font, Region, Placeholder>;
 
+// A rectangle stored left, top, right, bottom (the text and placeable header rectangles; the
+// drawing records store theirs last field first).
+QRectF LeftTopRightBottom(RecordReader& r) {
+  const double l = r.I16();
+  const double t = r.I16();
+  const double right = r.I16();
+  const double b = r.I16();
+  return QRectF(QPointF(l, t), QPointF(right, b));
+}
+
+// The record at the position of `file`, its function in `function`, the position moved past it;
+// an empty span when what remains holds no whole record, which ends the picture. The parameters
+// start at byte 6 of the record.
+std::span<const std::uint8_t> NextRecord(RecordReader& file, std::uint16_t* function) {
+  if (file.Remaining() < 6) return {};
+  const std::size_t start = file.Position();
+  const std::uint32_t words = file.U32();
+  *function = file.U16();
+  if (words < 3 || words > file.Remaining() / 2 + 3) return {};
+  file.Seek(start + std::size_t{words} * 2);
+  return file.At(start, std::uint64_t{words} * 2);
+}
+
 class Wmf {
  public:
   Wmf(std::span<const std::uint8_t> file, gdi::Player& player, Budget& budget)
@@ -169,17 +192,14 @@ void Wmf::Play(std::size_t offset, std::size_t objectCount) {
   m_objects.assign(std::min(objectCount, kMaxObjects), Object{});
   RecordReader file(m_file);
   file.Seek(offset);
-  while (file.Remaining() >= 6 && m_budget.records > 0 && !m_player.Exhausted()) {
-    const std::size_t start = file.Position();
-    const std::uint32_t words = file.U32();
-    const std::uint16_t function = file.U16();
-    if (words < 3 || words > file.Remaining() / 2 + 3) break;
-    RecordReader r(file.At(start, std::uint64_t{words} * 2));
+  while (m_budget.records > 0 && !m_player.Exhausted()) {
+    std::uint16_t function = kEof;
+    RecordReader r(NextRecord(file, &function));
+    if (r.Size() == 0) break;
     r.Skip(6);
     --m_budget.records;
     if (function == kEof) break;
     Record(function, r);
-    file.Seek(start + std::size_t{words} * 2);
   }
 }
 
@@ -192,13 +212,7 @@ void Wmf::Text(RecordReader& r, bool extended) {
     at = PointYX(r);
     length = r.U16();
     options = r.U16();
-    if (options & (gdi::kEtoOpaque | gdi::kEtoClipped)) {
-      const double l = r.I16();
-      const double t = r.I16();
-      const double right = r.I16();
-      const double b = r.I16();
-      rect = QRectF(QPointF(l, t), QPointF(right, b));
-    }
+    if (options & (gdi::kEtoOpaque | gdi::kEtoClipped)) rect = LeftTopRightBottom(r);
   } else {
     length = r.U16();
   }
@@ -468,14 +482,10 @@ void Wmf::Record(std::uint16_t function, RecordReader& r) {
       break;
     }
     case kCreateBrushIndirect: {
-      gdi::Brush brush;
-      brush.style = r.U16();
-      brush.colour = r.U32();
-      brush.hatch = r.U16();
-      if (brush.style != gdi::kBsNull && brush.style != gdi::kBsHatched) {
-        brush.style = gdi::kBsSolid;
-      }
-      Create(brush);
+      const std::uint16_t style = r.U16();
+      const gdi::ColourRef colour = r.U32();
+      const std::uint16_t hatch = r.U16();
+      Create(gdi::LogBrush(style, colour, hatch));
       break;
     }
     case kDibCreatePatternBrush: {
@@ -577,13 +587,10 @@ std::optional<Header> ReadHeader(std::span<const std::uint8_t> file) {
   Header h;
   if (r.U32() == kPlaceableKey) {
     r.Skip(2);  // handle
-    const double l = r.I16();
-    const double t = r.I16();
-    const double right = r.I16();
-    const double b = r.I16();
+    const QRectF bounds = LeftTopRightBottom(r);
     const std::uint16_t inch = r.U16();
     if (!r.Ok()) return std::nullopt;
-    h.placeable = QRectF(QPointF(l, t), QPointF(right, b)).normalized();
+    h.placeable = bounds.normalized();
     if (inch != 0) h.unitsPerInch = inch;
     h.recordsAt = kPlaceableSize;
   }
@@ -620,19 +627,18 @@ std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file) {
   r.Seek(header->recordsAt);
   QPointF origin;
   std::optional<QPointF> extent;
-  while (r.Remaining() >= 6) {
-    const std::size_t start = r.Position();
-    const std::uint32_t words = r.U32();
-    const std::uint16_t function = r.U16();
-    if (words < 3 || words > r.Remaining() / 2 + 3 || function == kEof) break;
+  while (true) {
+    std::uint16_t function = kEof;
+    RecordReader record(NextRecord(r, &function));
+    if (record.Size() == 0 || function == kEof) break;
+    record.Skip(6);
     if (function == kSetWindowOrg || function == kSetWindowExt) {
-      const double y = r.I16();
-      const QPointF v(r.I16(), y);
-      if (function == kSetWindowOrg) origin = v;
-      if (function == kSetWindowExt && v.x() != 0 && v.y() != 0) extent = v;
+      const double y = record.I16();
+      const QPointF v(record.I16(), y);
+      if (record.Ok() && function == kSetWindowOrg) origin = v;
+      if (record.Ok() && function == kSetWindowExt && v.x() != 0 && v.y() != 0) extent = v;
     }
     if (Draws(function)) break;
-    r.Seek(start + std::size_t{words} * 2);
   }
   if (extent) {
     f.device = QRectF(origin, QSizeF(extent->x(), extent->y())).normalized();

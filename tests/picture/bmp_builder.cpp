@@ -16,6 +16,11 @@ void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
 
 }  // namespace
 
+std::uint32_t Stored(model::Colour c) {
+  return std::uint32_t{model::RedOf(c)} << 16 | std::uint32_t{model::GreenOf(c)} << 8 |
+         model::BlueOf(c);
+}
+
 std::vector<std::uint8_t> BuildBmp(const BmpSpec& spec) {
   const bool core = spec.headerSize == 12;
   const std::size_t masksAfter = spec.headerSize == 40 ? spec.masks.size() * 4 : 0;

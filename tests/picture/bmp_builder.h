@@ -36,6 +36,10 @@ struct BmpSpec {
 
 std::vector<std::uint8_t> BuildBmp(const BmpSpec& spec);
 
+// The 24-bit value a pixel of colour `c` stores: 0xRRGGBB, read little-endian as B, G, R (and X
+// for 32 bits).
+std::uint32_t Stored(model::Colour c);
+
 // Packs pixel rows, given top row first, at `bitCount` bits a pixel (palette indices, or the
 // stored little-endian value of a 16-, 24- or 32-bit pixel, e.g. 0xRRGGBB for 24 bits), each
 // row padded to 4 bytes, in file order: bottom row first unless `topDown`.

@@ -37,12 +37,6 @@ Pixels Indices(const Rows& rows, const std::string& chars = kPaletteChars) {
   return Convert(rows, [&](char c) { return static_cast<std::uint32_t>(chars.find(c)); });
 }
 
-// The 24-bit value a pixel stores: 0xRRGGBB, read little-endian as B, G, R.
-std::uint32_t Stored(model::Colour c) {
-  return std::uint32_t{model::RedOf(c)} << 16 | std::uint32_t{model::GreenOf(c)} << 8 |
-         model::BlueOf(c);
-}
-
 // A channel of 0 or 255 as `max`.
 std::uint32_t Level(std::uint8_t channel, std::uint32_t max) {
   return channel == 255 ? max : 0;

@@ -37,15 +37,6 @@ model::Canvas Draw(const Bytes& file, int width, int height) {
   return canvas;
 }
 
-std::string ErrorOf(const Bytes& file) {
-  try {
-    picture::DecodeIcon(file);
-  } catch (const picture::LoadError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 // The same 4 x 2 picture at each depth: red, green, blue, black over black, blue, green, red,
 // with the mask set on the last pixel of each row.
 const std::vector<std::string> kMask = {"0001", "1000"};
@@ -59,12 +50,7 @@ Bytes EntryAt(int bitCount) {
   std::vector<std::vector<std::uint32_t>> rows;
   for (const auto& r : kIndices) {
     rows.emplace_back();
-    for (std::uint32_t i : r) {
-      const model::Colour c = kPalette[i];
-      // Stored little-endian as B, G, R (and X): the value 0xRRGGBB.
-      rows.back().push_back(std::uint32_t{model::RedOf(c)} << 16 |
-                            std::uint32_t{model::GreenOf(c)} << 8 | model::BlueOf(c));
-    }
+    for (std::uint32_t i : r) rows.back().push_back(bmptest::Stored(kPalette[i]));
   }
   return IconDib(4, 2, bitCount, {}, bmptest::PackRows(rows, bitCount), kMask);
 }
@@ -184,7 +170,7 @@ TEST(Icon, ManyEntriesOfABrokenPictureAreNotAllTried) {
   }
   file.insert(file.end(), png.begin(), png.end());
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(ErrorOf(file), "Icon image is not valid");
+  EXPECT_EQ(pictest::ErrorOf(picture::DecodeIcon, file), "Icon image is not valid");
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 2.0);
 }
 
@@ -235,7 +221,7 @@ TEST(Icon, UnreadableFilesAreRefused) {
       Bytes(300, 0xAB),
   };
   for (std::size_t i = 0; i < files.size(); ++i) {
-    EXPECT_EQ(ErrorOf(files[i]), "Icon image is not valid") << i;
+    EXPECT_EQ(pictest::ErrorOf(picture::DecodeIcon, files[i]), "Icon image is not valid") << i;
   }
   EXPECT_TRUE(picture::DecodeIcon({})->Empty());
   // A cursor file is read like an icon.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "picture/emf_records.h"
+#include "tests/picture/bmp_builder.h"
 
 namespace mftest {
 
@@ -25,29 +26,6 @@ void Set32(Bytes& out, std::size_t at, std::uint32_t v) {
 bool CreatesObject(std::uint16_t function) {
   const unsigned low = function & 0xFF;
   return low >= 0xF7 || function == 0x0142;
-}
-
-void PutColour(Bytes& out, model::Colour c) {
-  out.push_back(model::BlueOf(c));
-  out.push_back(model::GreenOf(c));
-  out.push_back(model::RedOf(c));
-  out.push_back(0);
-}
-
-Bytes InfoHeader(int width, int height, int bitCount, std::size_t paletteSize) {
-  Bytes out;
-  Put32(out, 40);
-  Put32(out, static_cast<std::uint32_t>(width));
-  Put32(out, static_cast<std::uint32_t>(height));
-  Put16(out, 1);
-  Put16(out, static_cast<std::uint16_t>(bitCount));
-  Put32(out, 0);  // BI_RGB
-  Put32(out, 0);
-  Put32(out, 0);
-  Put32(out, 0);
-  Put32(out, static_cast<std::uint32_t>(paletteSize));
-  Put32(out, 0);
-  return out;
 }
 
 }  // namespace
@@ -255,11 +233,16 @@ Bytes EmfBuilder::Build() const {
 
 Bytes PackedDib(int width, int height, int bitCount, const std::vector<model::Colour>& palette,
                 const Bytes& rows, int* bitsOffset) {
-  Bytes out = InfoHeader(width, height, bitCount, palette.size());
-  for (model::Colour c : palette) PutColour(out, c);
-  if (bitsOffset) *bitsOffset = static_cast<int>(out.size());
-  out.insert(out.end(), rows.begin(), rows.end());
-  return out;
+  // A BMP file without its 14-byte file header.
+  bmptest::BmpSpec spec;
+  spec.width = width;
+  spec.height = height;
+  spec.bitCount = static_cast<std::uint16_t>(bitCount);
+  spec.palette = palette;
+  spec.bits = rows;
+  const Bytes file = bmptest::BuildBmp(spec);
+  if (bitsOffset) *bitsOffset = static_cast<int>(40 + 4 * palette.size());
+  return Bytes(file.begin() + 14, file.end());
 }
 
 Bytes IconDib(int width, int height, int bitCount, const std::vector<model::Colour>& palette,

@@ -707,6 +707,14 @@ TEST(MetafilePicture, WmfWithoutPlaceableHeaderTakesItsWindowOrItsDrawing) {
   fitted->StretchDraw(canvas, {0, 0, 8, 6});
   EXPECT_EQ(canvas.Pixel(0, 0), model::kBlack);
   EXPECT_EQ(canvas.Pixel(4, 3), kRed);
+  // A window record cut short sets nothing, for the frame as for the drawing: the bytes after it
+  // belong to the next record.
+  WmfBuilder cut(0, 0, 0, 0, 96, false);
+  cut.Brush(0, kRed).WindowExt(8, 6).Sized(3, 0x020B).Select(0).Rectangle(1, 1, 6, 5);
+  picture::DecodeWmf(cut.Build())->StretchDraw(canvas, {0, 0, 8, 6});
+  EXPECT_TRUE(RasterMatches(
+      canvas, 0, 0, {"        ", " #####  ", " #rrr#  ", " #rrr#  ", " #####  ", "        "},
+      kLegend));
 }
 
 TEST(MetafilePicture, WhatThePictureLeavesUnpaintedIsWhiteWithinTheRectangleOnly) {
@@ -813,15 +821,6 @@ TEST(WmfPlayer, RegionsClipAndFill) {
 
 // --- Errors and hostile files ----------------------------------------------------------------
 
-std::string ErrorOf(const Bytes& file, bool wmf) {
-  try {
-    wmf ? picture::DecodeWmf(file) : picture::DecodeEmf(file);
-  } catch (const picture::LoadError& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 TEST(MetafilePicture, FilesThatAreNoMetafileAreRefused) {
   Bytes badSignature = EmfBuilder(8, 6).Build();
   badSignature[40] = 'X';
@@ -832,7 +831,9 @@ TEST(MetafilePicture, FilesThatAreNoMetafileAreRefused) {
                                     badSignature, badVersion,      zeroFrame};
   for (std::size_t i = 0; i < files.size(); ++i) {
     for (bool wmf : {false, true}) {
-      EXPECT_EQ(ErrorOf(files[i], wmf), "Metafile is not valid") << i << " " << wmf;
+      EXPECT_EQ(pictest::ErrorOf(wmf ? picture::DecodeWmf : picture::DecodeEmf, files[i]),
+                "Metafile is not valid")
+          << i << " " << wmf;
     }
   }
   // The contents decide, not the extension.

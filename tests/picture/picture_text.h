@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "model/conversion.h"
+#include "picture/picture.h"
 #include "tests/support/raster_text.h"
 
 namespace pictest {
@@ -36,6 +38,17 @@ inline std::vector<std::string> BitmapRows(const model::Bitmap& bitmap,
     }
   }
   return rows;
+}
+
+// The message a decoder (DecodeIcon, DecodeWmf, ...) raises for `file`, or "(no error)".
+template <typename Decoder>
+std::string ErrorOf(Decoder decode, const std::vector<std::uint8_t>& file) {
+  try {
+    decode(file);
+  } catch (const picture::LoadError& e) {
+    return e.what();
+  }
+  return "(no error)";
 }
 
 }  // namespace pictest
