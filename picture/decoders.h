@@ -18,8 +18,25 @@ namespace picture {
 
 // ".bmp": Windows and OS/2 bitmaps (picture/bmp.h). Qt-free.
 std::unique_ptr<Picture> DecodeBitmapFile(std::span<const std::uint8_t> file);
-// ".ico": icons.
+// ".ico": icons. The picture is the largest entry, of those the deepest; an entry that does not
+// decode gives way to the next best.
 std::unique_ptr<Picture> DecodeIcon(std::span<const std::uint8_t> file);
+
+// Icons are at most 256 pixels a side; PNG icons of other systems reach 1024. Larger entries are
+// not read, so a hostile size cannot allocate much.
+inline constexpr int kMaxIconSide = 1024;
+// Entries decoded before giving up: each may be a megapixel, and a directory of 65535 entries
+// can name the same broken one again and again.
+inline constexpr int kMaxIconTries = 8;
+
+// The work an icon's decoding took: the entries whose pixels were decoded, the one kept included.
+struct IconWork {
+  int entriesDecoded = 0;
+};
+// DecodeIcon, counting its work into `work`: at most kMaxIconTries entries are decoded, each at
+// most kMaxIconSide a side, however many the directory names.
+std::unique_ptr<Picture> DecodeIconCounting(std::span<const std::uint8_t> file, IconWork& work);
+
 // ".wmf": Windows metafiles, with or without the placeable header.
 std::unique_ptr<Picture> DecodeWmf(std::span<const std::uint8_t> file);
 // ".emf": enhanced metafiles.

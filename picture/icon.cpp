@@ -18,12 +18,6 @@ namespace {
 constexpr const char* kNotValid = "Icon image is not valid";
 constexpr std::size_t kDirectoryHeader = 6;
 constexpr std::size_t kDirectoryEntry = 16;
-// Icons are at most 256 pixels a side; PNG icons of other systems reach 1024. Larger entries
-// are not read, so a hostile size cannot allocate much.
-constexpr int kMaxSide = 1024;
-// Entries tried before giving up: each try may decode a megapixel, and a directory of 65535
-// entries can name the same broken one again and again.
-constexpr int kMaxTries = 8;
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // One directory entry, measured from its image data rather than from the directory, whose
@@ -53,7 +47,7 @@ std::optional<Entry> Measure(std::span<const std::uint8_t> data) {
     };
     const std::uint32_t w = be32(16);
     const std::uint32_t h = be32(20);
-    if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide) return std::nullopt;
+    if (w == 0 || h == 0 || w > kMaxIconSide || h > kMaxIconSide) return std::nullopt;
     static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
     const int type = data[25];
     e.width = static_cast<int>(w);
@@ -66,7 +60,7 @@ std::optional<Entry> Measure(std::span<const std::uint8_t> data) {
     dib::Options options;
     options.iconMask = true;
     const dib::Info info = dib::ParseInfo(data, options);
-    if (info.width > kMaxSide || info.height > kMaxSide) return std::nullopt;
+    if (info.width > kMaxIconSide || info.height > kMaxIconSide) return std::nullopt;
     e.width = info.width;
     e.height = info.height;
     e.depth = info.bitCount;
@@ -91,7 +85,7 @@ model::Bitmap DecodePng(const Entry& e) {
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, "png");
   const QSize size = reader.size();
-  if (!size.isValid() || size.width() > kMaxSide || size.height() > kMaxSide) {
+  if (!size.isValid() || size.width() > kMaxIconSide || size.height() > kMaxIconSide) {
     throw LoadError(kNotValid);
   }
   QImage image;
@@ -109,8 +103,8 @@ model::Bitmap DecodePng(const Entry& e) {
   return bitmap;
 }
 
-// A DIB entry drawn on white as Windows draws an icon: white AND mask XOR colour, so a masked
-// pixel is white (or the inverse of its colour, for the rare "inverting" pixel). A 32-bit entry
+// A DIB entry drawn on white: a pixel the AND mask marks transparent is white, whatever colour
+// the colour bitmap holds under it (producers keep the picture's colour there). A 32-bit entry
 // uses its alpha channel instead, unless every alpha is zero.
 model::Bitmap DecodeDibEntry(const Entry& e) {
   dib::Options options;
@@ -147,7 +141,7 @@ model::Bitmap DecodeDibEntry(const Entry& e) {
       if (!alpha.empty()) {
         row[x] = OverWhite(row[x], alpha[i]);
       } else if (i < image.mask.size() && image.mask[i]) {
-        row[x] ^= model::kWhite;
+        row[x] = model::kWhite;
       }
       twoColour = twoColour && (row[x] == model::kBlack || row[x] == model::kWhite);
     }
@@ -159,6 +153,12 @@ model::Bitmap DecodeDibEntry(const Entry& e) {
 }  // namespace
 
 std::unique_ptr<Picture> DecodeIcon(std::span<const std::uint8_t> file) {
+  IconWork work;
+  return DecodeIconCounting(file, work);
+}
+
+std::unique_ptr<Picture> DecodeIconCounting(std::span<const std::uint8_t> file, IconWork& work) {
+  work = {};
   if (file.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
   RecordReader r(file);
   const std::uint16_t reserved = r.U16();
@@ -185,8 +185,9 @@ std::unique_ptr<Picture> DecodeIcon(std::span<const std::uint8_t> file) {
     return areaA != areaB ? areaA > areaB : a.depth > b.depth;
   });
   // An entry that turns out unreadable gives way to the next best.
-  const std::size_t tries = std::min<std::size_t>(entries.size(), kMaxTries);
+  const std::size_t tries = std::min<std::size_t>(entries.size(), kMaxIconTries);
   for (const Entry& e : std::span(entries).first(tries)) {
+    ++work.entriesDecoded;
     try {
       model::Bitmap bitmap = e.png ? DecodePng(e) : DecodeDibEntry(e);
       if (!bitmap.Empty()) return std::make_unique<BitmapPicture>(std::move(bitmap));

@@ -11,6 +11,7 @@
 
 #include "model/canvas.h"
 #include "picture/picture.h"
+#include "tests/support/raster_text.h"
 
 namespace {
 
@@ -192,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(RealFiles, ReferenceTest, testing::ValuesIn(kCases),
 // At its own size an icon is its pixels: no resampling, so no tolerance beyond the rounding of
 // blending partly transparent pixels onto white.
 TEST(ReferenceIcons, AtTheirOwnSizeMatchPixelForPixel) {
-  for (const char* name : {"multi", "png256", "pal4a", "pal8", "mono"}) {
+  for (const char* name : {"multi", "png256", "pal4a", "pal8", "mono", "masked24"}) {
     const QImage reference =
         QImage(QString::fromStdString(
                    (kData / "icon" / (std::string("ref_") + name + ".png")).string()))
@@ -210,6 +211,21 @@ TEST(ReferenceIcons, AtTheirOwnSizeMatchPixelForPixel) {
     }
     EXPECT_LE(worst, 1) << name;
   }
+}
+
+// A 24-bit icon has no alpha: its AND mask alone makes pixels transparent, and ImageMagick keeps
+// the picture's green under it. The masked area is white, not that green inverted.
+TEST(ReferenceIcons, AMaskedAreaOverColourIsWhite) {
+  const testsupport::Legend legend = {
+      {model::Rgb(0x20, 0xA0, 0x40), 'g'}, {model::kWhite, ' '}, {model::kBlack, '#'}};
+  model::Canvas canvas(8, 8);
+  canvas.Fill(model::kBlack);
+  picture::LoadPicture((kData / "icon" / "masked24.ico").string())
+      ->StretchDraw(canvas, {0, 0, 8, 8});
+  EXPECT_TRUE(testsupport::RasterMatches(canvas, 0, 0,
+                                         {"gggggggg", "gggggggg", "gg    gg", "gg    gg",
+                                          "gg    gg", "gggggggg", "gggggggg", "########"},
+                                         legend));
 }
 
 // Files the fuzzers found faults with (tests/data/fuzz/README.md): each now loads, or is refused
