@@ -1,86 +1,8 @@
 #include "model/conversion.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace model {
-
-Bitmap::Bitmap(int width, int height, Uninit)
-    : m_width(width > 0 && height > 0 ? width : 0), m_height(m_width > 0 ? height : 0) {
-  m_pixels.resize(static_cast<std::size_t>(m_width) * m_height);
-}
-
-Bitmap::Bitmap(int width, int height, Colour fill) : Bitmap(width, height, Uninit{}) {
-  std::fill(m_pixels.begin(), m_pixels.end(), fill);
-}
-
-Bitmap Bitmap::Uninitialised(int width, int height) {
-  return Bitmap(width, height, Uninit{});
-}
-
-Colour Bitmap::Pixel(int x, int y) const {
-  if (x < 0 || y < 0 || x >= m_width || y >= m_height) return kInvalidColour;
-  return Row(y)[x];
-}
-
-namespace {
-
-// The source span [first, last) that destination index d (0 <= d < dn) draws from, for a source
-// of sn and a destination of dn: the picked index floor(d * sn / dn), or, when `merge` and the
-// direction is reduced, every s with floor(s * dn / sn) == d, which is
-// ceil(d * sn / dn) <= s < ceil((d + 1) * sn / dn).
-struct Span {
-  int first;
-  int last;
-};
-
-Span SourceSpan(std::int64_t d, std::int64_t sn, std::int64_t dn, bool merge) {
-  if (merge && dn < sn) {
-    const auto ceilDiv = [](std::int64_t a, std::int64_t b) { return (a + b - 1) / b; };
-    return {static_cast<int>(ceilDiv(d * sn, dn)), static_cast<int>(ceilDiv((d + 1) * sn, dn))};
-  }
-  const auto s = static_cast<int>(d * sn / dn);
-  return {s, s + 1};
-}
-
-}  // namespace
-
-void StretchBitmap(const Bitmap& source, Canvas& canvas, const Rect& dest) {
-  if (source.Empty()) return;
-  const std::int64_t dw = std::int64_t{dest.right} - dest.left;
-  const std::int64_t dh = std::int64_t{dest.bottom} - dest.top;
-  if (dw <= 0 || dh <= 0) return;
-  const Rect clip = dest.Intersected({0, 0, canvas.Width(), canvas.Height()});
-  if (clip.Empty()) return;
-  const std::int64_t sw = source.Width();
-  const std::int64_t sh = source.Height();
-  const bool merge = source.TwoColour() && (dw < sw || dh < sh);
-
-  // One division per visible column and row, none per pixel.
-  std::vector<Span> columns(static_cast<std::size_t>(clip.Width()));
-  for (int x = clip.left; x < clip.right; ++x)
-    columns[x - clip.left] = SourceSpan(x - std::int64_t{dest.left}, sw, dw, merge);
-
-  for (int y = clip.top; y < clip.bottom; ++y) {
-    const Span rows = SourceSpan(y - std::int64_t{dest.top}, sh, dh, merge);
-    std::uint32_t* out = canvas.Row(y) + clip.left;
-    if (!merge) {
-      const Colour* in = source.Row(rows.first);
-      for (std::size_t i = 0; i < columns.size(); ++i)
-        out[i] = in[columns[i].first] | Canvas::kOpaque;
-      continue;
-    }
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      Colour c = 0xFFFFFF;
-      for (int sy = rows.first; sy < rows.last; ++sy) {
-        const Colour* in = source.Row(sy);
-        for (int sx = columns[i].first; sx < columns[i].last; ++sx) c &= in[sx];
-      }
-      out[i] = c | Canvas::kOpaque;
-    }
-  }
-  canvas.MarkDirty(clip);
-}
 
 void ThresholdInto(const Canvas& scratch, Canvas& preview, int width, int height, int threshold,
                    bool invert) {

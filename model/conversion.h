@@ -1,67 +1,12 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "model/canvas.h"
 #include "model/colour.h"
 #include "model/pixel_store.h"
 
 namespace model {
-
-// A decoded picture: `Width()` x `Height()` colours 0x00BBGGRR, rows top to bottom with no
-// padding. The high byte of every pixel is 0.
-class Bitmap {
- public:
-  // An empty bitmap: 0 x 0.
-  Bitmap() = default;
-  // A bitmap filled with `fill`. Negative sizes give an empty bitmap; callers bound the size
-  // (the decoders refuse anything above kMaxPixels).
-  Bitmap(int width, int height, Colour fill);
-  // A bitmap whose pixels are left unset, for a decoder that writes every one of them.
-  static Bitmap Uninitialised(int width, int height);
-
-  int Width() const { return m_width; }
-  int Height() const { return m_height; }
-  bool Empty() const { return m_width <= 0 || m_height <= 0; }
-
-  // A two-colour source: decoded from one bit a pixel. Reducing such a picture keeps black (see
-  // StretchBitmap).
-  bool TwoColour() const { return m_twoColour; }
-  void SetTwoColour(bool twoColour) { m_twoColour = twoColour; }
-
-  Colour* Row(int y) { return m_pixels.data() + static_cast<std::size_t>(y) * m_width; }
-  const Colour* Row(int y) const { return m_pixels.data() + static_cast<std::size_t>(y) * m_width; }
-  // The colour at (x, y); kInvalidColour outside the bitmap.
-  Colour Pixel(int x, int y) const;
-
- private:
-  struct Uninit {};
-  Bitmap(int width, int height, Uninit);
-
-  int m_width = 0;
-  int m_height = 0;
-  bool m_twoColour = false;
-  // Raster memory: a large picture lands on large pages, and growing leaves pixels unset.
-  std::vector<Colour, RasterAllocator<Colour>> m_pixels;
-};
-
-// Draws `source` stretched (aspect ratio not kept) into `dest` of the canvas: pixels dest.left to
-// dest.right - 1 and dest.top to dest.bottom - 1, clipped to the canvas, which marks them dirty.
-// Pixels outside `dest` are not touched. An empty source or an empty `dest` draws nothing.
-//
-// Resampling picks pixels; with sw, sh the source size and dw, dh the size of `dest` (before
-// clipping), destination pixel (dx, dy), counted from dest's corner:
-//   - takes source column floor(dx * sw / dw) and source row floor(dy * sh / dh);
-//   - except for a two-colour source, where in a reduced direction (dw < sw, or dh < sh) the
-//     pixel merges every source column sx with floor(sx * dw / sw) == dx (rows likewise), and in
-//     the other direction it takes the single picked column or row as above. The merged colours
-//     are combined by bitwise AND, so black wins over anything and white over nothing:
-//
-//       source 1 x 6:  W B W W W B      reduced to 1 x 3:  B W B
-//                      \_/ \_/ \_/      (a colour source gives W W W: columns 0, 2, 4)
-void StretchBitmap(const Bitmap& source, Canvas& canvas, const Rect& dest);
 
 // The slider's range and its "норма" position.
 inline constexpr int kMinThreshold = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/conversion.h"
+#include "model/bitmap.h"
 #include "picture/picture.h"
 
 namespace picture {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "model/conversion.h"
+#include "model/bitmap.h"
 
 namespace picture {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "model/colour.h"
-#include "model/conversion.h"
+#include "model/bitmap.h"
 
 namespace picture::dib {
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/bitmap.h"
 #include "model/pixel_store.h"
 #include "tests/support/raster_text.h"
 

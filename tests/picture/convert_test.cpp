@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/bitmap.h"
 #include "model/conversion.h"
 #include "picture/bitmap_picture.h"
 #include "tests/support/raster_text.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/conversion.h"
+#include "model/bitmap.h"
 #include "picture/picture.h"
 #include "tests/support/raster_text.h"
 

@@ -19,7 +19,7 @@
 #include <QToolButton>
 
 #include "board/board.h"
-#include "model/conversion.h"
+#include "model/colour.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/support/raster_text.h"
 #include "tests/windows/support.h"
