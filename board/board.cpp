@@ -51,7 +51,9 @@ void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
   const int s = geometry.scale;
   const int w = geometry.width;
   const int h = geometry.height;
-  constexpr int kBlankRight = 2256;  // the blanking rectangle's right line
+  // The blanking rectangle's right line. It has always stopped there, short of the surface's
+  // 2560 columns, and boards keep looking as they always have.
+  constexpr int kBlankRight = 2256;
   const int lastX = std::min(w * s, surface.Width() - 1);
   const int lastY = std::min(h * s, surface.Height() - 1);
   const std::uint32_t face = (buttonFace & 0xFFFFFF) | Canvas::kOpaque;
@@ -61,6 +63,8 @@ void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
   };
 
   for (int y = 0; y < surface.Height(); ++y) {
+    // Past the blanking line nothing is cleared: after a shrink at scale 8 that strip keeps the
+    // old board, which lies beyond the scroll range save a few pixels, as it always did.
     const int from = y <= lastY ? lastX + 1 : 0;
     std::uint32_t* row = surface.Row(y);
     if (from < kBlankRight) std::fill(row + from, row + kBlankRight, face);

@@ -38,12 +38,13 @@ std::string ReadoutText(Cell cell) {
 }
 
 void PaintCell(model::Canvas& surface, int scale, Cell cell) {
-  const int left = cell.x * scale;
-  const int top = cell.y * scale;
   if (scale > 2) {
-    surface.Rectangle(left, top, left + scale + 1, top + scale + 1);
+    const model::Rect r = CellRect(cell.x, cell.y, scale);
+    surface.Rectangle(r.left, r.top, r.right, r.bottom);
   } else if (scale == 2) {
-    surface.Rectangle(left, top, left + 2, top + 2);
+    // Without the full redraw's overlap: the fringe past the last column and row keeps the
+    // colour of the last redraw until the next one, as it always has.
+    surface.Rectangle(cell.x * 2, cell.y * 2, cell.x * 2 + 2, cell.y * 2 + 2);
   } else {
     surface.SetPixel(cell.x, cell.y, surface.PenColour());
   }

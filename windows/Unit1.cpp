@@ -207,6 +207,8 @@ void TForm1::BuildToolStrip(QWidget* parent) {
   }
   SpeedButton5->setChecked(true);
   SpeedButton5->setAccessibleName("Карандаш");
+  // Drawing tools that were never finished: they stay in the group, hidden, so the pencil is
+  // the only tool and the strip looks as it always has.
   for (QToolButton* hidden :
        {SpeedButton7, SpeedButton8, SpeedButton9, SpeedButton10, SpeedButton11}) {
     hidden->hide();
