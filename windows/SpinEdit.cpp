@@ -42,7 +42,7 @@ TSpinEdit::TSpinEdit(int minValue, int maxValue, int increment, int value, QWidg
   m_down->setObjectName("DownButton");
   // Coarse timers may fire early; the first repeat must not come before the delay.
   m_repeatTimer.setTimerType(Qt::PreciseTimer);
-  connect(&m_repeatTimer, &QTimer::timeout, this, &TSpinEdit::Repeat);
+  connect(&m_repeatTimer, &QTimer::timeout, this, &TSpinEdit::RepeatTimerTimer);
   // Connected after the initial value is written: that one raises no change.
   connect(this, &QLineEdit::textChanged, this, &TSpinEdit::Change);
 }
@@ -122,7 +122,7 @@ void TSpinEdit::ButtonClicked() {
   if (!m_repeated) Step(m_repeatDirection);
 }
 
-void TSpinEdit::Repeat() {
+void TSpinEdit::RepeatTimerTimer() {
   const QToolButton* button = m_repeatDirection > 0 ? m_up : m_down;
   // Dragged off the button while holding it: no repeats until the pointer comes back.
   if (!button->isDown()) return;

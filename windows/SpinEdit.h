@@ -35,6 +35,13 @@ class TSpinEdit : public QLineEdit {
   QToolButton* UpButton() const { return m_up; }
   QToolButton* DownButton() const { return m_down; }
 
+  // The auto-repeat timer: started by a press on a button, first for kRepeatDelay, then running
+  // every kRepeatInterval until the release.
+  const QTimer& RepeatTimer() const { return m_repeatTimer; }
+  // Its timeout handler: one step in the held button's direction, while the button is down.
+  // Public so that tests can run it at the moments the timer would, without waiting for them.
+  void RepeatTimerTimer();
+
  signals:
   void Change();
   // A typed character was refused (after the beep).
@@ -50,7 +57,6 @@ class TSpinEdit : public QLineEdit {
   void Step(int direction);
   void ButtonPressed(int direction);
   void ButtonClicked();
-  void Repeat();
 
   int m_minValue;
   int m_maxValue;

@@ -36,7 +36,6 @@ using model::Colour;
 using windowstest::ApplySize;
 using windowstest::Click;
 using windowstest::ClickAt;
-using windowstest::FocusedOr;
 using windowstest::WithErrorBox;
 using windowstest::WithModal;
 
@@ -266,11 +265,11 @@ TEST_F(AddImage, EnterAppliesWhereverTheFocusIsEscAndTheCloseBoxCancel) {
     std::function<void()> close;
     bool applied;
   } ways[] = {
-      {"Esc", [] { QTest::keyClick(FocusedOr(Form_AddImage), Qt::Key_Escape); }, false},
+      {"Esc", [] { windowstest::KeyInWindow(Form_AddImage, Qt::Key_Escape); }, false},
       {"close box", [d] { d->close(); }, false},
       {"Отмена", [d] { Click(d->BitBtn4); }, false},
       {"Применить", [d] { Click(d->BitBtn3); }, true},
-      {"Enter", [] { QTest::keyClick(FocusedOr(Form_AddImage), Qt::Key_Return); }, true},
+      {"Enter", [] { windowstest::KeyInWindow(Form_AddImage, Qt::Key_Return); }, true},
       {"Enter on Открыть",
        [d] {
          d->BitBtn1->setFocus();
@@ -467,7 +466,7 @@ TEST_F(AddImage, StateIsKeptAcrossOpenings) {
     }));
     // The picture is stretched to the new size.
     EXPECT_TRUE(ViewShows(d->Image1, [](int x, int y) { return Diagonals(x / 2, y / 2); }));
-    QTest::keyClick(FocusedOr(Form_AddImage), Qt::Key_Return);
+    windowstest::KeyInWindow(Form_AddImage, Qt::Key_Return);
   });
   // Applied as the last conversion left it: black where it was black, clear elsewhere in 168 x 96.
   EXPECT_TRUE(StoreMatches([&](int x, int y) { return x < 84 && y < 48 && !dark(x, y); }));

@@ -35,7 +35,6 @@ namespace {
 
 using windowstest::Click;
 using windowstest::ClickAt;
-using windowstest::FocusedOr;
 using windowstest::FormsTest;
 using windowstest::WithModal;
 
@@ -102,7 +101,7 @@ TEST_F(Dialogs, AboutBoxClosesOnEnterAndIgnoresEsc) {
               ExpectCentredOnMainWindow(AboutBox);
               QTest::keyClick(AboutBox, Qt::Key_Escape);
               EXPECT_TRUE(AboutBox->isVisible());
-              QTest::keyClick(FocusedOr(AboutBox), Qt::Key_Return);
+              windowstest::KeyInWindow(AboutBox, Qt::Key_Return);
               EXPECT_FALSE(AboutBox->isVisible());
             });
   EXPECT_EQ(AboutBox->result(), QDialog::Accepted);

@@ -109,7 +109,7 @@ TEST(ErrorBox, AButtonHandlerRunThroughTheDispatchFailsAndWorksAgain) {
   button->resize(60, 20);
   QObject::connect(button, &QPushButton::clicked, &window, Handler(&window, &Flaky::ButtonClick));
   window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, windowstest::kPatience));
   for (int round = 0; round < 2; ++round) {
     const windowstest::ErrorBoxSeen box = windowstest::WithErrorBox([&] { Click(button); });
     EXPECT_EQ(box.text, "Cannot open file.");

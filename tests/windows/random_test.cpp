@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <random>
+#include <string>
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -99,9 +100,12 @@ class RandomUse : public FormsTest {
         if (bar->isEnabled()) bar->triggerAction(actions[Pick(4)]);
         break;
       }
-      default:
-        Form1->resize(620 + Pick(600), 350 + Pick(500));
+      default: {
+        const QSize size(620 + Pick(600), 350 + Pick(500));
+        Form1->resize(size);
+        ASSERT_TRUE(windowstest::WaitUntil([&] { return Form1->size() == size; }));
         QApplication::processEvents();
+      }
     }
   }
 
@@ -110,14 +114,22 @@ class RandomUse : public FormsTest {
     ASSERT_TRUE(std::all_of(store.Raw().begin(), store.Raw().end(), [](auto v) { return v <= 1; }))
         << "event " << event;
     const model::BoardGeometry& g = Form1->Geometry();
-    ASSERT_TRUE(g.scale == 1 || g.scale == 2 || g.scale == 4 || g.scale == 8) << event;
-    ASSERT_TRUE(g.width >= 4 && g.width <= 320 && g.width % 4 == 0) << event;
-    ASSERT_TRUE(g.height >= 8 && g.height <= 240 && g.height % 8 == 0) << event;
-    ASSERT_EQ(Form1->windowTitle().toStdString(), board::CaptionText(g)) << event;
-    ASSERT_EQ(Form1->SpeedButton12->isEnabled(),
-              Form1->SpinEdit1->Value() != g.width || Form1->SpinEdit2->Value() != g.height)
-        << event;
-    ASSERT_EQ(Form1->Painting().PaintingActive && m_held == Qt::NoButton, false) << event;
+    ASSERT_EQ(1 << Form1->ComboBox1->currentIndex(), g.scale) << event;  // 1, 2, 4 or 8
+    ASSERT_GE(g.width, 4) << event;
+    ASSERT_LE(g.width, 320) << event;
+    ASSERT_EQ(g.width % 4, 0) << event;
+    ASSERT_GE(g.height, 8) << event;
+    ASSERT_LE(g.height, 240) << event;
+    ASSERT_EQ(g.height % 8, 0) << event;
+    ASSERT_EQ(Form1->windowTitle(), QString("Dotwright %1x%2").arg(g.width).arg(g.height)) << event;
+    const bool pending =
+        Form1->SpinEdit1->Value() != g.width || Form1->SpinEdit2->Value() != g.height;
+    ASSERT_EQ(Form1->SpeedButton12->isEnabled(), pending)
+        << "event " << event << ": boxes " << Form1->SpinEdit1->text().toStdString() << " x "
+        << Form1->SpinEdit2->text().toStdString() << ", board " << g.width << " x " << g.height;
+    if (m_held == Qt::NoButton) {
+      ASSERT_FALSE(Form1->Painting().PaintingActive) << event;
+    }
   }
 
   // The board shows the store: the cell under the last pointer position and a few others.
@@ -136,26 +148,37 @@ class RandomUse : public FormsTest {
     for (int i = 0; i < 4; ++i) check(Pick(g.width), Pick(g.height));
   }
 
+  // What the bars let the user see: a board longer than its bar scrolls, and scrolled to the end
+  // it shows its far frame line with a few pixels of the surround after it, no more; a board
+  // that fits has its bar disabled at 0. The board moves with the bar.
   void CheckScrollBars(int event) {
     const model::BoardGeometry& g = Form1->Geometry();
     const struct {
+      const char* name;
       QScrollBar* bar;
-      int extent;
+      int extent;  // the board's length without its far frame line
       int length;
-      int margin;
       int imagePos;
-    } bars[] = {
-        {Form1->ScrollBar1, g.width * g.scale, Form1->ScrollBar1->width(), 4, Form1->Image1->x()},
-        {Form1->ScrollBar2, g.height * g.scale, Form1->ScrollBar2->height(), 3,
-         Form1->Image1->y()}};
+    } bars[] = {{"horizontal", Form1->ScrollBar1, g.width * g.scale, Form1->ScrollBar1->width(),
+                 Form1->Image1->x()},
+                {"vertical", Form1->ScrollBar2, g.height * g.scale, Form1->ScrollBar2->height(),
+                 Form1->Image1->y()}};
     for (const auto& b : bars) {
-      ASSERT_EQ(b.bar->isEnabled(), b.extent > b.length) << event;
+      SCOPED_TRACE(std::string(b.name) + " bar, event " + std::to_string(event));
+      ASSERT_EQ(b.bar->isEnabled(), b.extent > b.length)
+          << "board " << b.extent << ", bar " << b.length;
       if (b.bar->isEnabled()) {
-        ASSERT_EQ(b.bar->maximum(), b.extent - b.length + b.margin) << event;
+        // Scrolled to the end, the view covers [maximum, maximum + length): the frame line at
+        // `extent` shows, followed by at most 3 pixels of surround.
+        const int end = b.bar->maximum() + b.length;
+        ASSERT_GT(end, b.extent);
+        ASSERT_LE(end, b.extent + 4);
+        ASSERT_GE(b.bar->value(), 0);
+        ASSERT_LE(b.bar->value(), b.bar->maximum());
       } else {
-        ASSERT_EQ(b.bar->value(), 0) << event;
+        ASSERT_EQ(b.bar->value(), 0);
       }
-      ASSERT_EQ(b.imagePos, -b.bar->value()) << event;
+      ASSERT_EQ(b.imagePos, -b.bar->value());
     }
   }
 

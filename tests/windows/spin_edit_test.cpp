@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
+
+#include "tests/windows/support.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ struct Box {
     edit->setFixedSize(49, 20);
     window.show();
     window.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window, windowstest::kPatience));
     edit->setFocus();
   }
 
@@ -157,31 +158,50 @@ TEST(SpinEdit, AShortClickStepsOnceAtItsRelease) {
   EXPECT_TRUE(box.edit->hasFocus());
 }
 
+// The repeat timer's moments are run by hand: no test event reaches the event loop, so the timer
+// itself never fires here.
 TEST(SpinEdit, HoldingAButtonRepeatsAfterTheDelayThenAtTheInterval) {
   Box box;
-  // Steps allowed by `ms` after the press: none before the delay, then one per interval.
-  const auto allowed = [](qint64 ms) {
-    return ms < TSpinEdit::kRepeatDelay
-               ? 0
-               : 1 + static_cast<int>((ms - TSpinEdit::kRepeatDelay) / TSpinEdit::kRepeatInterval);
-  };
-  QElapsedTimer clock;
-  clock.start();
+  const QTimer& timer = box.edit->RepeatTimer();
+  EXPECT_FALSE(timer.isActive());
   QTest::mousePress(box.edit->UpButton(), Qt::LeftButton);
-  int steps = 0;
-  while (clock.elapsed() < 1000) {
-    QTest::qWait(10);
-    steps = (box.edit->Value() - 84) / 4;
-    const qint64 at = clock.elapsed();  // read after the value: an upper bound for its time
-    ASSERT_LE(steps, allowed(at)) << at << " ms";
-  }
-  EXPECT_GE(steps, 2);
+  // Nothing before the delay has passed.
+  EXPECT_TRUE(timer.isActive());
+  EXPECT_EQ(timer.interval(), TSpinEdit::kRepeatDelay);
+  EXPECT_EQ(box.edit->text(), "84");
+  // The delay passes: one step, then one per interval.
+  box.edit->RepeatTimerTimer();
+  EXPECT_EQ(box.edit->text(), "88");
+  EXPECT_TRUE(timer.isActive());
+  EXPECT_EQ(timer.interval(), TSpinEdit::kRepeatInterval);
+  box.edit->RepeatTimerTimer();
+  box.edit->RepeatTimerTimer();
+  EXPECT_EQ(box.edit->text(), "96");
+  EXPECT_EQ(box.changes.count(), 3);
+
+  // Dragged off the button while held (the button shows up, as a drag leaves it): no steps
+  // until the pointer comes back.
+  box.edit->UpButton()->setDown(false);
+  box.edit->RepeatTimerTimer();
+  EXPECT_EQ(box.edit->text(), "96");
+  box.edit->UpButton()->setDown(true);
+  box.edit->RepeatTimerTimer();
+  EXPECT_EQ(box.edit->text(), "100");
+
   // After repeats the release adds no step of its own, and the repeats stop.
-  const int held = box.edit->Value();
   QTest::mouseRelease(box.edit->UpButton(), Qt::LeftButton);
-  EXPECT_EQ(box.edit->Value(), held);
-  QTest::qWait(250);
-  EXPECT_EQ(box.edit->Value(), held);
+  EXPECT_EQ(box.edit->text(), "100");
+  EXPECT_FALSE(timer.isActive());
+
+  // The down button repeats downwards, and its next short click steps once again.
+  QTest::mousePress(box.edit->DownButton(), Qt::LeftButton);
+  EXPECT_EQ(timer.interval(), TSpinEdit::kRepeatDelay);
+  box.edit->RepeatTimerTimer();
+  QTest::mouseRelease(box.edit->DownButton(), Qt::LeftButton);
+  EXPECT_EQ(box.edit->text(), "96");
+  QTest::mouseClick(box.edit->DownButton(), Qt::LeftButton);
+  EXPECT_EQ(box.edit->text(), "92");
+  EXPECT_FALSE(timer.isActive());
 }
 
 TEST(SpinEdit, LeavingTheBoxWritesBackAClampedNumberOnly) {

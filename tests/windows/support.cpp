@@ -2,8 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -27,22 +27,26 @@ QPoint InWindow(QWidget* widget, QPoint pos) {
 }
 
 // Runs `run`, during which the window that `find` gives (or null) is expected to come up as a
-// visible modal window; hands it to `handle` once. Polls, since `run` may pass through the event
-// loop before the window is up, and gives up after 5 s. The timer is owned here: if nothing comes
-// up, it dies with this call instead of firing later.
+// visible modal window; hands it to `handle` once it is active. Polls, since `run` may pass
+// through the event loop before the window is up, and gives up after kPatience. The timer is
+// owned here: if nothing comes up, it dies with this call instead of firing later.
 void WhenModalUp(const std::function<QWidget*()>& find, const std::function<void(QWidget*)>& handle,
                  const std::function<void()>& run) {
-  QElapsedTimer waited;
-  waited.start();
+  QDeadlineTimer deadline(kPatience);
   QTimer timer;
   timer.setInterval(5);
   QObject::connect(&timer, &QTimer::timeout, [&] {
     QWidget* modal = find();
     if (modal == nullptr || !modal->isVisible()) {
-      if (waited.elapsed() > 5000) timer.stop();
+      if (deadline.hasExpired()) timer.stop();
       return;
     }
     timer.stop();
+    // Keys sent before the platform activates the window would go to the one active before.
+    if (!QTest::qWaitForWindowActive(modal, kPatience)) {
+      ADD_FAILURE() << "the modal window " << modal->objectName().toStdString()
+                    << " never became active";
+    }
     handle(modal);
   });
   timer.start();
@@ -54,7 +58,7 @@ void WhenModalUp(const std::function<QWidget*()>& find, const std::function<void
 void FormsTest::SetUp() {
   CreateForms();
   Form1->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(Form1));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Form1, kPatience));
 }
 
 void FormsTest::TearDown() {
@@ -82,9 +86,15 @@ void Click(QWidget* widget) {
   ClickAt(widget, widget->rect().center());
 }
 
-QWidget* FocusedOr(QWidget* fallback) {
+bool WaitUntil(const std::function<bool()>& condition) {
+  return QTest::qWaitFor(condition, kPatience);
+}
+
+void KeyInWindow(QWidget* window, Qt::Key key) {
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window, kPatience))
+      << window->objectName().toStdString() << " is not the active window";
   QWidget* focus = QApplication::focusWidget();
-  return focus != nullptr ? focus : fallback;
+  QTest::keyClick(focus != nullptr && focus->window() == window ? focus : window, key);
 }
 
 void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inside) {

@@ -29,16 +29,27 @@ void ClickAt(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButto
 // A left click in the middle of `widget`.
 void Click(QWidget* widget);
 
-// The widget that has the keyboard focus, or `fallback` when none has it: where a key goes.
-QWidget* FocusedOr(QWidget* fallback);
+// How long a test waits for the toolkit to do something (a window to come up, to become active,
+// to take a new size) before it fails: far more than any loaded or sanitized run needs. Waits
+// end as soon as their condition holds, so a generous limit costs nothing.
+inline constexpr int kPatience = 60000;  // ms
+
+// Waits until `condition` holds, at most kPatience; whether it does.
+bool WaitUntil(const std::function<bool()>& condition);
+
+// Presses `key` where it goes in `window`: its focused widget, or the window itself. First waits
+// until `window` is the active window, so that the key cannot reach the window that was active
+// before it (a modal window comes up before the platform activates it); fails the test if it
+// never becomes active.
+void KeyInWindow(QWidget* window, Qt::Key key);
 
 // Types a size into the main window's size boxes and applies it with the apply-size button; fails
 // the test unless the board then has that size.
 void ApplySize(int width, int height);
 
-// Runs `open`, which shows a modal window and waits in its event loop; once that window is up,
-// `inside` runs with it. A window still open after `inside` is closed, so a failing check cannot
-// leave the test waiting. Fails the test when no modal window appears.
+// Runs `open`, which shows a modal window and waits in its event loop; once that window is up and
+// active, `inside` runs with it. A window still open after `inside` is closed, so a failing check
+// cannot leave the test waiting. Fails the test when no modal window appears.
 void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inside);
 
 // What an error box showed.
@@ -52,7 +63,8 @@ struct ErrorBoxSeen {
 };
 
 // Runs `cause`, during which an error box is expected, records the first message box that comes
-// up and closes it with its OK button. Other modal windows that `cause` opens are its own business.
+// up and, once it is active, closes it with its OK button. Other modal windows that `cause` opens
+// are its own business.
 ErrorBoxSeen WithErrorBox(const std::function<void()>& cause);
 
 }  // namespace windowstest
