@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "windows/Application.h"
 #include "windows/Controls.h"
 
 TAboutBox* AboutBox = nullptr;
@@ -73,8 +74,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   m_autoSized = {Label1, Label6, Label2, Label7,  Label3, Label12,
                  Label4, Label9, Label5, Label10, Label14};
 
-  connect(OKButton, &QPushButton::clicked, this, &TAboutBox::OKButtonClick);
-  connect(Label9, &TClickLabel::Click, this, &TAboutBox::Label9Click);
+  ConnectHandler(OKButton, &QPushButton::clicked, this, &TAboutBox::OKButtonClick);
+  ConnectHandler(Label9, &TClickLabel::Click, this, &TAboutBox::Label9Click);
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {

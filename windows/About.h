@@ -1,5 +1,18 @@
 #pragma once
 
+// The About box, AboutBox ("About"). Its components, by name, as the user sees them:
+//   Panel1           the framed panel holding everything but the button:
+//     Image1         the program's picture, top left
+//     Label1, Label6 "Имя продукта" and the name, "Dotwright"
+//     Label2, Label7 "Версия" and the version
+//     Label3, Label8 "Автор" and the authors
+//     Label12        "Назначение программы:", over Label11 and Label13, the purpose in two
+//                    paragraphs
+//     Label4, Label9 "Сайт разработчика" and the site's address, a link
+//     Label5, Label10 "Обратная связь" and "через сайт"
+//     Label14        the year
+//   OKButton         "OK"
+
 #include <QDialog>
 #include <QList>
 

@@ -12,7 +12,6 @@
 #include "windows/Application.h"
 #include "windows/Controls.h"
 #include "windows/RasterImage.h"
-#include "windows/Unit1.h"
 
 TForm_AddImage* Form_AddImage = nullptr;
 
@@ -115,18 +114,22 @@ TForm_AddImage::TForm_AddImage(QWidget* parent)
   OpenDialog1->setObjectName("OpenDialog1");
   ChooseFile = [this] { return OpenDialog1->Execute(); };
 
-  // Loading and drawing a picture may fail: their errors go to the error box.
-  connect(BitBtn1, &QPushButton::clicked, this, Handler(this, &TForm_AddImage::BitBtn1Click));
-  connect(BitBtn2, &QPushButton::clicked, this, Handler(this, &TForm_AddImage::BitBtn2Click));
-  connect(BitBtn3, &QPushButton::clicked, this, &TForm_AddImage::BitBtn3Click);
-  connect(BitBtn4, &QPushButton::clicked, this, &TForm_AddImage::BitBtn4Click);
-  connect(Button10, &QPushButton::clicked, this, &TForm_AddImage::Button10Click);
+  // Every handler through ConnectHandler, so that an error escaping one (a picture that does not
+  // load or draw) reaches the error box.
+  ConnectHandler(BitBtn1, &QPushButton::clicked, this, &TForm_AddImage::BitBtn1Click);
+  ConnectHandler(BitBtn2, &QPushButton::clicked, this, &TForm_AddImage::BitBtn2Click);
+  ConnectHandler(BitBtn3, &QPushButton::clicked, this, &TForm_AddImage::BitBtn3Click);
+  ConnectHandler(BitBtn4, &QPushButton::clicked, this, &TForm_AddImage::BitBtn4Click);
+  ConnectHandler(Button10, &QPushButton::clicked, this, &TForm_AddImage::Button10Click);
 }
 
 void TForm_AddImage::SetGeometry(std::uint16_t width, std::uint16_t height, std::uint8_t scale) {
   m_width = width;
   m_height = height;
   m_scale = scale;
+  const QRect place = ViewPlace(width, height);
+  Image1->setGeometry(place);
+  Image3->setGeometry(place);
 }
 
 void TForm_AddImage::BitBtn1Click() {
@@ -145,7 +148,7 @@ void TForm_AddImage::BitBtn2Click() {
 }
 
 void TForm_AddImage::BitBtn3Click() {
-  Form1->ApplyConverted(m_preview);
+  emit Apply(m_preview);
   accept();
 }
 

@@ -1,5 +1,19 @@
 #pragma once
 
+// The import dialog, Form_AddImage ("Добавление картинки"). Its components, by name, as the user
+// sees them:
+//   Panel1, Image1   the left frame and the loaded picture in it, stretched to the picture size
+//   Panel2, Image3   the right frame and the two-colour preview in it
+//   Image_buffer     never seen: the scratch raster the conversion scales into
+//   BitBtn1          "Открыть": opens a picture file (OpenDialog1 is the file-open dialog)
+//   BitBtn2          "Преобразовать": converts the picture into the preview
+//   Label4           "Граница чёрного и белого", over TrackBar1, the threshold slider
+//   Label3           "0000000", hidden under the slider
+//   CheckBox1        "Инвертировать цвета"
+//   Button10         "норма": the slider back to its first position
+//   BitBtn3          "Применить", the default button: applies the preview and closes
+//   BitBtn4          "Отмена": closes without applying
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,7 +73,8 @@ class TForm_AddImage : public QDialog {
 
   explicit TForm_AddImage(QWidget* parent = nullptr);
 
-  // Keeps the picture's width, height and scale for the next conversions.
+  // Keeps the picture's width, height and scale for the next conversions, and centres both views
+  // at that size in their frames.
   void SetGeometry(std::uint16_t width, std::uint16_t height, std::uint8_t scale);
 
   std::uint16_t GeometryWidth() const { return m_width; }
@@ -84,14 +99,14 @@ class TForm_AddImage : public QDialog {
   // "Преобразовать": scales the source picture into the scratch raster and thresholds it into the
   // preview.
   void BitBtn2Click();
-  // "Применить": hands the preview to the main window, then closes (accepted).
+  // "Применить": hands the preview on through Apply, then closes (accepted).
   void BitBtn3Click();
   // "Отмена": closes (rejected) without touching the picture.
   void BitBtn4Click();
   // "норма": the slider back to its first position.
   void Button10Click();
 
-  // Components, named as the tests and the main window find them.
+  // Components, named as the tests find them.
   TPanel* Panel1;
   TPictureImage* Image1;
   TPanel* Panel2;
@@ -107,6 +122,10 @@ class TForm_AddImage : public QDialog {
   QPushButton* BitBtn3;
   QPushButton* BitBtn4;
   TOpenDialog* OpenDialog1;
+
+ signals:
+  // "Применить" was pressed: the preview raster, whose top-left W x H area is the result.
+  void Apply(const model::Canvas& preview);
 
  private:
   std::uint16_t m_width = 84;

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <thread>
+#include <utility>
 
 #include <QApplication>
 #include <QString>
@@ -57,14 +58,25 @@ class TApplication : private StartUpWarmUp, public QApplication {
 };
 
 // Runs an event handler at once as an event dispatched by the application, so that an error
-// escaping it reaches the error box of TApplication::notify directly. A handler that may fail and
-// is called from a signal (a button's click) runs through this: an error must not unwind the
+// escaping it reaches the error box of TApplication::notify directly: it must not unwind the
 // toolkit's button and signal code, which then skips its own clean-up (leaking, as the sanitizer
 // build shows).
 void RunHandler(const std::function<void()>& handler);
 
-// A slot that runs `handler` of `window` through RunHandler.
-template <class Window>
-auto Handler(Window* window, void (Window::*handler)()) {
-  return [window, handler] { RunHandler([window, handler] { (window->*handler)(); }); };
+// A slot that runs `handler` of `window`, with the signal's arguments, through RunHandler.
+template <class Window, class... Args>
+auto Handler(Window* window, void (Window::*handler)(Args...)) {
+  return [window, handler](Args... args) {
+    RunHandler([&] { (window->*handler)(std::forward<Args>(args)...); });
+  };
+}
+
+// The one rule for the windows' event handlers: every handler is connected by ConnectHandler,
+// never by a bare connect, so that whatever any of them raises (a picture that does not load,
+// memory that runs out) takes the same path to the error box, and a handler that cannot fail
+// today needs no change when it can.
+template <class Sender, class Signal, class Window, class... Args>
+QMetaObject::Connection ConnectHandler(const Sender* sender, Signal signal, Window* window,
+                                       void (Window::*handler)(Args...)) {
+  return QObject::connect(sender, signal, window, Handler(window, handler));
 }

@@ -2,6 +2,7 @@
 
 #include "windows/About.h"
 #include "windows/AddImage.h"
+#include "windows/Application.h"
 #include "windows/ToMass.h"
 #include "windows/Unit1.h"
 
@@ -11,6 +12,8 @@ void CreateForms() {
   AboutBox = new TAboutBox(Form1);
   Form_ToMass = new TForm_ToMass(Form1);
   Form_AddImage = new TForm_AddImage(Form1);
+  // "Применить" of the import dialog applies its preview to the main window's picture.
+  ConnectHandler(Form_AddImage, &TForm_AddImage::Apply, Form1, &TForm1::ApplyConverted);
 }
 
 void DestroyForms() {

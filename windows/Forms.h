@@ -2,7 +2,8 @@
 
 // Creates the program's windows in start-up order: the main window Form1, whose creation draws the
 // first board, then AboutBox, Form_ToMass and Form_AddImage, hidden. The main window owns the
-// other three; all four live until DestroyForms. The main window is shown as soon as it exists,
+// other three; all four live until DestroyForms. The windows reach each other only through the
+// connections made here. The main window is shown as soon as it exists,
 // so that the display sets it up while the other windows are built; it appears once the event
 // loop runs.
 void CreateForms();

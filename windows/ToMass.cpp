@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTextCursor>
 
+#include "windows/Application.h"
 #include "windows/Controls.h"
 
 TForm_ToMass* Form_ToMass = nullptr;
@@ -23,7 +24,7 @@ TForm_ToMass::TForm_ToMass(QWidget* parent) : QDialog(parent) {
   BitBtn2->setObjectName("BitBtn2");
   BitBtn2->setGeometry(544, 464, 91, 25);
   BitBtn2->setAutoDefault(false);
-  connect(BitBtn2, &QPushButton::clicked, this, &TForm_ToMass::BitBtn2Click);
+  ConnectHandler(BitBtn2, &QPushButton::clicked, this, &TForm_ToMass::BitBtn2Click);
   // Esc closes the window as its cancel button does (the dialog's own reject).
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+// The array window, Form_ToMass ("Массив"). Its components, by name, as the user sees them:
+//   Memo1            the text area with the picture's C array
+//   BitBtn2          "Закрыть"
+
 #include <string>
 
 #include <QDialog>

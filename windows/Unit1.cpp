@@ -256,21 +256,22 @@ void TForm1::BuildStatusBar() {
 }
 
 void TForm1::Connect() {
-  connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
-  connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
-  connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
-  connect(SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
-  connect(SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
-  connect(SpeedButton12, &QToolButton::clicked, this, &TForm1::SpeedButton12Click);
+  // Every handler through ConnectHandler, so that an error escaping one reaches the error box.
+  ConnectHandler(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
+  ConnectHandler(SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
+  ConnectHandler(SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
+  ConnectHandler(SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
+  ConnectHandler(SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
+  ConnectHandler(SpeedButton12, &QToolButton::clicked, this, &TForm1::SpeedButton12Click);
   // Only a pick by the user, not a change made by the program.
-  connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
-  connect(SpinEdit1, &TSpinEdit::Change, this, &TForm1::SpinEdit1Change);
-  connect(SpinEdit2, &TSpinEdit::Change, this, &TForm1::SpinEdit2Change);
-  connect(ScrollBar1, &QScrollBar::valueChanged, this, &TForm1::ScrollBar1Change);
-  connect(ScrollBar2, &QScrollBar::valueChanged, this, &TForm1::ScrollBar2Change);
-  connect(Image1, &TBoardImage::MouseDown, this, &TForm1::Image1MouseDown);
-  connect(Image1, &TBoardImage::MouseMove, this, &TForm1::Image1MouseMove);
-  connect(Image1, &TBoardImage::MouseUp, this, &TForm1::Image1MouseUp);
+  ConnectHandler(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
+  ConnectHandler(SpinEdit1, &TSpinEdit::Change, this, &TForm1::SpinEdit1Change);
+  ConnectHandler(SpinEdit2, &TSpinEdit::Change, this, &TForm1::SpinEdit2Change);
+  ConnectHandler(ScrollBar1, &QScrollBar::valueChanged, this, &TForm1::ScrollBar1Change);
+  ConnectHandler(ScrollBar2, &QScrollBar::valueChanged, this, &TForm1::ScrollBar2Change);
+  ConnectHandler(Image1, &TBoardImage::MouseDown, this, &TForm1::Image1MouseDown);
+  ConnectHandler(Image1, &TBoardImage::MouseMove, this, &TForm1::Image1MouseMove);
+  ConnectHandler(Image1, &TBoardImage::MouseUp, this, &TForm1::Image1MouseUp);
 }
 
 // The bars' panels lie along the right and bottom edges inside the viewport's border, over the
@@ -349,9 +350,6 @@ void TForm1::SpeedButton1Click() {
 
 void TForm1::SpeedButton2Click() {
   Form_AddImage->SetGeometry(m_geometry.width, m_geometry.height, m_geometry.scale);
-  const QRect place = TForm_AddImage::ViewPlace(m_geometry.width, m_geometry.height);
-  Form_AddImage->Image1->setGeometry(place);
-  Form_AddImage->Image3->setGeometry(place);
   Form_AddImage->exec();
 }
 

@@ -1,5 +1,23 @@
 #pragma once
 
+// The main window, Form1. Its components, by name, as the user sees them:
+//   ToolBar1         the tool bar along the top, holding:
+//     SpeedButton1   "Новый": clears the picture
+//     SpeedButton2   "Картинка": opens the import dialog
+//     SpeedButton3   "Массив": opens the array window
+//     Panel2         the scale panel: Label1 "Масштаб" and ComboBox1, the scale list 1, 2, 4, 8
+//     Panel3         the size panel: Label2 "Размер", Label4 "X", SpinEdit1 the width box,
+//                    Label3 "Y", SpinEdit2 the height box, SpeedButton12 the apply-size button
+//     SpeedButton4   the About button (icon only, hint "О программе")
+//     SpeedButton6   the exit button (icon only, hint "Выход")
+//   CoolBar1         the tool strip down the left: SpeedButton5 the pencil, shown pressed;
+//                    SpeedButton7 to SpeedButton11 hidden; ToolGroup groups the six
+//   Panel1           the board's frame; inside it Image1, the board, which the pointer paints
+//   Panel4           along its bottom: ScrollBar1, the horizontal scroll bar, and Panel5, the
+//                    corner box
+//   Panel6           along its right: ScrollBar2, the vertical scroll bar
+//   StatusBar1       the status bar: the pointer readout ("X: 0  Y: 0") and an empty panel
+
 #include <QMainWindow>
 
 #include "board/painting.h"

@@ -257,6 +257,27 @@ TEST_F(AddImage, EachOpeningCentresBothViewsForTheCurrentSize) {
   }
 }
 
+TEST_F(AddImage, SetGeometryKeepsTheSizeAndCentresBothViews) {
+  const struct {
+    int w, h, scale;
+    QRect place;
+  } sizes[] = {
+      {84, 48, 4, {118, 96, 84, 48}},  {320, 240, 1, {0, 0, 320, 240}},
+      {4, 8, 8, {158, 116, 4, 8}},     {100, 16, 2, {110, 112, 100, 16}},
+      {92, 40, 4, {114, 100, 92, 40}},
+  };
+  TForm_AddImage* d = Form_AddImage;
+  for (const auto& s : sizes) {
+    d->SetGeometry(static_cast<std::uint16_t>(s.w), static_cast<std::uint16_t>(s.h),
+                   static_cast<std::uint8_t>(s.scale));
+    EXPECT_EQ(d->GeometryWidth(), s.w);
+    EXPECT_EQ(d->GeometryHeight(), s.h);
+    EXPECT_EQ(d->GeometryScale(), s.scale);
+    EXPECT_EQ(d->Image1->geometry(), s.place) << s.w << "x" << s.h;
+    EXPECT_EQ(d->Image3->geometry(), s.place) << s.w << "x" << s.h;
+  }
+}
+
 TEST_F(AddImage, EnterAppliesWhereverTheFocusIsEscAndTheCloseBoxCancel) {
   Choose(Write("never.bmp", {}));
   TForm_AddImage* d = Form_AddImage;
