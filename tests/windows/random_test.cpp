@@ -111,8 +111,10 @@ class RandomUse : public FormsTest {
 
   void CheckModel(int event) {
     const model::PixelStore& store = Form1->Store();
-    ASSERT_TRUE(std::all_of(store.Raw().begin(), store.Raw().end(), [](auto v) { return v <= 1; }))
-        << "event " << event;
+    const auto& raw = store.Raw();
+    const auto bad = std::find_if(raw.begin(), raw.end(), [](auto v) { return v > 1; });
+    ASSERT_TRUE(bad == raw.end()) << "event " << event << ": store value " << int{*bad}
+                                  << " at index " << (bad - raw.begin());
     const model::BoardGeometry& g = Form1->Geometry();
     ASSERT_EQ(1 << Form1->ComboBox1->currentIndex(), g.scale) << event;  // 1, 2, 4 or 8
     ASSERT_GE(g.width, 4) << event;
