@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "picture/emf_records.h"
+#include "picture/metafile/emf_records.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/picture/metafile_builder.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "picture/emf_records.h"
+#include "picture/metafile/emf_records.h"
 #include "tests/picture/bmp_builder.h"
 
 namespace mftest {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "model/colour.h"
-#include "picture/emf_records.h"
+#include "picture/metafile/emf_records.h"
 
 namespace mftest {
 

@@ -7,8 +7,8 @@
 
 #include "model/canvas.h"
 #include "picture/decoders.h"
-#include "picture/emf_records.h"
-#include "picture/gdi_player.h"
+#include "picture/metafile/emf_records.h"
+#include "picture/metafile/gdi.h"
 #include "tests/picture/metafile_builder.h"
 #include "tests/picture/picture_text.h"
 #include "tests/support/raster_text.h"

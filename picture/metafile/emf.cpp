@@ -3,8 +3,9 @@
 #include <unordered_map>
 #include <variant>
 
-#include "picture/emf_records.h"
-#include "picture/metafile_records.h"
+#include "picture/metafile/emf_records.h"
+#include "picture/metafile/formats.h"
+#include "picture/metafile/record_dib.h"
 #include "picture/record_reader.h"
 
 namespace picture::metafile {
@@ -14,7 +15,6 @@ namespace {
 using namespace emf;
 
 constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
-constexpr std::size_t kMaxObjects = 65536;
 constexpr std::int32_t kRegionLimit = 1 << 29;
 
 using Object = std::variant<std::monostate, gdi::Pen, gdi::Brush, gdi::Font>;

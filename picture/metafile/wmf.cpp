@@ -6,7 +6,8 @@
 #include <queue>
 #include <variant>
 
-#include "picture/metafile_records.h"
+#include "picture/metafile/formats.h"
+#include "picture/metafile/record_dib.h"
 #include "picture/record_reader.h"
 
 namespace picture::metafile {
@@ -16,7 +17,6 @@ namespace {
 constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr std::size_t kPlaceableSize = 22;
 constexpr std::size_t kHeaderSize = 18;
-constexpr std::size_t kMaxObjects = 65535;
 
 // Record functions, as the whole 16-bit word (the high byte is the parameter count).
 enum Meta : std::uint16_t {
@@ -647,10 +647,10 @@ std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file) {
     QImage scratch(1, 1, QImage::Format_RGB32);
     QPainter painter(&scratch);
     QRectF bounds;
-    gdi::Player player(painter, QTransform(), QRect(0, 0, 1, 1), f.pixelsPerMm);
+    Budget budget(1);
+    gdi::Player player(painter, QTransform(), QRect(0, 0, 1, 1), f.pixelsPerMm, budget);
     player.CollectBounds(&bounds);
     player.SetMapMode(gdi::kMmAnisotropic);
-    Budget budget;
     Wmf(file, player, budget).Play(header->recordsAt, header->objects);
     if (bounds.isNull() || bounds.width() <= 0 || bounds.height() <= 0) return std::nullopt;
     f.device = bounds;
