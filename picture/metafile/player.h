@@ -238,7 +238,8 @@ class Player {
   // Lays out `text` (not empty) at `p` (logical) in the selected font and alignment, with the
   // advances `dx` (logical; empty for the font's own); none when the font cannot be drawn at
   // its size.
-  std::optional<TextLayout> LayOutText(QPointF p, const QString& text, const std::vector<double>& dx);
+  std::optional<TextLayout> LayOutText(QPointF p, const QString& text,
+                                       const std::vector<double>& dx);
   // Combines the clipping region with `r` (canvas pixels) by an RGN_ mode.
   void CombineClip(const QRegion& r, int mode);
   void ApplyClip();

@@ -114,9 +114,8 @@ std::optional<Player::TextLayout> Player::LayOutText(QPointF p, const QString& t
   const double sx = std::hypot(m.m11(), m.m12());
   QList<quint32>& glyphs = out.glyphs;
   glyphs = useRaw ? raw.glyphIndexesForString(text) : QList<quint32>{};
-  out.allGlyphs =
-      useRaw && glyphs.size() == text.size() &&
-      std::none_of(glyphs.begin(), glyphs.end(), [](quint32 g) { return g == 0; });
+  out.allGlyphs = useRaw && glyphs.size() == text.size() &&
+                  std::none_of(glyphs.begin(), glyphs.end(), [](quint32 g) { return g == 0; });
   std::vector<double>& advances = out.advances;
   advances.resize(static_cast<std::size_t>(text.size()));
   if (!dx.empty()) {

@@ -2,87 +2,23 @@
 #include <QPainter>
 #include <QPolygonF>
 #include <algorithm>
-#include <functional>
-#include <queue>
-#include <variant>
+#include <unordered_map>
 
 #include "picture/metafile/formats.h"
+#include "picture/metafile/objects.h"
 #include "picture/metafile/record_dib.h"
+#include "picture/metafile/wmf_records.h"
 #include "picture/record_reader.h"
 
 namespace picture::metafile {
 
 namespace {
 
+using namespace wmf;
+
 constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
 constexpr std::size_t kPlaceableSize = 22;
 constexpr std::size_t kHeaderSize = 18;
-
-// Record functions, as the whole 16-bit word (the high byte is the parameter count).
-enum Meta : std::uint16_t {
-  kEof = 0x0000,
-  kSaveDc = 0x001E,
-  kSetBkMode = 0x0102,
-  kSetMapMode = 0x0103,
-  kSetRop2 = 0x0104,
-  kSetPolyFillMode = 0x0106,
-  kRestoreDc = 0x0127,
-  kInvertRegion = 0x012A,
-  kPaintRegion = 0x012B,
-  kSelectClipRegion = 0x012C,
-  kSelectObject = 0x012D,
-  kSetTextAlign = 0x012E,
-  kDibCreatePatternBrush = 0x0142,
-  kDeleteObject = 0x01F0,
-  kCreatePalette = 0x00F7,
-  kCreatePatternBrush = 0x01F9,
-  kSetBkColor = 0x0201,
-  kSetTextColor = 0x0209,
-  kSetWindowOrg = 0x020B,
-  kSetWindowExt = 0x020C,
-  kSetViewportOrg = 0x020D,
-  kSetViewportExt = 0x020E,
-  kOffsetWindowOrg = 0x020F,
-  kOffsetViewportOrg = 0x0211,
-  kLineTo = 0x0213,
-  kMoveTo = 0x0214,
-  kOffsetClipRgn = 0x0220,
-  kFillRegion = 0x0228,
-  kCreatePenIndirect = 0x02FA,
-  kCreateFontIndirect = 0x02FB,
-  kCreateBrushIndirect = 0x02FC,
-  kPolygon = 0x0324,
-  kPolyline = 0x0325,
-  kScaleWindowExt = 0x0410,
-  kScaleViewportExt = 0x0412,
-  kExcludeClipRect = 0x0415,
-  kIntersectClipRect = 0x0416,
-  kEllipse = 0x0418,
-  kRectangle = 0x041B,
-  kSetPixel = 0x041F,
-  kFrameRegion = 0x0429,
-  kTextOut = 0x0521,
-  kPolyPolygon = 0x0538,
-  kRoundRect = 0x061C,
-  kPatBlt = 0x061D,
-  kCreateRegion = 0x06FF,
-  kArc = 0x0817,
-  kPie = 0x081A,
-  kChord = 0x0830,
-  kDibBitBlt = 0x0940,
-  kExtTextOut = 0x0A32,
-  kDibStretchBlt = 0x0B41,
-  kSetDibToDev = 0x0D33,
-  kStretchDib = 0x0F43,
-};
-
-// A region object: rectangles in logical units.
-struct Region {
-  gdi::RectList rects;
-};
-// Objects that only hold a slot in the table (palettes, bitmaps).
-struct Placeholder {};
-using Object = std::variant<std::monostate, gdi::Pen, gdi::Brush, gdi::Font, Region, Placeholder>;
 
 // A rectangle stored left, top, right, bottom (the text and placeable header rectangles; the
 // drawing records store theirs last field first).
@@ -92,6 +28,18 @@ QRectF LeftTopRightBottom(RecordReader& r) {
   const double right = r.I16();
   const double b = r.I16();
   return QRectF(QPointF(l, t), QPointF(right, b));
+}
+// A rectangle stored bottom, right, top, left.
+QRectF Box(RecordReader& r) {
+  const double b = r.I16();
+  const double right = r.I16();
+  const double t = r.I16();
+  const double l = r.I16();
+  return QRectF(QPointF(l, t), QPointF(right, b));
+}
+QPointF PointYX(RecordReader& r) {
+  const double y = r.I16();
+  return {static_cast<double>(r.I16()), y};
 }
 
 // The record at the position of `file`, its function in `function`, the position moved past it;
@@ -107,60 +55,27 @@ std::span<const std::uint8_t> NextRecord(RecordReader& file, std::uint16_t* func
   return file.At(start, std::uint64_t{words} * 2);
 }
 
+// One play of the records of a Windows metafile. Each record function the player knows has a
+// handler and the size of the parameters it reads; a record shorter than that is cut short, and
+// skipped whole.
 class Wmf {
  public:
-  Wmf(std::span<const std::uint8_t> file, gdi::Player& player, Budget& budget)
-      : m_file(file), m_player(player), m_budget(budget) {}
+  Wmf(std::span<const std::uint8_t> file, gdi::Player& player, Budget& budget,
+      std::size_t objectCount)
+      : m_file(file), p(player), m_budget(budget), m_objects(objectCount) {}
 
   // Plays the records from `offset`.
-  void Play(std::size_t offset, std::size_t objectCount);
+  void Play(std::size_t offset);
 
  private:
-  void Record(std::uint16_t function, RecordReader& r);
-  // An object takes the lowest free slot of the table; with the table full it is dropped.
-  void Create(Object object) {
-    std::size_t slot = m_neverUsed;
-    if (!m_freed.empty()) {
-      slot = m_freed.top();
-      m_freed.pop();
-    } else if (m_neverUsed < m_objects.size()) {
-      ++m_neverUsed;
-    } else {
-      return;
-    }
-    m_objects[slot] = std::move(object);
-  }
-  void Delete(std::uint16_t index) {
-    if (index >= m_objects.size() || std::holds_alternative<std::monostate>(m_objects[index])) {
-      return;
-    }
-    m_objects[index] = std::monostate{};
-    m_freed.push(index);
-  }
-  const Object* Find(std::uint16_t index) const {
-    return index < m_objects.size() ? &m_objects[index] : nullptr;
-  }
-  const gdi::RectList* FindRegion(std::uint16_t index) const {
-    const Object* o = Find(index);
-    const Region* region = o ? std::get_if<Region>(o) : nullptr;
-    return region ? &region->rects : nullptr;
-  }
-  const gdi::Brush* FindBrush(std::uint16_t index) const {
-    const Object* o = Find(index);
-    return o ? std::get_if<gdi::Brush>(o) : nullptr;
-  }
-  static QRectF Box(RecordReader& r) {
-    // Stored bottom, right, top, left.
-    const double b = r.I16();
-    const double right = r.I16();
-    const double t = r.I16();
-    const double l = r.I16();
-    return QRectF(QPointF(l, t), QPointF(right, b));
-  }
-  static QPointF PointYX(RecordReader& r) {
-    const double y = r.I16();
-    return {static_cast<double>(r.I16()), y};
-  }
+  // A handler reads the record's parameters from `r`, positioned after its size and function.
+  using Handler = void (*)(Wmf& w, RecordReader& r);
+  struct Entry {
+    std::uint32_t minSize;
+    Handler play;
+  };
+  static const std::unordered_map<std::uint16_t, Entry>& Handlers();
+
   QPolygonF Points(RecordReader& r, std::size_t count) {
     QPolygonF points;
     if (count > r.Remaining() / 4 || !m_budget.TakePoints(static_cast<std::int64_t>(count))) {
@@ -173,33 +88,97 @@ class Wmf {
     }
     return points;
   }
-  void Bitmap(std::uint16_t function, RecordReader& r, std::size_t words);
+  // A y, x pair handed to the player's `call` as x, y.
+  void PairYX(RecordReader& r, void (gdi::Player::*call)(double, double)) {
+    const QPointF v = PointYX(r);
+    (p.*call)(v.x(), v.y());
+  }
+  void Arc(RecordReader& r, void (gdi::Player::*draw)(const QRectF&, QPointF, QPointF)) {
+    const QPointF end = PointYX(r);
+    const QPointF start = PointYX(r);
+    (p.*draw)(Box(r), start, end);
+  }
+  void PolyPolygon(RecordReader& r);
+  void Bitmap(RecordReader& r);
   void Text(RecordReader& r, bool extended);
-  Region ReadRegion(RecordReader& r);
+  static Region ReadRegion(RecordReader& r);
+  void PatternBrush(RecordReader& r);
+  void FillRegion(RecordReader& r);
 
   std::span<const std::uint8_t> m_file;
-  gdi::Player& m_player;
+  gdi::Player& p;
   Budget& m_budget;
-  std::vector<Object> m_objects;
-  // The free slots: those deleted (lowest on top), and every slot from m_neverUsed on. Kept so
-  // that a create costs no search of a table that a file can fill with 65535 objects.
-  std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>> m_freed;
-  std::size_t m_neverUsed = 0;
-  int m_charset = 0;
+  ObjectTable m_objects;
+  std::uint16_t m_function = kEof;  // of the record being played
+  int m_charset = 0;                // of the font selected
 };
 
-void Wmf::Play(std::size_t offset, std::size_t objectCount) {
-  m_objects.assign(std::min(objectCount, kMaxObjects), Object{});
+void Wmf::Play(std::size_t offset) {
+  const auto& handlers = Handlers();
   RecordReader file(m_file);
   file.Seek(offset);
-  while (m_budget.records > 0 && !m_player.Exhausted()) {
+  while (!m_budget.Spent()) {
     std::uint16_t function = kEof;
     RecordReader r(NextRecord(file, &function));
     if (r.Size() == 0) break;
     r.Skip(6);
     --m_budget.records;
     if (function == kEof) break;
-    Record(function, r);
+    const auto handler = handlers.find(function);
+    if (handler != handlers.end() && r.Remaining() >= handler->second.minSize) {
+      m_function = function;
+      handler->second.play(*this, r);
+    }
+  }
+}
+
+void Wmf::PolyPolygon(RecordReader& r) {
+  const std::uint16_t polys = r.U16();
+  if (polys > r.Remaining() / 2) return;
+  std::vector<std::uint16_t> counts(polys);
+  for (auto& c : counts) c = r.U16();
+  std::vector<QPolygonF> polygons;
+  for (std::uint16_t c : counts) {
+    QPolygonF poly = Points(r, c);
+    if (poly.size() != c) break;
+    polygons.push_back(std::move(poly));
+  }
+  p.PolyPolygon(polygons);
+}
+
+void Wmf::PatternBrush(RecordReader& r) {
+  const std::uint16_t style = r.U16();
+  const std::uint16_t usage = r.U16();
+  gdi::Brush brush;
+  brush.style = gdi::kBsDibPatternPt;
+  // BS_PATTERN carries an old device-dependent bitmap, which is not read.
+  if (style != gdi::kBsPattern) {
+    const Dib dib = PackedDibImage(r.Bytes(r.Remaining()), usage == 1, m_budget);
+    brush.pattern = dib.image;
+  }
+  if (brush.pattern.isNull()) {
+    brush.style = gdi::kBsSolid;
+    brush.colour = 0x808080;
+  }
+  m_objects.Add(brush);
+}
+
+void Wmf::FillRegion(RecordReader& r) {
+  const std::uint16_t regionIndex = r.U16();
+  const std::uint16_t brushIndex = r.U16();
+  double h = 1;
+  double w = 1;
+  if (m_function == kFrameRegion) {
+    h = r.I16();
+    w = r.I16();
+  }
+  const Region* region = m_objects.Get<Region>(regionIndex);
+  const gdi::Brush* brush = m_objects.Get<gdi::Brush>(brushIndex);
+  if (!region || !brush) return;
+  if (m_function == kFillRegion) {
+    p.FillRegion(region->rects, *brush);
+  } else {
+    p.FrameRegion(region->rects, *brush, w, h);
   }
 }
 
@@ -230,7 +209,7 @@ void Wmf::Text(RecordReader& r, bool extended) {
     at = PointYX(r);
     if (!r.Ok()) return;
   }
-  m_player.TextOut(at, gdi::DecodeAnsi(bytes.data(), bytes.size(), m_charset), dx, options, rect);
+  p.TextOut(at, gdi::DecodeAnsi(bytes.data(), bytes.size(), m_charset), dx, options, rect);
 }
 
 // META_CREATEREGION: a region header, then scans of left-right pairs sharing a top and bottom.
@@ -256,7 +235,9 @@ Region Wmf::ReadRegion(RecordReader& r) {
   return region;
 }
 
-void Wmf::Bitmap(std::uint16_t function, RecordReader& r, std::size_t words) {
+void Wmf::Bitmap(RecordReader& r) {
+  const std::uint16_t function = m_function;
+  const std::size_t words = r.Size() / 2;
   std::uint32_t rop = gdi::kSrcCopy;
   std::uint16_t usage = 0;
   int srcH = 0;
@@ -289,282 +270,139 @@ void Wmf::Bitmap(std::uint16_t function, RecordReader& r, std::size_t words) {
     srcH = static_cast<int>(h);
   }
   if (noBitmap) {
-    m_player.PatBlt(QRectF(x, y, w, h), rop);
+    p.PatBlt(QRectF(x, y, w, h), rop);
     return;
   }
   const Dib dib = PackedDibImage(r.Bytes(r.Remaining()), usage == 1, m_budget);
   const QImage image = SourcePart(dib, xSrc, ySrc, srcW, srcH);
-  if (!image.isNull()) m_player.DrawImage(QRectF(x, y, w, h), image, rop);
+  if (!image.isNull()) p.DrawImage(QRectF(x, y, w, h), image, rop);
 }
 
-void Wmf::Record(std::uint16_t function, RecordReader& r) {
-  gdi::Player& p = m_player;
-  switch (function) {
-    case kSaveDc:
-      p.SaveDc();
-      break;
-    case kRestoreDc:
-      p.RestoreDc(r.I16());
-      break;
-    case kSetBkMode:
-      p.SetBkMode(r.U16());
-      break;
-    case kSetRop2:
-      p.SetRop2(r.U16());
-      break;
-    case kSetPolyFillMode:
-      p.SetPolyFillMode(r.U16());
-      break;
-    case kSetTextAlign:
-      p.SetTextAlign(r.U16());
-      break;
-    case kSetMapMode:
-      break;  // the window always maps onto the picture frame
-    case kSetBkColor:
-      if (r.Remaining() >= 4) p.SetBkColour(r.U32());
-      break;
-    case kSetTextColor:
-      if (r.Remaining() >= 4) p.SetTextColour(r.U32());
-      break;
-    case kSetWindowOrg:
-    case kSetWindowExt:
-    case kOffsetWindowOrg: {
-      const QPointF v = PointYX(r);
-      if (!r.Ok()) break;
-      if (function == kSetWindowOrg) p.SetWindowOrg(v.x(), v.y());
-      if (function == kSetWindowExt) p.SetWindowExt(v.x(), v.y());
-      if (function == kOffsetWindowOrg) p.OffsetWindowOrg(v.x(), v.y());
-      break;
-    }
-    // The viewport is the destination rectangle, which the metafile cannot know.
-    case kSetViewportOrg:
-    case kSetViewportExt:
-    case kOffsetViewportOrg:
-    case kScaleViewportExt:
-      break;
-    case kScaleWindowExt: {
-      const double yd = r.I16();
-      const double yn = r.I16();
-      const double xd = r.I16();
-      const double xn = r.I16();
-      if (r.Ok()) p.ScaleWindowExt(xn, xd, yn, yd);
-      break;
-    }
-    case kLineTo:
-    case kMoveTo: {
-      const QPointF at = PointYX(r);
-      if (!r.Ok()) break;
-      if (function == kLineTo) {
-        p.LineTo(at);
-      } else {
-        p.MoveTo(at);
-      }
-      break;
-    }
-    case kOffsetClipRgn: {
-      const QPointF d = PointYX(r);
-      if (r.Ok()) p.OffsetClipRegion(d.x(), d.y());
-      break;
-    }
-    case kExcludeClipRect:
-    case kIntersectClipRect:
-    case kEllipse:
-    case kRectangle: {
-      const QRectF box = Box(r);
-      if (!r.Ok()) break;
-      if (function == kExcludeClipRect) p.ExcludeClipRect(box);
-      if (function == kIntersectClipRect) p.IntersectClipRect(box);
-      if (function == kEllipse) p.Ellipse(box);
-      if (function == kRectangle) p.Rectangle(box);
-      break;
-    }
-    case kRoundRect: {
-      const double h = r.I16();
-      const double w = r.I16();
-      const QRectF box = Box(r);
-      if (r.Ok()) p.RoundRect(box, w, h);
-      break;
-    }
-    case kArc:
-    case kPie:
-    case kChord: {
-      const QPointF end = PointYX(r);
-      const QPointF start = PointYX(r);
-      const QRectF box = Box(r);
-      if (!r.Ok()) break;
-      if (function == kArc) p.Arc(box, start, end);
-      if (function == kPie) p.Pie(box, start, end);
-      if (function == kChord) p.Chord(box, start, end);
-      break;
-    }
-    case kSetPixel: {
-      const std::uint32_t c = r.U32();
-      const QPointF at = PointYX(r);
-      if (r.Ok()) p.SetPixel(at, c);
-      break;
-    }
-    case kPolygon:
-    case kPolyline: {
-      const std::uint16_t count = r.U16();
-      const QPolygonF points = Points(r, count);
-      if (function == kPolygon) {
-        p.Polygon(points);
-      } else {
-        p.Polyline(points);
-      }
-      break;
-    }
-    case kPolyPolygon: {
-      const std::uint16_t polys = r.U16();
-      if (polys > r.Remaining() / 2) break;
-      std::vector<std::uint16_t> counts(polys);
-      for (auto& c : counts) c = r.U16();
-      std::vector<QPolygonF> polygons;
-      for (std::uint16_t c : counts) {
-        QPolygonF poly = Points(r, c);
-        if (poly.size() != c) break;
-        polygons.push_back(std::move(poly));
-      }
-      p.PolyPolygon(polygons);
-      break;
-    }
-    case kTextOut:
-      Text(r, false);
-      break;
-    case kExtTextOut:
-      Text(r, true);
-      break;
-    case kPatBlt: {
-      const std::uint32_t rop = r.U32();
-      const double h = r.I16();
-      const double w = r.I16();
-      const QPointF at = PointYX(r);
-      if (r.Ok()) p.PatBlt(QRectF(at.x(), at.y(), w, h), rop);
-      break;
-    }
-    case kDibBitBlt:
-    case kDibStretchBlt:
-    case kStretchDib:
-    case kSetDibToDev:
-      Bitmap(function, r, r.Size() / 2);
-      break;
-    case kSelectObject: {
-      const Object* o = Find(r.U16());
-      if (!r.Ok() || !o) break;
-      if (const auto* pen = std::get_if<gdi::Pen>(o)) p.SelectPen(*pen);
-      if (const auto* brush = std::get_if<gdi::Brush>(o)) p.SelectBrush(*brush);
-      if (const auto* font = std::get_if<gdi::Font>(o)) {
-        p.SelectFont(*font);
-        m_charset = font->charset;
-      }
-      if (const auto* region = std::get_if<Region>(o)) {
-        p.SelectClipRegion(&region->rects, false, gdi::kRgnCopy);
-      }
-      break;
-    }
-    case kSelectClipRegion: {
-      const std::uint16_t index = r.U16();
-      if (r.Ok()) p.SelectClipRegion(FindRegion(index), false, gdi::kRgnCopy);
-      break;
-    }
-    case kDeleteObject: {
-      const std::uint16_t index = r.U16();
-      if (r.Ok()) Delete(index);
-      break;
-    }
-    case kCreatePenIndirect: {
-      gdi::Pen pen;
-      pen.style = r.U16();
-      pen.width = r.I16();
-      r.Skip(2);
-      pen.colour = r.U32();
-      Create(pen);
-      break;
-    }
-    case kCreateBrushIndirect: {
-      const std::uint16_t style = r.U16();
-      const gdi::ColourRef colour = r.U32();
-      const std::uint16_t hatch = r.U16();
-      Create(gdi::LogBrush(style, colour, hatch));
-      break;
-    }
-    case kDibCreatePatternBrush: {
-      const std::uint16_t style = r.U16();
-      const std::uint16_t usage = r.U16();
-      gdi::Brush brush;
-      brush.style = gdi::kBsDibPatternPt;
-      // BS_PATTERN carries an old device-dependent bitmap, which is not read.
-      if (style != gdi::kBsPattern && r.Ok()) {
-        const Dib dib = PackedDibImage(r.Bytes(r.Remaining()), usage == 1, m_budget);
-        brush.pattern = dib.image;
-      }
-      if (brush.pattern.isNull()) {
-        brush.style = gdi::kBsSolid;
-        brush.colour = 0x808080;
-      }
-      Create(brush);
-      break;
-    }
-    case kCreateFontIndirect: {
-      gdi::Font font;
-      font.height = r.I16();
-      font.width = r.I16();
-      font.escapement = r.I16();
-      r.Skip(2);
-      font.weight = r.I16();
-      font.italic = r.U8();
-      font.underline = r.U8();
-      font.strikeOut = r.U8();
-      font.charset = r.U8();
-      r.Skip(4);
-      const auto face = r.Bytes(std::min<std::size_t>(32, r.Remaining()));
-      std::size_t length = 0;
-      while (length < face.size() && face[length] != 0) ++length;
-      font.face = gdi::DecodeAnsi(face.data(), length, font.charset);
-      Create(font);
-      break;
-    }
-    case kCreateRegion:
-      Create(ReadRegion(r));
-      break;
-    case kCreatePalette:
-    case kCreatePatternBrush:
-      Create(Placeholder{});
-      break;
-    case kFillRegion:
-    case kFrameRegion: {
-      const std::uint16_t regionIndex = r.U16();
-      const std::uint16_t brushIndex = r.U16();
-      double h = 1;
-      double w = 1;
-      if (function == kFrameRegion) {
-        h = r.I16();
-        w = r.I16();
-      }
-      const gdi::RectList* rects = FindRegion(regionIndex);
-      const gdi::Brush* brush = FindBrush(brushIndex);
-      if (!r.Ok() || !rects || !brush) break;
-      if (function == kFillRegion) {
-        p.FillRegion(*rects, *brush);
-      } else {
-        p.FrameRegion(*rects, *brush, w, h);
-      }
-      break;
-    }
-    case kInvertRegion:
-    case kPaintRegion: {
-      const gdi::RectList* rects = FindRegion(r.U16());
-      if (!r.Ok() || !rects) break;
-      if (function == kInvertRegion) {
-        p.InvertRegion(*rects);
-      } else {
-        p.PaintRegion(*rects);
-      }
-      break;
-    }
-    default:
-      break;  // escapes, palettes and the rest: nothing to draw
-  }
+const std::unordered_map<std::uint16_t, Wmf::Entry>& Wmf::Handlers() {
+  using R = RecordReader;
+  static const std::unordered_map<std::uint16_t, Entry> handlers = {
+      // State. The mapping mode and the viewport are left out: the window always maps onto the
+      // picture frame, which is the destination rectangle, which the metafile cannot know.
+      {kSaveDc, {0, [](Wmf& w, R&) { w.p.SaveDc(); }}},
+      {kRestoreDc, {2, [](Wmf& w, R& r) { w.p.RestoreDc(r.I16()); }}},
+      {kSetBkMode, {2, [](Wmf& w, R& r) { w.p.SetBkMode(r.U16()); }}},
+      {kSetRop2, {2, [](Wmf& w, R& r) { w.p.SetRop2(r.U16()); }}},
+      {kSetPolyFillMode, {2, [](Wmf& w, R& r) { w.p.SetPolyFillMode(r.U16()); }}},
+      {kSetTextAlign, {2, [](Wmf& w, R& r) { w.p.SetTextAlign(r.U16()); }}},
+      {kSetBkColor, {4, [](Wmf& w, R& r) { w.p.SetBkColour(r.U32()); }}},
+      {kSetTextColor, {4, [](Wmf& w, R& r) { w.p.SetTextColour(r.U32()); }}},
+      {kSetWindowOrg, {4, [](Wmf& w, R& r) { w.PairYX(r, &gdi::Player::SetWindowOrg); }}},
+      {kSetWindowExt, {4, [](Wmf& w, R& r) { w.PairYX(r, &gdi::Player::SetWindowExt); }}},
+      {kOffsetWindowOrg, {4, [](Wmf& w, R& r) { w.PairYX(r, &gdi::Player::OffsetWindowOrg); }}},
+      {kScaleWindowExt,
+       {8,
+        [](Wmf& w, R& r) {
+          const double yDenom = r.I16();
+          const double yNum = r.I16();
+          const double xDenom = r.I16();
+          const double xNum = r.I16();
+          w.p.ScaleWindowExt(xNum, xDenom, yNum, yDenom);
+        }}},
+      {kMoveTo, {4, [](Wmf& w, R& r) { w.p.MoveTo(PointYX(r)); }}},
+      // Clipping.
+      {kOffsetClipRgn, {4, [](Wmf& w, R& r) { w.PairYX(r, &gdi::Player::OffsetClipRegion); }}},
+      {kExcludeClipRect, {8, [](Wmf& w, R& r) { w.p.ExcludeClipRect(Box(r)); }}},
+      {kIntersectClipRect, {8, [](Wmf& w, R& r) { w.p.IntersectClipRect(Box(r)); }}},
+      {kSelectClipRegion,
+       {2,
+        [](Wmf& w, R& r) {
+          const Region* region = w.m_objects.Get<Region>(r.U16());
+          w.p.SelectClipRegion(region ? &region->rects : nullptr, false, gdi::kRgnCopy);
+        }}},
+      // Objects.
+      {kSelectObject,
+       {2,
+        [](Wmf& w, R& r) {
+          const Object* o = w.m_objects.Select(r.U16(), w.p);
+          if (const auto* font = o ? std::get_if<gdi::Font>(o) : nullptr) {
+            w.m_charset = font->charset;
+          }
+        }}},
+      {kDeleteObject, {2, [](Wmf& w, R& r) { w.m_objects.Delete(r.U16()); }}},
+      {kCreatePenIndirect,
+       {10,
+        [](Wmf& w, R& r) {
+          gdi::Pen pen;
+          pen.style = r.U16();
+          pen.width = r.I16();
+          r.Skip(2);
+          pen.colour = r.U32();
+          w.m_objects.Add(pen);
+        }}},
+      {kCreateBrushIndirect,
+       {8,
+        [](Wmf& w, R& r) {
+          const std::uint16_t style = r.U16();
+          const gdi::ColourRef colour = r.U32();
+          w.m_objects.Add(gdi::LogBrush(style, colour, r.U16()));
+        }}},
+      {kDibCreatePatternBrush, {4, [](Wmf& w, R& r) { w.PatternBrush(r); }}},
+      {kCreateFontIndirect, {18, [](Wmf& w, R& r) { w.m_objects.Add(ReadLogFont(r, false)); }}},
+      {kCreateRegion, {22, [](Wmf& w, R& r) { w.m_objects.Add(ReadRegion(r)); }}},
+      {kCreatePalette, {0, [](Wmf& w, R&) { w.m_objects.Add(Placeholder{}); }}},
+      {kCreatePatternBrush, {0, [](Wmf& w, R&) { w.m_objects.Add(Placeholder{}); }}},
+      // Shapes.
+      {kLineTo, {4, [](Wmf& w, R& r) { w.p.LineTo(PointYX(r)); }}},
+      {kEllipse, {8, [](Wmf& w, R& r) { w.p.Ellipse(Box(r)); }}},
+      {kRectangle, {8, [](Wmf& w, R& r) { w.p.Rectangle(Box(r)); }}},
+      {kRoundRect,
+       {12,
+        [](Wmf& w, R& r) {
+          const double h = r.I16();
+          const double cornerWidth = r.I16();
+          w.p.RoundRect(Box(r), cornerWidth, h);
+        }}},
+      {kArc, {16, [](Wmf& w, R& r) { w.Arc(r, &gdi::Player::Arc); }}},
+      {kPie, {16, [](Wmf& w, R& r) { w.Arc(r, &gdi::Player::Pie); }}},
+      {kChord, {16, [](Wmf& w, R& r) { w.Arc(r, &gdi::Player::Chord); }}},
+      {kSetPixel,
+       {8,
+        [](Wmf& w, R& r) {
+          const std::uint32_t c = r.U32();
+          w.p.SetPixel(PointYX(r), c);
+        }}},
+      {kPolygon, {2, [](Wmf& w, R& r) { w.p.Polygon(w.Points(r, r.U16())); }}},
+      {kPolyline, {2, [](Wmf& w, R& r) { w.p.Polyline(w.Points(r, r.U16())); }}},
+      {kPolyPolygon, {2, [](Wmf& w, R& r) { w.PolyPolygon(r); }}},
+      // Regions, bitmaps and text.
+      {kFillRegion, {4, [](Wmf& w, R& r) { w.FillRegion(r); }}},
+      {kFrameRegion, {8, [](Wmf& w, R& r) { w.FillRegion(r); }}},
+      {kInvertRegion,
+       {2,
+        [](Wmf& w, R& r) {
+          if (const Region* region = w.m_objects.Get<Region>(r.U16())) {
+            w.p.InvertRegion(region->rects);
+          }
+        }}},
+      {kPaintRegion,
+       {2,
+        [](Wmf& w, R& r) {
+          if (const Region* region = w.m_objects.Get<Region>(r.U16())) {
+            w.p.PaintRegion(region->rects);
+          }
+        }}},
+      {kPatBlt,
+       {12,
+        [](Wmf& w, R& r) {
+          const std::uint32_t rop = r.U32();
+          const double h = r.I16();
+          const double width = r.I16();
+          const QPointF at = PointYX(r);
+          w.p.PatBlt(QRectF(at.x(), at.y(), width, h), rop);
+        }}},
+      {kDibBitBlt, {16, [](Wmf& w, R& r) { w.Bitmap(r); }}},
+      {kDibStretchBlt, {20, [](Wmf& w, R& r) { w.Bitmap(r); }}},
+      {kStretchDib, {22, [](Wmf& w, R& r) { w.Bitmap(r); }}},
+      {kSetDibToDev, {18, [](Wmf& w, R& r) { w.Bitmap(r); }}},
+      {kTextOut, {2, [](Wmf& w, R& r) { w.Text(r, false); }}},
+      {kExtTextOut, {8, [](Wmf& w, R& r) { w.Text(r, true); }}},
+  };
+  return handlers;
 }
 
 // Whether a record draws (as opposed to setting state or creating objects), by its low byte.
@@ -651,7 +489,7 @@ std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file) {
     gdi::Player player(painter, QTransform(), QRect(0, 0, 1, 1), f.pixelsPerMm, budget);
     player.CollectBounds(&bounds);
     player.SetMapMode(gdi::kMmAnisotropic);
-    Wmf(file, player, budget).Play(header->recordsAt, header->objects);
+    Wmf(file, player, budget, header->objects).Play(header->recordsAt);
     if (bounds.isNull() || bounds.width() <= 0 || bounds.height() <= 0) return std::nullopt;
     f.device = bounds;
   }
@@ -670,7 +508,7 @@ void PlayWmf(std::span<const std::uint8_t> file, gdi::Player& player, const Fram
   player.SetViewportExt(frame.device.width(), frame.device.height());
   player.SetWindowOrg(frame.device.left(), frame.device.top());
   player.SetWindowExt(frame.device.width(), frame.device.height());
-  Wmf(file, player, budget).Play(header->recordsAt, header->objects);
+  Wmf(file, player, budget, header->objects).Play(header->recordsAt);
 }
 
 }  // namespace picture::metafile

@@ -9,6 +9,7 @@
 #include "picture/decoders.h"
 #include "picture/metafile/emf_records.h"
 #include "picture/metafile/gdi.h"
+#include "picture/metafile/wmf_records.h"
 #include "tests/picture/metafile_builder.h"
 #include "tests/picture/picture_text.h"
 #include "tests/support/raster_text.h"
@@ -30,6 +31,7 @@ using pictest::kStale;
 const testsupport::Legend kLegend = pictest::PictureLegend();
 
 using namespace picture::emf;
+namespace wmf = picture::wmf;
 using picture::gdi::kPsNull;
 using picture::gdi::kRgnCopy;
 
@@ -633,15 +635,15 @@ TEST(WmfPlayer, EveryDibRecordDrawsTheBitmap) {
   };
   // Source rectangles are the whole bitmap; destinations (1, 1) and 4 x 4 (2 x 2 when unscaled).
   const std::vector<Case> cases = {
-      {"StretchDIB", 0x0F43, words({0x0020, 0x00CC, 0, 2, 2, 0, 0, 4, 4, 1, 1})},
-      {"DIBStretchBlt", 0x0B41, words({0x0020, 0x00CC, 2, 2, 0, 0, 4, 4, 1, 1})},
-      {"DIBBitBlt", 0x0940, words({0x0020, 0x00CC, 0, 0, 2, 2, 1, 1})},
-      {"SetDIBitsToDevice", 0x0D33, words({0, 2, 0, 0, 0, 2, 2, 1, 1})},
+      {"StretchDIB", wmf::kStretchDib, words({0x0020, 0x00CC, 0, 2, 2, 0, 0, 4, 4, 1, 1})},
+      {"DIBStretchBlt", wmf::kDibStretchBlt, words({0x0020, 0x00CC, 2, 2, 0, 0, 4, 4, 1, 1})},
+      {"DIBBitBlt", wmf::kDibBitBlt, words({0x0020, 0x00CC, 0, 0, 2, 2, 1, 1})},
+      {"SetDIBitsToDevice", wmf::kSetDibToDev, words({0, 2, 0, 0, 0, 2, 2, 1, 1})},
   };
   for (const Case& c : cases) {
     Bytes params = c.params;
     params.insert(params.end(), dib.begin(), dib.end());
-    const bool scaled = c.function == 0x0F43 || c.function == 0x0B41;
+    const bool scaled = c.function == wmf::kStretchDib || c.function == wmf::kDibStretchBlt;
     WmfBuilder wmf(0, 0, scaled ? 6 : 3, scaled ? 6 : 3);
     wmf.Raw(c.function, params);
     model::Canvas canvas(6, 6);
@@ -710,7 +712,7 @@ TEST(MetafilePicture, WmfWithoutPlaceableHeaderTakesItsWindowOrItsDrawing) {
   // A window record cut short sets nothing, for the frame as for the drawing: the bytes after it
   // belong to the next record.
   WmfBuilder cut(0, 0, 0, 0, 96, false);
-  cut.Brush(0, kRed).WindowExt(8, 6).Sized(3, 0x020B).Select(0).Rectangle(1, 1, 6, 5);
+  cut.Brush(0, kRed).WindowExt(8, 6).Sized(3, wmf::kSetWindowOrg).Select(0).Rectangle(1, 1, 6, 5);
   picture::DecodeWmf(cut.Build())->StretchDraw(canvas, {0, 0, 8, 6});
   EXPECT_TRUE(RasterMatches(
       canvas, 0, 0, {"        ", " #####  ", " #rrr#  ", " #rrr#  ", " #####  ", "        "},
@@ -773,7 +775,7 @@ TEST(WmfPlayer, RegionsAreFramedAndInverted) {
   for (int v : {2, 1, 5, -3, 5, 2}) Put16(region, static_cast<std::uint16_t>(v));
   const auto draw = [&](std::initializer_list<std::int16_t> frameRegion) {
     WmfBuilder wmf(0, 0, 8, 6);
-    wmf.Raw(0x06FF, region).Brush(0, kBlue).Record(0x0429, frameRegion);
+    wmf.Raw(wmf::kCreateRegion, region).Brush(0, kBlue).Record(wmf::kFrameRegion, frameRegion);
     model::Canvas canvas(8, 6);
     picture::DecodeWmf(wmf.Build())->StretchDraw(canvas, {0, 0, 8, 6});
     return canvas;
@@ -786,10 +788,12 @@ TEST(WmfPlayer, RegionsAreFramedAndInverted) {
       draw({0, 1, 1, 2}), 0, 0,
       {"        ", "bbbbb   ", "   bb   ", "   bb   ", "bbbbb   ", "        "}, kLegend));
   WmfBuilder invert(0, 0, 8, 6);
-  invert.Raw(0x06FF, region).Record(0x012A, {0});  // META_INVERTREGION
+  invert.Raw(wmf::kCreateRegion, region).Record(wmf::kInvertRegion, {0});
   // The same records without their region index name no region: nothing is inverted or painted
   // again, and the clipping stays as it was.
-  invert.Record(0x012A, {}).Record(0x012B, {}).Record(0x012C, {});
+  invert.Record(wmf::kInvertRegion, {})
+      .Record(wmf::kPaintRegion, {})
+      .Record(wmf::kSelectClipRegion, {});
   invert.Brush(0, kBlue).Select(1).Pen(kPsNull, 0, 0).Select(2).Rectangle(0, 5, 9, 7);
   model::Canvas canvas(8, 6);
   picture::DecodeWmf(invert.Build())->StretchDraw(canvas, {0, 0, 8, 6});
@@ -805,13 +809,15 @@ TEST(WmfPlayer, RegionsClipAndFill) {
   for (int v : {2, 0, 2, 1, 3, 2}) Put16(region, static_cast<std::uint16_t>(v));  // y 0-2: x 1-3
   for (int v : {2, 3, 6, 5, 8, 2}) Put16(region, static_cast<std::uint16_t>(v));  // y 3-6: x 5-8
   WmfBuilder wmf(0, 0, 8, 6);
-  wmf.Raw(0x06FF, region).Brush(0, kBlue).Record(0x0228, {0, 1});  // FillRegion(0, brush 1)
+  wmf.Raw(wmf::kCreateRegion, region)
+      .Brush(0, kBlue)
+      .Record(wmf::kFillRegion, {0, 1});  // FillRegion(0, brush 1)
   model::Canvas canvas(8, 6);
   picture::DecodeWmf(wmf.Build())->StretchDraw(canvas, {0, 0, 8, 6});
   EXPECT_TRUE(RasterMatches(
       canvas, 0, 0, {" bb     ", " bb     ", "        ", "     bbb", "     bbb", "     bbb"},
       kLegend));
-  wmf.Brush(0, kRed).Select(2).Record(0x012C, {0}).Pen(kPsNull, 0, 0).Select(3);
+  wmf.Brush(0, kRed).Select(2).Record(wmf::kSelectClipRegion, {0}).Pen(kPsNull, 0, 0).Select(3);
   wmf.Rectangle(0, 0, 9, 7);
   picture::DecodeWmf(wmf.Build())->StretchDraw(canvas, {0, 0, 8, 6});
   EXPECT_TRUE(RasterMatches(
@@ -1011,23 +1017,23 @@ TEST(MetafilePicture, HostileRecordsNeitherCrashNorHang) {
 
 TEST(MetafilePicture, HostileWmfRecordsNeitherCrashNorHang) {
   std::vector<std::pair<const char*, std::function<void(WmfBuilder&)>>> cases = {
-      {"record size past the end", [](WmfBuilder& w) { w.Sized(0x7FFFFFFF, 0x041B); }},
-      {"record size below the header", [](WmfBuilder& w) { w.Sized(1, 0x041B); }},
+      {"record size past the end", [](WmfBuilder& w) { w.Sized(0x7FFFFFFF, wmf::kRectangle); }},
+      {"record size below the header", [](WmfBuilder& w) { w.Sized(1, wmf::kRectangle); }},
       {"point count past the record",
        [](WmfBuilder& w) {
-         w.Record(0x0324, {30000, 1, 1});
+         w.Record(wmf::kPolygon, {30000, 1, 1});
        }},
       {"polygon counts past the record",
        [](WmfBuilder& w) {
-         w.Record(0x0538, {-1, -1, -1, 4, 4});
+         w.Record(wmf::kPolyPolygon, {-1, -1, -1, 4, 4});
        }},
       {"region scans past the record",
        [](WmfBuilder& w) {
-         w.Record(0x06FF, {0, 6, 0, 0, 0, -1, -1, 0, 0, 0, 8, -1, 8});
+         w.Record(wmf::kCreateRegion, {0, 6, 0, 0, 0, -1, -1, 0, 0, 0, 8, -1, 8});
        }},
       {"text length past the record",
        [](WmfBuilder& w) {
-         w.Record(0x0521, {30000, 65, 65});
+         w.Record(wmf::kTextOut, {30000, 65, 65});
        }},
       {"bitmap larger than its bits",
        [](WmfBuilder& w) {
@@ -1037,7 +1043,7 @@ TEST(MetafilePicture, HostileWmfRecordsNeitherCrashNorHang) {
          }
          const Bytes dib = mftest::PackedDib(30000, 30000, 24, {}, Bytes(64, 0));
          params.insert(params.end(), dib.begin(), dib.end());
-         for (int i = 0; i < 50; ++i) w.Raw(0x0F43, params);
+         for (int i = 0; i < 50; ++i) w.Raw(wmf::kStretchDib, params);
        }},
       {"objects past the table", [](WmfBuilder& w) { w.Select(30000).Delete(-1); }},
       {"a large region selected many times",
@@ -1055,15 +1061,16 @@ TEST(MetafilePicture, HostileWmfRecordsNeitherCrashNorHang) {
            }
            Put16(region, 40);
          }
-         w.Raw(0x06FF, region);
+         w.Raw(wmf::kCreateRegion, region);
          for (int i = 0; i < 5000; ++i) w.Select(1);
        }},
       {"creates beyond a full table",
        [](WmfBuilder& w) {
          // The header's object count wraps to 65000 + 1: a table that fills, then 262144
          // creates that find no free slot.
-         for (int i = 0; i < 4 * 65536 + 65000; ++i) w.Record(0x00F7, {});  // META_CREATEPALETTE
-         w.Delete(70).Record(0x00F7, {});
+         for (int i = 0; i < 4 * 65536 + 65000; ++i)
+           w.Record(wmf::kCreatePalette, {});  // META_CREATEPALETTE
+         w.Delete(70).Record(wmf::kCreatePalette, {});
        }},
   };
   for (const auto& [name, add] : cases) {
