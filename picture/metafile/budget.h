@@ -66,11 +66,26 @@ struct Budget {
   explicit Budget(std::int64_t destinationArea)
       : work(kPaintedAreas * std::max(kLargestArea, destinationArea)) {}
 
-  std::int64_t work;                       // painting, in the costs above; below 0: spent
+  std::int64_t work;       // painting, in the costs above; below 0 once work is done past it
+  bool overdrawn = false;  // a drawing call was refused for want of work
   std::int64_t records = 1'000'000;        // records played
   std::int64_t points = 4'000'000;         // points of lines, curves and polygons
   std::int64_t bitmapPixels = 16'000'000;  // decoded bitmap pixels, all records together
 
+  // Takes `cost` for a drawing call that can be left undone: false, and nothing taken, when it
+  // costs more than is left (or a call was refused already, so that a record that is overdrawn
+  // draws nothing more); the play then ends.
+  bool Spend(std::int64_t cost) {
+    if (overdrawn || cost > work) {
+      overdrawn = true;
+      return false;
+    }
+    work -= cost;
+    return true;
+  }
+  // Takes `cost` for work that is done whatever is left (mapping and combining regions, growing
+  // a path): the play ends after the record once `work` is below zero.
+  void Charge(std::int64_t cost) { work -= cost; }
   // Takes `n` points; false (and nothing taken) when too few are left.
   bool TakePoints(std::int64_t n) {
     if (n > points) return false;
@@ -84,7 +99,7 @@ struct Budget {
     return true;
   }
   // Whether the play must stop: its painting or its records are spent.
-  bool Spent() const { return work < 0 || records <= 0; }
+  bool Spent() const { return overdrawn || work < 0 || records <= 0; }
 };
 
 }  // namespace picture::metafile

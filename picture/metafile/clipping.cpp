@@ -73,7 +73,7 @@ void Player::SelectClipRegion(const RectList* rects, bool deviceUnits, int mode)
 void Player::OffsetClipRegion(double dx, double dy) {
   const QTransform& m = Matrix();
   const QPointF d = m.map(QPointF(dx, dy)) - m.map(QPointF(0, 0));
-  m_budget.work -= kCostPerCall + kCostPerClipRect * m_dc.clip.rectCount();
+  m_budget.Charge(kCostPerCall + kCostPerClipRect * m_dc.clip.rectCount());
   m_dc.clip.translate(std::lround(Bounded(d.x())), std::lround(Bounded(d.y())));
   m_dc.clip &= QRegion(m_dest);
 }
@@ -85,7 +85,7 @@ void Player::SelectClipPath(int mode) {
 void Player::CombineClip(const QRegion& r, int mode) {
   // Combining, and setting the result on the painter at the next drawing call, take time in
   // proportion to the rectangles of both regions.
-  m_budget.work -= kCostPerCall + kCostPerClipRect * (m_dc.clip.rectCount() + r.rectCount());
+  m_budget.Charge(kCostPerCall + kCostPerClipRect * (m_dc.clip.rectCount() + r.rectCount()));
   switch (mode) {
     case kRgnAnd:
       m_dc.clip &= r;

@@ -185,7 +185,7 @@ std::vector<QRect> Player::MapRects(const RectList& rects, bool deviceUnits) {
         QPoint(std::lround(Bounded(f.right())) - 1, std::lround(Bounded(f.bottom())) - 1));
     if (!d.isEmpty()) mapped.push_back(d);
   }
-  m_budget.work -= kCostPerCall + kCostPerRegionRect * static_cast<std::int64_t>(rects.size());
+  m_budget.Charge(kCostPerCall + kCostPerRegionRect * static_cast<std::int64_t>(rects.size()));
   return mapped;
 }
 
@@ -196,7 +196,7 @@ QRegion Player::UniteWithin(const std::vector<QRect>& rects, const QRect& box) {
     const QRect c = r & box;
     if (!c.isEmpty()) cut.push_back(c);
   }
-  m_budget.work -= kCostPerRegionRect * static_cast<std::int64_t>(cut.size());
+  m_budget.Charge(kCostPerRegionRect * static_cast<std::int64_t>(cut.size()));
   return cut.empty() ? QRegion() : UniteRects(cut, 0, cut.size());
 }
 

@@ -12,12 +12,13 @@ namespace picture {
 
 namespace metafile {
 
-Budget MetafilePicture::Play(model::Canvas& canvas, const model::Rect& dest) const {
+Budget MetafilePicture::Play(model::Canvas& canvas, const model::Rect& dest,
+                             std::optional<Budget> start) const {
   const model::Rect clip = dest.Intersected({0, 0, canvas.Width(), canvas.Height()});
-  if (clip.Empty()) return Budget(0);
+  Budget budget = start.value_or(Budget(std::int64_t{clip.Width()} * clip.Height()));
+  if (clip.Empty()) return budget;
   // What the metafile leaves unpainted is white, not what the raster held before.
   canvas.FillRect(clip, model::kWhite);
-  Budget budget(std::int64_t{clip.Width()} * clip.Height());
   QImage target(reinterpret_cast<uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
                 canvas.BytesPerLine(), QImage::Format_RGBX8888);
   {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -24,10 +25,11 @@ class MetafilePicture : public Picture {
     Play(canvas, dest);
   }
 
-  // Draws as StretchDraw does and gives what the play left of each account of its budget (made
-  // for the part of `dest` on the canvas): how much work a file made, and whether it stopped
-  // because an account ran out.
-  Budget Play(model::Canvas& canvas, const model::Rect& dest) const;
+  // Draws as StretchDraw does and gives what the play left of each account of its budget: how
+  // much work a file made, and whether it stopped because an account ran out. The budget is
+  // `start`, or by default the one for the part of `dest` on the canvas.
+  Budget Play(model::Canvas& canvas, const model::Rect& dest,
+              std::optional<Budget> start = std::nullopt) const;
 
  private:
   Format m_format;

@@ -51,8 +51,7 @@ std::int64_t Player::VisibleArea(const QRectF& canvasBounds) const {
 }
 
 bool Player::Spend(const QRectF& canvasBounds, std::int64_t extra) {
-  m_budget.work -= kCostPerCall + extra + VisibleArea(canvasBounds);
-  return m_budget.work >= 0;
+  return m_budget.Spend(kCostPerCall + extra + VisibleArea(canvasBounds));
 }
 
 std::int64_t Player::OutlineCost(const QPainterPath& path, double pad) const {

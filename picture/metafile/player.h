@@ -135,9 +135,6 @@ class Player {
   // that declares no frame).
   void CollectBounds(QRectF* bounds) { m_bounds = bounds; }
 
-  // Whether the play has painted so much that the rest is skipped (see kPaintedAreas).
-  bool Exhausted() const { return m_budget.work < 0; }
-
  private:
   struct Dc {
     int mapMode = kMmText;

@@ -65,7 +65,7 @@ void Player::AddToPath(const std::function<void(QPainterPath&)>& add) {
   add(m_path);
   // The bracket is only drawn at its end: what it grows by is paid for now, so that a file
   // cannot build a path of unbounded size first.
-  m_budget.work -= kCostPerCall + kCostPerElement * (m_path.elementCount() - before);
+  m_budget.Charge(kCostPerCall + kCostPerElement * (m_path.elementCount() - before));
 }
 
 void Player::ToFigure(const std::function<void(QPainterPath&)>& add) {

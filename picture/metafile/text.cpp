@@ -31,8 +31,7 @@ void Player::TextOut(QPointF p, const QString& fullText, const std::vector<doubl
     m_dc.position = local.map(QPointF(advance, 0));
   }
   if (Collect(local.mapRect(cell)) || !Spend(local.mapRect(cell))) return;
-  m_budget.work -= kCostPerCharacter * text.size();
-  if (m_budget.work < 0) return;
+  if (!m_budget.Spend(kCostPerCharacter * text.size())) return;
 
   ApplyClip();
   m_painter.save();

@@ -123,7 +123,7 @@ QBrush Player::MakeBrush(const Brush& brush) {
     case kBsDibPatternPt:
       if (brush.pattern.isNull()) return ToQColor(brush.colour);
       if (brush.monoPattern) {
-        m_budget.work -= kCostPerTilePixel * brush.pattern.width() * brush.pattern.height();
+        m_budget.Charge(kCostPerTilePixel * brush.pattern.width() * brush.pattern.height());
         QImage tile = brush.pattern.convertToFormat(QImage::Format_RGB32);
         const QRgb fore = ToQColor(m_dc.textColour).rgb();
         const QRgb back = ToQColor(m_dc.bkColour).rgb();

@@ -286,4 +286,15 @@ Bytes BuildIcon(const std::vector<IconEntry>& entries, std::uint16_t type) {
   return out;
 }
 
+Bytes PatternBrush(const Bytes& dib, int bitsOffset) {
+  Bytes params;
+  for (std::uint32_t v : {1u, 0u, 32u, static_cast<std::uint32_t>(bitsOffset),
+                          32u + static_cast<std::uint32_t>(bitsOffset),
+                          static_cast<std::uint32_t>(dib.size() - bitsOffset)}) {
+    Put32(params, v);
+  }
+  params.insert(params.end(), dib.begin(), dib.end());
+  return params;
+}
+
 }  // namespace mftest

@@ -119,6 +119,10 @@ class EmfBuilder {
 Bytes PackedDib(int width, int height, int bitCount, const std::vector<model::Colour>& palette,
                 const Bytes& rows, int* bitsOffset = nullptr);
 
+// The parameters of an EMR_CREATEDIBPATTERNBRUSHPT or EMR_CREATEMONOBRUSH creating object 1
+// from a packed DIB whose bits start at `bitsOffset`.
+Bytes PatternBrush(const Bytes& dib, int bitsOffset);
+
 // An icon file of the given entries, each the image data as stored (a DIB with its AND mask,
 // or a PNG); the directory's size and depth fields are written from the arguments.
 struct IconEntry {
