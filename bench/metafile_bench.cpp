@@ -10,7 +10,7 @@
 #include <string>
 
 #include "model/canvas.h"
-#include "picture/emf_records.h"
+#include "picture/metafile/emf_records.h"
 #include "picture/picture.h"
 #include "tests/picture/metafile_builder.h"
 

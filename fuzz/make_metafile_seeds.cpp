@@ -7,7 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "picture/emf_records.h"
+#include "picture/metafile/emf_records.h"
+#include "picture/metafile/wmf_records.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/picture/metafile_builder.h"
 
@@ -66,10 +67,10 @@ int main(int argc, char** argv) {
   wmfs.push_back(WmfBuilder(0, 0, 40, 30, 96, false)
                      .WindowOrg(0, 0)
                      .WindowExt(40, 30)
-                     .Record(0x0817, {10, 0, 10, 20, 30, 40, 0, 0})  // Arc
-                     .Record(0x081A, {10, 0, 10, 20, 30, 40, 0, 0})  // Pie
-                     .Record(0x0830, {10, 0, 10, 20, 30, 40, 0, 0})  // Chord
-                     .Record(0x061C, {6, 6, 25, 35, 2, 2})           // RoundRect
+                     .Record(picture::wmf::kArc, {10, 0, 10, 20, 30, 40, 0, 0})
+                     .Record(picture::wmf::kPie, {10, 0, 10, 20, 30, 40, 0, 0})
+                     .Record(picture::wmf::kChord, {10, 0, 10, 20, 30, 40, 0, 0})
+                     .Record(picture::wmf::kRoundRect, {6, 6, 25, 35, 2, 2})
                      .Build());
   {
     Bytes text = {5, 0, 'H', 'e', 'l', 'l', 'o', 0, 10, 0, 2, 0};
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
     font[1] = 0xFF;
     const char face[] = "DejaVu Sans";
     font.insert(font.end(), face, face + sizeof face);
-    w.Raw(0x02FB, font).Select(0).Raw(0x0521, text);
+    w.Raw(picture::wmf::kCreateFontIndirect, font).Select(0).Raw(picture::wmf::kTextOut, text);
     wmfs.push_back(w.Build());
   }
   {
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
     for (int v : {0x0020, 0x00CC, 0, 2, 2, 0, 0, 20, 20, 1, 1})
       mftest::Put16(params, static_cast<std::uint16_t>(v));
     params.insert(params.end(), dib.begin(), dib.end());
-    wmfs.push_back(WmfBuilder(0, 0, 30, 30).Raw(0x0F43, params).Build());
+    wmfs.push_back(WmfBuilder(0, 0, 30, 30).Raw(picture::wmf::kStretchDib, params).Build());
   }
   for (std::size_t i = 0; i < wmfs.size(); ++i)
     Write(dir + "/wmf/wmf-" + std::to_string(i) + ".wmf", wmfs[i]);
@@ -139,5 +140,32 @@ int main(int argc, char** argv) {
   }
   for (std::size_t i = 0; i < emfs.size(); ++i)
     Write(dir + "/emf/emf-" + std::to_string(i) + ".emf", emfs[i]);
+
+  // Large files, so that the fuzzer starts from inputs of a few megabytes as real pictures are:
+  // a 24-bit bitmap of 900 x 800 in each metafile kind, a polygon of 300 000 points, and an icon
+  // of 700 x 700 at 32 bits.
+  {
+    Bytes rows;
+    for (int i = 0; i < 900 * 3 * 800; ++i) rows.push_back(static_cast<std::uint8_t>(i * 7 / 5));
+    int bitsOffset = 0;
+    const Bytes big = mftest::PackedDib(900, 800, 24, {}, rows, &bitsOffset);
+    Write(dir + "/emf/large-bitmap.emf",
+          EmfBuilder(300, 200).StretchDib(0, 0, 300, 200, big, bitsOffset).Build());
+    Bytes params;
+    for (int v : {0x0020, 0x00CC, 0, 800, 900, 0, 0, 200, 300, 0, 0})
+      mftest::Put16(params, static_cast<std::uint16_t>(v));
+    params.insert(params.end(), big.begin(), big.end());
+    Write(dir + "/wmf/large-bitmap.wmf",
+          WmfBuilder(0, 0, 300, 200).Raw(picture::wmf::kStretchDib, params).Build());
+    std::vector<std::pair<int, int>> points;
+    for (int i = 0; i < 300000; ++i) points.emplace_back(i * 13 % 300, i * 7 % 200);
+    Write(dir + "/emf/large-polygon.emf",
+          EmfBuilder(300, 200).Brush(1, 0, 0xFF).Select(1).Poly(emf::kPolygon, points).Build());
+    Bytes pixels;
+    for (int i = 0; i < 700 * 700 * 4; ++i) pixels.push_back(static_cast<std::uint8_t>(i % 251));
+    std::vector<std::string> mask(700, std::string(700, '0'));
+    Write(dir + "/icon/large.ico",
+          mftest::BuildIcon({{0, 0, 32, mftest::IconDib(700, 700, 32, {}, pixels, mask)}}));
+  }
   return 0;
 }

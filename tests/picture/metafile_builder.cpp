@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "picture/emf_records.h"
+#include "picture/metafile/emf_records.h"
+#include "picture/metafile/wmf_records.h"
 #include "tests/picture/bmp_builder.h"
 
 namespace mftest {
@@ -25,7 +26,7 @@ void Set32(Bytes& out, std::size_t at, std::uint32_t v) {
 
 bool CreatesObject(std::uint16_t function) {
   const unsigned low = function & 0xFF;
-  return low >= 0xF7 || function == 0x0142;
+  return low >= 0xF7 || function == picture::wmf::kDibCreatePatternBrush;
 }
 
 }  // namespace
@@ -71,12 +72,14 @@ WmfBuilder& WmfBuilder::Sized(std::uint32_t words, std::uint16_t function) {
 }
 
 WmfBuilder& WmfBuilder::Pen(std::uint16_t style, int width, model::Colour c) {
-  return Record(0x02FA, {static_cast<std::int16_t>(style), S(width), 0, S(c & 0xFFFF), S(c >> 16)});
+  return Record(picture::wmf::kCreatePenIndirect,
+                {static_cast<std::int16_t>(style), S(width), 0, S(c & 0xFFFF), S(c >> 16)});
 }
 
 WmfBuilder& WmfBuilder::Brush(std::uint16_t style, model::Colour c, std::uint16_t hatch) {
-  return Record(0x02FC, {static_cast<std::int16_t>(style), S(c & 0xFFFF), S(c >> 16),
-                         static_cast<std::int16_t>(hatch)});
+  return Record(picture::wmf::kCreateBrushIndirect,
+                {static_cast<std::int16_t>(style), S(c & 0xFFFF), S(c >> 16),
+                 static_cast<std::int16_t>(hatch)});
 }
 
 WmfBuilder& WmfBuilder::Polygon(const std::vector<std::pair<int, int>>& points) {
@@ -86,7 +89,7 @@ WmfBuilder& WmfBuilder::Polygon(const std::vector<std::pair<int, int>>& points) 
     Put16(params, static_cast<std::uint16_t>(x));
     Put16(params, static_cast<std::uint16_t>(y));
   }
-  return Raw(0x0324, params);
+  return Raw(picture::wmf::kPolygon, params);
 }
 
 Bytes WmfBuilder::Build() const {
@@ -281,6 +284,17 @@ Bytes BuildIcon(const std::vector<IconEntry>& entries, std::uint16_t type) {
   }
   for (const IconEntry& e : entries) out.insert(out.end(), e.data.begin(), e.data.end());
   return out;
+}
+
+Bytes PatternBrush(const Bytes& dib, int bitsOffset) {
+  Bytes params;
+  for (std::uint32_t v : {1u, 0u, 32u, static_cast<std::uint32_t>(bitsOffset),
+                          32u + static_cast<std::uint32_t>(bitsOffset),
+                          static_cast<std::uint32_t>(dib.size() - bitsOffset)}) {
+    Put32(params, v);
+  }
+  params.insert(params.end(), dib.begin(), dib.end());
+  return params;
 }
 
 }  // namespace mftest

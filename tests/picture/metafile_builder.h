@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "model/colour.h"
-#include "picture/emf_records.h"
+#include "picture/metafile/emf_records.h"
+#include "picture/metafile/wmf_records.h"
 
 namespace mftest {
 
@@ -34,19 +35,19 @@ class WmfBuilder {
   WmfBuilder& Sized(std::uint32_t words, std::uint16_t function);
 
   WmfBuilder& Rectangle(int l, int t, int r, int b) {
-    return Record(0x041B, {S(b), S(r), S(t), S(l)});
+    return Record(picture::wmf::kRectangle, {S(b), S(r), S(t), S(l)});
   }
   WmfBuilder& Ellipse(int l, int t, int r, int b) {
-    return Record(0x0418, {S(b), S(r), S(t), S(l)});
+    return Record(picture::wmf::kEllipse, {S(b), S(r), S(t), S(l)});
   }
-  WmfBuilder& MoveTo(int x, int y) { return Record(0x0214, {S(y), S(x)}); }
-  WmfBuilder& LineTo(int x, int y) { return Record(0x0213, {S(y), S(x)}); }
-  WmfBuilder& WindowOrg(int x, int y) { return Record(0x020B, {S(y), S(x)}); }
-  WmfBuilder& WindowExt(int x, int y) { return Record(0x020C, {S(y), S(x)}); }
+  WmfBuilder& MoveTo(int x, int y) { return Record(picture::wmf::kMoveTo, {S(y), S(x)}); }
+  WmfBuilder& LineTo(int x, int y) { return Record(picture::wmf::kLineTo, {S(y), S(x)}); }
+  WmfBuilder& WindowOrg(int x, int y) { return Record(picture::wmf::kSetWindowOrg, {S(y), S(x)}); }
+  WmfBuilder& WindowExt(int x, int y) { return Record(picture::wmf::kSetWindowExt, {S(y), S(x)}); }
   WmfBuilder& Pen(std::uint16_t style, int width, model::Colour c);
   WmfBuilder& Brush(std::uint16_t style, model::Colour c, std::uint16_t hatch = 0);
-  WmfBuilder& Select(int index) { return Record(0x012D, {S(index)}); }
-  WmfBuilder& Delete(int index) { return Record(0x01F0, {S(index)}); }
+  WmfBuilder& Select(int index) { return Record(picture::wmf::kSelectObject, {S(index)}); }
+  WmfBuilder& Delete(int index) { return Record(picture::wmf::kDeleteObject, {S(index)}); }
   WmfBuilder& Polygon(const std::vector<std::pair<int, int>>& points);
 
   // The file, with the header's object count and sizes filled in and an end record added.
@@ -117,6 +118,10 @@ class EmfBuilder {
 // them). Returns the DIB; `bitsOffset` receives where the bits start.
 Bytes PackedDib(int width, int height, int bitCount, const std::vector<model::Colour>& palette,
                 const Bytes& rows, int* bitsOffset = nullptr);
+
+// The parameters of an EMR_CREATEDIBPATTERNBRUSHPT or EMR_CREATEMONOBRUSH creating object 1
+// from a packed DIB whose bits start at `bitsOffset`.
+Bytes PatternBrush(const Bytes& dib, int bitsOffset);
 
 // An icon file of the given entries, each the image data as stored (a DIB with its AND mask,
 // or a PNG); the directory's size and depth fields are written from the arguments.

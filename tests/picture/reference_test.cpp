@@ -8,8 +8,11 @@
 #include <filesystem>
 #include <iterator>
 #include <map>
+#include <string>
 
 #include "model/canvas.h"
+#include "picture/metafile/budget.h"
+#include "picture/metafile/metafile_picture.h"
 #include "picture/picture.h"
 #include "tests/support/raster_text.h"
 
@@ -229,25 +232,41 @@ TEST(ReferenceIcons, AMaskedAreaOverColourIsWhite) {
 }
 
 // Files the fuzzers found faults with (tests/data/fuzz/README.md): each now loads, or is refused
-// with the format's message, and draws without fault.
-TEST(FuzzFindings, LoadAndDrawOrAreRefused) {
+// with the format's message, and draws without fault and within its budget. A file whose fault
+// was a slow path also names the least work that path is charged, so that the path cannot come
+// back uncharged (the far-reaching clipping path once took seconds outside any account).
+TEST(FuzzFindings, LoadAndDrawWithinTheirBudgetOrAreRefused) {
+  using picture::metafile::Budget;
+  const std::int64_t area = 96 * 64;
+  const std::map<std::string, std::int64_t> leastWork = {
+      {"emf-anglearc-radius0.emf", picture::metafile::kCostPerCall},
+      {"emf-clip-path-far-outside.emf", picture::metafile::kPathRegionAreas * area},
+      {"emf-source-rectangle-overflow.emf", 0},
+  };
   int files = 0;
   for (const auto& entry : fs::directory_iterator(kData / "fuzz")) {
     const std::string ext = entry.path().extension().string();
     if (ext != ".emf" && ext != ".wmf" && ext != ".ico") continue;
     ++files;
+    const std::string name = entry.path().filename().string();
+    ASSERT_TRUE(leastWork.contains(name)) << name << " needs its line in this test";
     try {
       const auto picture = picture::LoadPicture(entry.path().string());
       model::Canvas canvas(96, 64);
-      picture->StretchDraw(canvas, {0, 0, 96, 64});
+      if (const auto* metafile =
+              dynamic_cast<const picture::metafile::MetafilePicture*>(picture.get())) {
+        const Budget left = metafile->Play(canvas, {0, 0, 96, 64});
+        EXPECT_FALSE(left.Spent()) << name << ": work left " << left.work;
+        EXPECT_GE(Budget(area).work - left.work, leastWork.at(name)) << name;
+      }
       picture->StretchDraw(canvas, {-7, 50, 20, 300});
     } catch (const picture::LoadError& e) {
       const std::string message = e.what();
       EXPECT_TRUE(message == "Metafile is not valid" || message == "Icon image is not valid")
-          << entry.path() << ": " << message;
+          << name << ": " << message;
     }
   }
-  EXPECT_GT(files, 0);
+  EXPECT_EQ(files, static_cast<int>(leastWork.size()));
 }
 
 }  // namespace

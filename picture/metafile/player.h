@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QRawFont>
 #include <QRegion>
 #include <QSet>
 #include <QString>
@@ -16,128 +17,21 @@
 #include <tuple>
 #include <vector>
 
+#include "picture/metafile/budget.h"
+#include "picture/metafile/gdi.h"
+
 namespace picture::gdi {
-
-// A GDI COLORREF: 0x00BBGGRR (the high byte, a palette flag, is ignored).
-using ColourRef = std::uint32_t;
-
-// Values of the graphics device interface that both metafile formats share.
-enum MapMode : int {
-  kMmText = 1,
-  kMmLoMetric = 2,
-  kMmHiMetric = 3,
-  kMmLoEnglish = 4,
-  kMmHiEnglish = 5,
-  kMmTwips = 6,
-  kMmIsotropic = 7,
-  kMmAnisotropic = 8,
-};
-enum PenStyle : std::uint32_t {
-  kPsSolid = 0,
-  kPsDash = 1,
-  kPsDot = 2,
-  kPsDashDot = 3,
-  kPsDashDotDot = 4,
-  kPsNull = 5,
-  kPsInsideFrame = 6,
-  kPsUserStyle = 7,
-  kPsAlternate = 8,
-  kPsStyleMask = 0xF,
-  kPsEndCapSquare = 0x100,
-  kPsEndCapFlat = 0x200,
-  kPsEndCapMask = 0xF00,
-  kPsJoinBevel = 0x1000,
-  kPsJoinMiter = 0x2000,
-  kPsJoinMask = 0xF000,
-  kPsGeometric = 0x10000,
-};
-enum BrushStyle : std::uint32_t {
-  kBsSolid = 0,
-  kBsNull = 1,
-  kBsHatched = 2,
-  kBsPattern = 3,
-  kBsDibPattern = 5,
-  kBsDibPatternPt = 6,
-};
-enum BkMode : int { kTransparent = 1, kOpaque = 2 };
-enum PolyFillMode : int { kAlternate = 1, kWinding = 2 };
-enum TextAlign : std::uint32_t {
-  kTaUpdateCp = 1,
-  kTaRight = 2,
-  kTaCenter = 6,
-  kTaHorizontalMask = 6,
-  kTaBottom = 8,
-  kTaBaseline = 24,
-  kTaVerticalMask = 24,
-};
-enum TextOptions : std::uint32_t { kEtoOpaque = 2, kEtoClipped = 4, kEtoGlyphIndex = 0x10 };
-enum RegionMode : int { kRgnAnd = 1, kRgnOr = 2, kRgnXor = 3, kRgnDiff = 4, kRgnCopy = 5 };
-// Raster operations of the bit-block transfers that the player knows.
-enum Rop3 : std::uint32_t {
-  kBlackness = 0x00000042,
-  kNotSrcErase = 0x001100A6,
-  kNotSrcCopy = 0x00330008,
-  kSrcErase = 0x00440328,
-  kDstInvert = 0x00550009,
-  kPatInvert = 0x005A0049,
-  kSrcInvert = 0x00660046,
-  kSrcAnd = 0x008800C6,
-  kDstCopy = 0x00AA0029,
-  kMergePaint = 0x00BB0226,
-  kSrcCopy = 0x00CC0020,
-  kSrcPaint = 0x00EE0086,
-  kPatCopy = 0x00F00021,
-  kWhiteness = 0x00FF0062,
-};
-
-struct Pen {
-  std::uint32_t style = kPsSolid;  // style, end cap, join and type bits
-  double width = 0;                // logical units; below one device pixel draws one pixel
-  ColourRef colour = 0;
-  std::vector<double> dashes;  // kPsUserStyle: dash and gap lengths, in pen widths
-};
-
-struct Brush {
-  std::uint32_t style = kBsSolid;
-  ColourRef colour = 0xFFFFFF;
-  std::uint32_t hatch = 0;  // HS_HORIZONTAL 0 ... HS_DIAGCROSS 5
-  // kBsPattern, kBsDibPattern(Pt): the tile. A two-colour tile (monoPattern) draws its 0 bits in
-  // the text colour and its 1 bits in the background colour, like a monochrome pattern brush.
-  QImage pattern;
-  bool monoPattern = false;
-};
-
-// The brush a create-brush record (a LOGBRUSH) describes: null and hatched brushes as they are;
-// any other style, whose pattern such a record cannot carry, draws solid in its colour.
-inline Brush LogBrush(std::uint32_t style, ColourRef colour, std::uint32_t hatch) {
-  Brush brush;
-  brush.style = style == kBsNull || style == kBsHatched ? style : kBsSolid;
-  brush.colour = colour;
-  brush.hatch = hatch;
-  return brush;
-}
-
-struct Font {
-  int height = 0;      // < 0: character height; > 0: cell height; 0: the default size
-  int width = 0;       // average character width; 0: the font's own
-  int escapement = 0;  // tenths of a degree, counter-clockwise
-  int weight = 0;      // 0 (default), 100 ... 1000
-  bool italic = false;
-  bool underline = false;
-  bool strikeOut = false;
-  int charset = 0;
-  QString face;
-};
-
-// A region as a list of rectangles (left, top, right, bottom exclusive) in logical units (WMF
-// regions, EMF region fills) or device units (EMF clipping regions).
-using RectList = std::vector<QRect>;
 
 // Plays the drawing calls of a metafile onto a QPainter, keeping the device context state of
 // the graphics device interface: mapping mode, window and viewport, world transform, selected
 // pen, brush and font, colours, modes, clipping, current position, a path bracket, and the
 // stack of saved states. Coordinates given to it are logical units; the record decoders
 // (wmf.cpp, emf.cpp) only parse records and call these.
+//
+// The class is defined across files, one a concern: player.cpp (state and the work charged),
+// mapping.cpp, clipping.cpp, tools.cpp (pens, brushes, raster operations), shapes.cpp (lines,
+// curves, shapes and paths), bitmaps.cpp (bit-block transfers and regions), text_layout.cpp
+// (fonts and where the characters go) and text.cpp (painting them).
 //
 // Drawing is aliased, as GDI draws, and every coordinate is bounded so that absurd values
 // cannot make the painter slow; everything is clipped to the destination rectangle.
@@ -146,8 +40,10 @@ class Player {
   // `deviceToDest` maps the metafile's device space (reference device pixels for EMF, the
   // picture frame's units for WMF) onto canvas pixels. `dest` is the destination rectangle in
   // canvas pixels; nothing is drawn outside it. `pixelsPerMm` is the reference device's
-  // resolution, used by the fixed mapping modes.
-  Player(QPainter& painter, const QTransform& deviceToDest, const QRect& dest, QPointF pixelsPerMm);
+  // resolution, used by the fixed mapping modes. The play's painting is charged to `budget`'s
+  // work account (made for the area of `dest`).
+  Player(QPainter& painter, const QTransform& deviceToDest, const QRect& dest, QPointF pixelsPerMm,
+         metafile::Budget& budget);
 
   // Mapping. Extents of zero are ignored, as GDI refuses them.
   void SetMapMode(int mode);
@@ -239,9 +135,6 @@ class Player {
   // that declares no frame).
   void CollectBounds(QRectF* bounds) { m_bounds = bounds; }
 
-  // Whether the play has painted so much that the rest is skipped (see kPaintedAreas).
-  bool Exhausted() const { return m_work < 0; }
-
  private:
   struct Dc {
     int mapMode = kMmText;
@@ -325,6 +218,25 @@ class Player {
   QPen MakePen();
   double PenWidthPixels();
   QFont MakeFont(double* emPixels, double* xScale, double* angle);
+  // Where the characters of a text go, in a local frame whose origin is the reference point and
+  // whose x axis runs along the baseline.
+  struct TextLayout {
+    QFont font;
+    QRawFont raw;
+    QList<quint32> glyphs;
+    bool allGlyphs = false;  // the raw font has every character: drawn as one glyph run
+    std::vector<double> advances;
+    double width = 0;
+    double x0 = 0;        // where the first character starts
+    double baseline = 0;  // y of the baseline
+    QTransform local;     // the local frame to canvas pixels
+    QRectF cell;          // the text's box in the local frame
+  };
+  // Lays out `text` (not empty) at `p` (logical) in the selected font and alignment, with the
+  // advances `dx` (logical; empty for the font's own); none when the font cannot be drawn at
+  // its size.
+  std::optional<TextLayout> LayOutText(QPointF p, const QString& text,
+                                       const std::vector<double>& dx);
   // Combines the clipping region with `r` (canvas pixels) by an RGN_ mode.
   void CombineClip(const QRegion& r, int mode);
   void ApplyClip();
@@ -345,17 +257,7 @@ class Player {
   QPainterPath m_scratch;  // the figure of a "To" call outside a path bracket
   std::map<std::tuple<std::uint32_t, ColourRef, ColourRef, int>, QImage> m_hatches;
   QRectF* m_bounds = nullptr;
-  std::int64_t m_work = 0;
+  metafile::Budget& m_budget;
   QSet<QString> m_faces;
 };
-
-// Text of a metafile's 8-bit string in the font's character set (Western and Cyrillic code
-// pages; anything else reads as Western).
-QString DecodeAnsi(const std::uint8_t* bytes, std::size_t count, int charset);
-
-// Colour of a COLORREF.
-inline QColor ToQColor(ColourRef c) {
-  return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
-
 }  // namespace picture::gdi

@@ -1,16 +1,11 @@
-#include <QImage>
-#include <QPainter>
+#include "picture/metafile/record_dib.h"
+
 #include <algorithm>
-#include <vector>
 
-#include "picture/bitmap_picture.h"
-#include "picture/decoders.h"
 #include "picture/dib.h"
-#include "picture/metafile_records.h"
+#include "picture/picture.h"
 
-namespace picture {
-
-namespace metafile {
+namespace picture::metafile {
 
 namespace {
 
@@ -20,14 +15,9 @@ constexpr model::Colour kDefaultPalette[16] = {
     0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0xC0C0C0,
     0x808080, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
 
-// Run-length bitmaps larger than this are left out: a few bytes of runs and skips can claim
-// millions of pixels.
-constexpr std::int64_t kMaxRunLengthPixels = 4'000'000;
-
 Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& budget) {
   dib::Info info = parsed;
   const std::int64_t pixels = std::int64_t{info.width} * info.height;
-  if (pixels > budget.bitmapPixels) return {};
   // Unlike a bitmap file, a record whose bitmap is cut short is malformed: it is left out rather
   // than decoded into a large picture of zeros.
   if (info.RunLength()
@@ -36,7 +26,7 @@ Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& 
                 bits.size()) {
     return {};
   }
-  budget.bitmapPixels -= pixels;
+  if (!budget.TakeBitmapPixels(pixels)) return {};
   if (info.colours == dib::ColourUse::kPaletteIndices) {
     for (int i = 0; i < info.paletteSize; ++i)
       info.palette[i] = kDefaultPalette[info.palette[i] % 16];
@@ -108,79 +98,4 @@ QImage SourcePart(const Dib& dib, int x, int y, int width, int height) {
   return part == dib.image.rect() ? dib.image : dib.image.copy(part);
 }
 
-}  // namespace metafile
-
-namespace {
-
-enum class Format { kWmf, kEmf };
-
-// A metafile, kept as its bytes and played afresh into every rectangle it is drawn into.
-class MetafilePicture : public Picture {
- public:
-  MetafilePicture(Format format, std::span<const std::uint8_t> file, const metafile::Frame& frame)
-      : m_format(format), m_bytes(file.begin(), file.end()), m_frame(frame) {}
-
-  int Width() const override { return m_frame.width; }
-  int Height() const override { return m_frame.height; }
-
-  void StretchDraw(model::Canvas& canvas, const model::Rect& dest) const override {
-    const model::Rect clip = dest.Intersected({0, 0, canvas.Width(), canvas.Height()});
-    if (clip.Empty()) return;
-    // What the metafile leaves unpainted is white, not what the raster held before.
-    canvas.FillRect(clip, model::kWhite);
-    QImage target(reinterpret_cast<uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
-                  canvas.BytesPerLine(), QImage::Format_RGBX8888);
-    {
-      QPainter painter(&target);
-      const QRect clipRect(clip.left, clip.top, clip.Width(), clip.Height());
-      painter.setClipRect(clipRect);
-      const QRectF& f = m_frame.device;
-      QTransform deviceToDest;
-      deviceToDest.translate(dest.left, dest.top);
-      deviceToDest.scale(dest.Width() / f.width(), dest.Height() / f.height());
-      deviceToDest.translate(-f.left(), -f.top());
-      gdi::Player player(painter, deviceToDest, clipRect, m_frame.pixelsPerMm);
-      metafile::Budget budget;
-      if (m_format == Format::kEmf) {
-        metafile::PlayEmf(m_bytes, player, budget);
-      } else {
-        metafile::PlayWmf(m_bytes, player, m_frame, budget);
-      }
-    }
-    // Raster operations may have touched the unused byte: the canvas keeps it 0xFF.
-    for (int y = clip.top; y < clip.bottom; ++y) {
-      std::uint32_t* row = canvas.Row(y);
-      for (int x = clip.left; x < clip.right; ++x) row[x] |= model::Canvas::kOpaque;
-    }
-    canvas.MarkDirty(clip);
-  }
-
- private:
-  Format m_format;
-  std::vector<std::uint8_t> m_bytes;
-  metafile::Frame m_frame;
-};
-
-// Either kind of metafile is read whatever the extension says: the contents decide.
-std::unique_ptr<Picture> DecodeMetafile(std::span<const std::uint8_t> file) {
-  if (file.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
-  if (const auto frame = metafile::EmfFrame(file)) {
-    return std::make_unique<MetafilePicture>(Format::kEmf, file, *frame);
-  }
-  if (const auto frame = metafile::WmfFrame(file)) {
-    return std::make_unique<MetafilePicture>(Format::kWmf, file, *frame);
-  }
-  throw LoadError("Metafile is not valid");
-}
-
-}  // namespace
-
-std::unique_ptr<Picture> DecodeWmf(std::span<const std::uint8_t> file) {
-  return DecodeMetafile(file);
-}
-
-std::unique_ptr<Picture> DecodeEmf(std::span<const std::uint8_t> file) {
-  return DecodeMetafile(file);
-}
-
-}  // namespace picture
+}  // namespace picture::metafile

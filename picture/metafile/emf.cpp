@@ -1,0 +1,521 @@
+#include <QPolygonF>
+#include <algorithm>
+#include <unordered_map>
+
+#include "picture/metafile/emf_records.h"
+#include "picture/metafile/formats.h"
+#include "picture/metafile/objects.h"
+#include "picture/metafile/record_dib.h"
+#include "picture/record_reader.h"
+
+namespace picture::metafile {
+
+namespace {
+
+using namespace emf;
+
+constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
+constexpr std::int32_t kRegionLimit = 1 << 29;
+
+QPointF Point(RecordReader& r, bool small) {
+  if (small) {
+    const double x = r.I16();
+    return {x, static_cast<double>(r.I16())};
+  }
+  const double x = r.I32();
+  return {x, static_cast<double>(r.I32())};
+}
+QRectF Box(RecordReader& r) {
+  const double l = r.I32();
+  const double t = r.I32();
+  const double right = r.I32();
+  const double b = r.I32();
+  return QRectF(QPointF(l, t), QPointF(right, b));
+}
+
+// An XFORM: m11, m12, m21, m22, dx, dy.
+QTransform Transform(RecordReader& r) {
+  const double m11 = r.F32();
+  const double m12 = r.F32();
+  const double m21 = r.F32();
+  const double m22 = r.F32();
+  const double dx = r.F32();
+  return QTransform(m11, m12, m21, m22, dx, r.F32());
+}
+
+// RGNDATA: a 32-byte header with the rectangle count, then the rectangles.
+std::optional<gdi::RectList> Region(std::span<const std::uint8_t> data) {
+  RecordReader r(data);
+  r.Skip(8);
+  const std::uint32_t count = r.U32();
+  r.Skip(20);
+  if (!r.Ok() || count > r.Remaining() / 16) return std::nullopt;
+  gdi::RectList rects;
+  rects.reserve(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    // Kept within a range whose widths and heights fit an int.
+    auto coordinate = [&r] { return std::clamp(r.I32(), -kRegionLimit, kRegionLimit); };
+    const int l = coordinate();
+    const int t = coordinate();
+    const int right = coordinate();
+    const int b = coordinate();
+    if (right > l && b > t) rects.emplace_back(QPoint(l, t), QPoint(right - 1, b - 1));
+  }
+  return rects;
+}
+
+// One play of the records of an enhanced metafile. Each record type the player knows has a
+// handler and the size of the fields it reads (after the type and size); a record shorter than
+// that is cut short, and skipped whole.
+class Emf {
+ public:
+  Emf(std::span<const std::uint8_t> file, gdi::Player& player, Budget& budget)
+      : m_file(file), p(player), m_budget(budget), m_objects(kMaxObjects) {}
+
+  void Play();
+
+ private:
+  // A handler reads the record's fields from `r`, positioned after its type and size.
+  using Handler = void (*)(Emf& e, RecordReader& r);
+  struct Entry {
+    std::uint32_t minSize;
+    Handler play;
+  };
+  static const std::unordered_map<std::uint32_t, Entry>& Handlers();
+
+  // Points of a poly record: a count, then the points; none when the count overruns the record.
+  QPolygonF Points(RecordReader& r) {
+    r.Skip(16);  // bounds
+    const std::uint32_t count = r.U32();
+    QPolygonF points;
+    if (count > r.Remaining() / (m_small ? 4 : 8) || !m_budget.TakePoints(count)) return points;
+    points.reserve(static_cast<qsizetype>(count));
+    for (std::uint32_t i = 0; i < count; ++i) points.append(Point(r, m_small));
+    return points;
+  }
+  std::vector<QPolygonF> PolyPoints(RecordReader& r) {
+    r.Skip(16);
+    const std::uint32_t polys = r.U32();
+    const std::uint32_t total = r.U32();
+    std::vector<QPolygonF> out;
+    if (polys > r.Remaining() / 4) return out;
+    std::vector<std::uint32_t> counts(polys);
+    for (auto& c : counts) c = r.U32();
+    if (total > r.Remaining() / (m_small ? 4 : 8) || !m_budget.TakePoints(total)) return out;
+    std::uint64_t left = total;
+    for (std::uint32_t c : counts) {
+      if (c > left) break;
+      left -= c;
+      QPolygonF poly;
+      poly.reserve(static_cast<qsizetype>(c));
+      for (std::uint32_t i = 0; i < c; ++i) poly.append(Point(r, m_small));
+      out.push_back(std::move(poly));
+    }
+    return out;
+  }
+  // A DIB whose header and bits the record locates by offset and size.
+  Dib RecordDib(std::uint32_t offBmi, std::uint32_t cbBmi, std::uint32_t offBits,
+                std::uint32_t cbBits, std::uint32_t usage) {
+    RecordReader whole(m_record);
+    const auto info = whole.At(offBmi, cbBmi);
+    const auto bits = whole.At(offBits, cbBits);
+    if (info.empty()) return {};
+    return DibImage(info, bits, usage == 1, m_budget);
+  }
+  void PolyDraw(RecordReader& r) {
+    const QPolygonF points = Points(r);
+    const auto types = r.Bytes(static_cast<std::size_t>(points.size()));
+    if (r.Ok()) p.PolyDraw(points, std::vector<std::uint8_t>(types.begin(), types.end()));
+  }
+  void Arc(RecordReader& r, void (gdi::Player::*draw)(const QRectF&, QPointF, QPointF)) {
+    const QRectF box = Box(r);
+    const QPointF start = Point(r, false);
+    (p.*draw)(box, start, Point(r, false));
+  }
+  // Two 32-bit values (x, y) handed to the player's `call`.
+  void Pair(RecordReader& r, void (gdi::Player::*call)(double, double)) {
+    const QPointF v = Point(r, false);
+    (p.*call)(v.x(), v.y());
+  }
+  // Numerator and denominator for x, then for y.
+  void Scale(RecordReader& r, void (gdi::Player::*call)(double, double, double, double)) {
+    const double xNum = r.I32();
+    const double xDenom = r.I32();
+    const double yNum = r.I32();
+    const double yDenom = r.I32();
+    (p.*call)(xNum, xDenom, yNum, yDenom);
+  }
+  void Text(RecordReader& r, bool wide);
+  void FillRegion(RecordReader& r);
+  void Transfer(RecordReader& r, bool stretch);
+  void DibTransfer(RecordReader& r, bool stretch);
+  void PatternBrush(RecordReader& r);
+  void ExtCreatePen(RecordReader& r);
+
+  std::span<const std::uint8_t> m_file;
+  gdi::Player& p;
+  Budget& m_budget;
+  ObjectTable m_objects;
+  // The record being played: its type, all of its bytes, and whether its points are 16-bit.
+  std::uint32_t m_type = 0;
+  std::span<const std::uint8_t> m_record;
+  bool m_small = false;
+};
+
+void Emf::Play() {
+  const auto& handlers = Handlers();
+  RecordReader file(m_file);
+  while (file.Remaining() >= 8 && !m_budget.Spent()) {
+    const std::size_t start = file.Position();
+    const std::uint32_t type = file.U32();
+    const std::uint32_t size = file.U32();
+    // A record that cannot be whole ends the picture: what comes after it cannot be found.
+    if (size < 8 || size % 4 != 0 || size - 8 > file.Remaining()) break;
+    --m_budget.records;
+    if (type == kEof) break;
+    const auto handler = handlers.find(type);
+    if (handler != handlers.end() && size - 8 >= handler->second.minSize) {
+      m_type = type;
+      m_record = file.At(start, size);
+      m_small = type >= kPolyBezier16 && type <= kPolyDraw16;
+      RecordReader r(m_record);
+      r.Skip(8);
+      handler->second.play(*this, r);
+    }
+    file.Seek(start + size);
+  }
+}
+
+void Emf::Text(RecordReader& r, bool wide) {
+  r.Skip(16 + 12);  // bounds, graphics mode, x and y scales
+  const QPointF reference = Point(r, false);
+  const std::uint32_t chars = r.U32();
+  const std::uint32_t offString = r.U32();
+  const std::uint32_t options = r.U32();
+  const QRectF rect = Box(r);
+  const std::uint32_t offDx = r.U32();
+  // Glyph indices belong to the producer's font, which is not the one substituted here.
+  if (options & gdi::kEtoGlyphIndex) return;
+  RecordReader whole(m_record);
+  const auto text = whole.At(offString, std::uint64_t{chars} * (wide ? 2 : 1));
+  if (text.size() != std::uint64_t{chars} * (wide ? 2 : 1)) return;
+  const QString string = wide ? Utf16Le(text) : gdi::DecodeAnsi(text.data(), text.size(), 0);
+  std::vector<double> dx;
+  const auto advances = whole.At(offDx, std::uint64_t{chars} * 4);
+  if (offDx != 0 && advances.size() == std::uint64_t{chars} * 4) {
+    RecordReader a(advances);
+    dx.resize(chars);
+    for (auto& d : dx) d = a.I32();
+  }
+  std::optional<QRectF> clip;
+  if (options & (gdi::kEtoOpaque | gdi::kEtoClipped)) clip = rect;
+  p.TextOut(reference, string, dx, options, clip);
+}
+
+void Emf::FillRegion(RecordReader& r) {
+  r.Skip(16);
+  const std::uint32_t size = r.U32();
+  std::uint32_t brushIndex = 0;
+  double w = 0;
+  double h = 0;
+  if (m_type == kFillRgn || m_type == kFrameRgn) brushIndex = r.U32();
+  if (m_type == kFrameRgn) {
+    w = r.I32();
+    h = r.I32();
+  }
+  const auto rects = Region(r.Bytes(std::min<std::size_t>(size, r.Remaining())));
+  if (!rects) return;
+  if (m_type == kInvertRgn) {
+    p.InvertRegion(*rects);
+  } else if (m_type == kPaintRgn) {
+    p.PaintRegion(*rects);
+  } else if (const auto* brush = m_objects.Get<gdi::Brush>(brushIndex)) {
+    if (m_type == kFillRgn) {
+      p.FillRegion(*rects, *brush);
+    } else {
+      p.FrameRegion(*rects, *brush, w, h);
+    }
+  }
+}
+
+void Emf::Transfer(RecordReader& r, bool stretch) {
+  r.Skip(16);
+  const double x = r.I32();
+  const double y = r.I32();
+  const double cx = r.I32();
+  const double cy = r.I32();
+  const std::uint32_t rop = r.U32();
+  const int xSrc = r.I32();
+  const int ySrc = r.I32();
+  r.Skip(24 + 4);  // source transform, background colour
+  const std::uint32_t usage = r.U32();
+  const std::uint32_t offBmi = r.U32();
+  const std::uint32_t cbBmi = r.U32();
+  const std::uint32_t offBits = r.U32();
+  const std::uint32_t cbBits = r.U32();
+  int cxSrc = static_cast<int>(cx);
+  int cySrc = static_cast<int>(cy);
+  if (stretch) {
+    cxSrc = r.I32();
+    cySrc = r.I32();
+  }
+  QImage image;
+  if (cbBmi != 0) {
+    image = SourcePart(RecordDib(offBmi, cbBmi, offBits, cbBits, usage), xSrc, ySrc, cxSrc, cySrc);
+    if (image.isNull()) return;
+  }
+  p.DrawImage(QRectF(x, y, cx, cy), image, rop);
+}
+
+void Emf::DibTransfer(RecordReader& r, bool stretch) {
+  r.Skip(16);
+  const double x = r.I32();
+  const double y = r.I32();
+  const int xSrc = r.I32();
+  const int ySrc = r.I32();
+  const int cxSrc = r.I32();
+  const int cySrc = r.I32();
+  const std::uint32_t offBmi = r.U32();
+  const std::uint32_t cbBmi = r.U32();
+  const std::uint32_t offBits = r.U32();
+  const std::uint32_t cbBits = r.U32();
+  const std::uint32_t usage = r.U32();
+  std::uint32_t rop = gdi::kSrcCopy;
+  double cx = cxSrc;
+  double cy = cySrc;
+  if (stretch) {
+    rop = r.U32();
+    cx = r.I32();
+    cy = r.I32();
+  }
+  const QImage image =
+      SourcePart(RecordDib(offBmi, cbBmi, offBits, cbBits, usage), xSrc, ySrc, cxSrc, cySrc);
+  if (!image.isNull()) p.DrawImage(QRectF(x, y, cx, cy), image, rop);
+}
+
+void Emf::PatternBrush(RecordReader& r) {
+  const std::uint32_t index = r.U32();
+  const std::uint32_t usage = r.U32();
+  const std::uint32_t offBmi = r.U32();
+  const std::uint32_t cbBmi = r.U32();
+  const std::uint32_t offBits = r.U32();
+  const std::uint32_t cbBits = r.U32();
+  gdi::Brush brush;
+  brush.style = gdi::kBsDibPatternPt;
+  const Dib dib = RecordDib(offBmi, cbBmi, offBits, cbBits, usage);
+  brush.pattern = dib.image;
+  brush.monoPattern = m_type == kCreateMonoBrush && dib.twoColour;
+  if (brush.pattern.isNull()) brush.style = gdi::kBsSolid;
+  m_objects.Put(index, brush);
+}
+
+void Emf::ExtCreatePen(RecordReader& r) {
+  const std::uint32_t index = r.U32();
+  r.Skip(16);  // a pattern bitmap for the pen's brush, not used
+  gdi::Pen pen;
+  pen.style = r.U32();
+  pen.width = r.U32();
+  const std::uint32_t brushStyle = r.U32();
+  pen.colour = r.U32();
+  r.Skip(4);
+  const std::uint32_t entries = r.U32();
+  if (brushStyle == gdi::kBsNull) pen.style = gdi::kPsNull;
+  // A cosmetic pen is one pixel wide whatever its width says.
+  if (!(pen.style & gdi::kPsGeometric)) pen.width = 0;
+  for (std::uint32_t i = 0; i < std::min<std::uint32_t>(entries, 16); ++i) {
+    const std::uint32_t d = r.U32();
+    if (r.Ok()) pen.dashes.push_back(d);
+  }
+  m_objects.Put(index, pen);
+}
+
+const std::unordered_map<std::uint32_t, Emf::Entry>& Emf::Handlers() {
+  using R = RecordReader;
+  static const std::unordered_map<std::uint32_t, Entry> handlers = {
+      // Points (16-bit ones in the records numbered from kPolyBezier16 on).
+      {kPolyBezier, {20, [](Emf& e, R& r) { e.p.PolyBezier(e.Points(r)); }}},
+      {kPolyBezier16, {20, [](Emf& e, R& r) { e.p.PolyBezier(e.Points(r)); }}},
+      {kPolygon, {20, [](Emf& e, R& r) { e.p.Polygon(e.Points(r)); }}},
+      {kPolygon16, {20, [](Emf& e, R& r) { e.p.Polygon(e.Points(r)); }}},
+      {kPolyline, {20, [](Emf& e, R& r) { e.p.Polyline(e.Points(r)); }}},
+      {kPolyline16, {20, [](Emf& e, R& r) { e.p.Polyline(e.Points(r)); }}},
+      {kPolyBezierTo, {20, [](Emf& e, R& r) { e.p.PolyBezierTo(e.Points(r)); }}},
+      {kPolyBezierTo16, {20, [](Emf& e, R& r) { e.p.PolyBezierTo(e.Points(r)); }}},
+      {kPolylineTo, {20, [](Emf& e, R& r) { e.p.PolylineTo(e.Points(r)); }}},
+      {kPolylineTo16, {20, [](Emf& e, R& r) { e.p.PolylineTo(e.Points(r)); }}},
+      {kPolyPolyline, {24, [](Emf& e, R& r) { e.p.PolyPolyline(e.PolyPoints(r)); }}},
+      {kPolyPolyline16, {24, [](Emf& e, R& r) { e.p.PolyPolyline(e.PolyPoints(r)); }}},
+      {kPolyPolygon, {24, [](Emf& e, R& r) { e.p.PolyPolygon(e.PolyPoints(r)); }}},
+      {kPolyPolygon16, {24, [](Emf& e, R& r) { e.p.PolyPolygon(e.PolyPoints(r)); }}},
+      {kPolyDraw, {20, [](Emf& e, R& r) { e.PolyDraw(r); }}},
+      {kPolyDraw16, {20, [](Emf& e, R& r) { e.PolyDraw(r); }}},
+      // Mapping.
+      {kSetWindowExtEx, {8, [](Emf& e, R& r) { e.Pair(r, &gdi::Player::SetWindowExt); }}},
+      {kSetWindowOrgEx, {8, [](Emf& e, R& r) { e.Pair(r, &gdi::Player::SetWindowOrg); }}},
+      {kSetViewportExtEx, {8, [](Emf& e, R& r) { e.Pair(r, &gdi::Player::SetViewportExt); }}},
+      {kSetViewportOrgEx, {8, [](Emf& e, R& r) { e.Pair(r, &gdi::Player::SetViewportOrg); }}},
+      {kOffsetClipRgn, {8, [](Emf& e, R& r) { e.Pair(r, &gdi::Player::OffsetClipRegion); }}},
+      {kScaleViewportExtEx, {16, [](Emf& e, R& r) { e.Scale(r, &gdi::Player::ScaleViewportExt); }}},
+      {kScaleWindowExtEx, {16, [](Emf& e, R& r) { e.Scale(r, &gdi::Player::ScaleWindowExt); }}},
+      {kSetMapMode, {4, [](Emf& e, R& r) { e.p.SetMapMode(r.I32()); }}},
+      {kSetWorldTransform, {24, [](Emf& e, R& r) { e.p.SetWorldTransform(Transform(r)); }}},
+      {kModifyWorldTransform,
+       {28,
+        [](Emf& e, R& r) {
+          const QTransform t = Transform(r);
+          e.p.ModifyWorldTransform(t, static_cast<int>(r.U32()));
+        }}},
+      // State.
+      {kSetBkMode, {4, [](Emf& e, R& r) { e.p.SetBkMode(r.I32()); }}},
+      {kSetPolyFillMode, {4, [](Emf& e, R& r) { e.p.SetPolyFillMode(r.I32()); }}},
+      {kSetRop2, {4, [](Emf& e, R& r) { e.p.SetRop2(r.I32()); }}},
+      {kSetTextAlign, {4, [](Emf& e, R& r) { e.p.SetTextAlign(r.U32()); }}},
+      {kSetTextColor, {4, [](Emf& e, R& r) { e.p.SetTextColour(r.U32()); }}},
+      {kSetBkColor, {4, [](Emf& e, R& r) { e.p.SetBkColour(r.U32()); }}},
+      {kSetArcDirection, {4, [](Emf& e, R& r) { e.p.SetArcDirection(r.U32() == 2); }}},
+      {kSetMiterLimit, {4, [](Emf& e, R& r) { e.p.SetMiterLimit(r.U32()); }}},
+      {kSaveDc, {0, [](Emf& e, R&) { e.p.SaveDc(); }}},
+      {kRestoreDc, {4, [](Emf& e, R& r) { e.p.RestoreDc(r.I32()); }}},
+      {kMoveToEx, {8, [](Emf& e, R& r) { e.p.MoveTo(Point(r, false)); }}},
+      // Clipping.
+      {kExcludeClipRect, {16, [](Emf& e, R& r) { e.p.ExcludeClipRect(Box(r)); }}},
+      {kIntersectClipRect, {16, [](Emf& e, R& r) { e.p.IntersectClipRect(Box(r)); }}},
+      {kSelectClipPath, {4, [](Emf& e, R& r) { e.p.SelectClipPath(r.I32()); }}},
+      {kExtSelectClipRgn,
+       {8,
+        [](Emf& e, R& r) {
+          const std::uint32_t size = r.U32();
+          const int mode = r.I32();
+          const auto data = r.Bytes(std::min<std::size_t>(size, r.Remaining()));
+          const auto region = size == 0 ? std::nullopt : Region(data);
+          e.p.SelectClipRegion(region ? &*region : nullptr, true, mode);
+        }}},
+      // Objects.
+      {kSelectObject, {4, [](Emf& e, R& r) { e.m_objects.Select(r.U32(), e.p); }}},
+      {kDeleteObject, {4, [](Emf& e, R& r) { e.m_objects.Delete(r.U32()); }}},
+      {kCreatePen,
+       {20,
+        [](Emf& e, R& r) {
+          const std::uint32_t index = r.U32();
+          gdi::Pen pen;
+          pen.style = r.U32();
+          pen.width = r.I32();
+          r.Skip(4);
+          pen.colour = r.U32();
+          e.m_objects.Put(index, pen);
+        }}},
+      {kExtCreatePen, {44, [](Emf& e, R& r) { e.ExtCreatePen(r); }}},
+      {kCreateBrushIndirect,
+       {16,
+        [](Emf& e, R& r) {
+          const std::uint32_t index = r.U32();
+          const std::uint32_t style = r.U32();
+          const gdi::ColourRef colour = r.U32();
+          e.m_objects.Put(index, gdi::LogBrush(style, colour, r.U32()));
+        }}},
+      {kCreateMonoBrush, {24, [](Emf& e, R& r) { e.PatternBrush(r); }}},
+      {kCreateDibPatternBrushPt, {24, [](Emf& e, R& r) { e.PatternBrush(r); }}},
+      {kExtCreateFontIndirectW,
+       {4 + 92,
+        [](Emf& e, R& r) {
+          const std::uint32_t index = r.U32();
+          e.m_objects.Put(index, ReadLogFont(r, true));
+        }}},
+      // Shapes.
+      {kSetPixelV,
+       {12,
+        [](Emf& e, R& r) {
+          const QPointF at = Point(r, false);
+          e.p.SetPixel(at, r.U32());
+        }}},
+      {kLineTo, {8, [](Emf& e, R& r) { e.p.LineTo(Point(r, false)); }}},
+      {kAngleArc,
+       {20,
+        [](Emf& e, R& r) {
+          const QPointF centre = Point(r, false);
+          const double radius = r.U32();
+          const double start = r.F32();
+          e.p.AngleArc(centre, radius, start, r.F32());
+        }}},
+      {kEllipse, {16, [](Emf& e, R& r) { e.p.Ellipse(Box(r)); }}},
+      {kRectangle, {16, [](Emf& e, R& r) { e.p.Rectangle(Box(r)); }}},
+      {kRoundRect,
+       {24,
+        [](Emf& e, R& r) {
+          const QRectF box = Box(r);
+          const double w = r.I32();
+          e.p.RoundRect(box, w, r.I32());
+        }}},
+      {kArc, {32, [](Emf& e, R& r) { e.Arc(r, &gdi::Player::Arc); }}},
+      {kArcTo, {32, [](Emf& e, R& r) { e.Arc(r, &gdi::Player::ArcTo); }}},
+      {kChord, {32, [](Emf& e, R& r) { e.Arc(r, &gdi::Player::Chord); }}},
+      {kPie, {32, [](Emf& e, R& r) { e.Arc(r, &gdi::Player::Pie); }}},
+      // Paths.
+      {kBeginPath, {0, [](Emf& e, R&) { e.p.BeginPath(); }}},
+      {kEndPath, {0, [](Emf& e, R&) { e.p.EndPath(); }}},
+      {kCloseFigure, {0, [](Emf& e, R&) { e.p.CloseFigure(); }}},
+      {kFillPath, {0, [](Emf& e, R&) { e.p.FillPath(); }}},
+      {kStrokeAndFillPath, {0, [](Emf& e, R&) { e.p.StrokeAndFillPath(); }}},
+      {kStrokePath, {0, [](Emf& e, R&) { e.p.StrokePath(); }}},
+      {kAbortPath, {0, [](Emf& e, R&) { e.p.AbortPath(); }}},
+      // Regions, bitmaps and text.
+      {kFillRgn, {24, [](Emf& e, R& r) { e.FillRegion(r); }}},
+      {kFrameRgn, {32, [](Emf& e, R& r) { e.FillRegion(r); }}},
+      {kInvertRgn, {20, [](Emf& e, R& r) { e.FillRegion(r); }}},
+      {kPaintRgn, {20, [](Emf& e, R& r) { e.FillRegion(r); }}},
+      {kBitBlt, {92, [](Emf& e, R& r) { e.Transfer(r, false); }}},
+      {kStretchBlt, {100, [](Emf& e, R& r) { e.Transfer(r, true); }}},
+      {kSetDiBitsToDevice, {60, [](Emf& e, R& r) { e.DibTransfer(r, false); }}},
+      {kStretchDiBits, {72, [](Emf& e, R& r) { e.DibTransfer(r, true); }}},
+      {kExtTextOutA, {68, [](Emf& e, R& r) { e.Text(r, false); }}},
+      {kExtTextOutW, {68, [](Emf& e, R& r) { e.Text(r, true); }}},
+  };
+  return handlers;
+}
+
+}  // namespace
+
+std::optional<Frame> EmfFrame(std::span<const std::uint8_t> file) {
+  RecordReader r(file);
+  const std::uint32_t type = r.U32();
+  const std::uint32_t size = r.U32();
+  r.Skip(16);  // bounds
+  const QRectF frame = Box(r);
+  const std::uint32_t signature = r.U32();
+  if (!r.Ok() || type != kHeader || signature != kEmfSignature || size < 88) return std::nullopt;
+  r.Seek(72);
+  const double deviceX = r.I32();
+  const double deviceY = r.I32();
+  double mmX = r.I32();
+  double mmY = r.I32();
+  if (!r.Ok()) return std::nullopt;
+  if (size >= 108 && file.size() >= 108) {
+    r.Seek(100);
+    const double umX = r.I32();
+    const double umY = r.I32();
+    if (umX > 0 && umY > 0) {
+      mmX = umX / 1000;
+      mmY = umY / 1000;
+    }
+  }
+  Frame f;
+  if (deviceX > 0 && deviceY > 0 && mmX > 0 && mmY > 0) {
+    f.pixelsPerMm = {deviceX / mmX, deviceY / mmY};
+  }
+  // The frame is in hundredths of a millimetre.
+  const QRectF mm(frame.left() / 100, frame.top() / 100, frame.width() / 100, frame.height() / 100);
+  if (!(mm.width() > 0 && mm.height() > 0) || mm.width() > 1e6 || mm.height() > 1e6) {
+    return std::nullopt;
+  }
+  f.device = QRectF(mm.left() * f.pixelsPerMm.x(), mm.top() * f.pixelsPerMm.y(),
+                    mm.width() * f.pixelsPerMm.x(), mm.height() * f.pixelsPerMm.y());
+  f.width = std::max(1, static_cast<int>(std::lround(mm.width() * 96 / 25.4)));
+  f.height = std::max(1, static_cast<int>(std::lround(mm.height() * 96 / 25.4)));
+  return f;
+}
+
+void PlayEmf(std::span<const std::uint8_t> file, gdi::Player& player, Budget& budget) {
+  Emf(file, player, budget).Play();
+}
+
+}  // namespace picture::metafile

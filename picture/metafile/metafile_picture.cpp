@@ -1,0 +1,76 @@
+#include "picture/metafile/metafile_picture.h"
+
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <vector>
+
+#include "picture/bitmap_picture.h"
+#include "picture/decoders.h"
+
+namespace picture {
+
+namespace metafile {
+
+Budget MetafilePicture::Play(model::Canvas& canvas, const model::Rect& dest,
+                             std::optional<Budget> start) const {
+  const model::Rect clip = dest.Intersected({0, 0, canvas.Width(), canvas.Height()});
+  Budget budget = start.value_or(Budget(std::int64_t{clip.Width()} * clip.Height()));
+  if (clip.Empty()) return budget;
+  // What the metafile leaves unpainted is white, not what the raster held before.
+  canvas.FillRect(clip, model::kWhite);
+  QImage target(reinterpret_cast<uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
+                canvas.BytesPerLine(), QImage::Format_RGBX8888);
+  {
+    QPainter painter(&target);
+    const QRect clipRect(clip.left, clip.top, clip.Width(), clip.Height());
+    painter.setClipRect(clipRect);
+    const QRectF& f = m_frame.device;
+    QTransform deviceToDest;
+    deviceToDest.translate(dest.left, dest.top);
+    deviceToDest.scale(dest.Width() / f.width(), dest.Height() / f.height());
+    deviceToDest.translate(-f.left(), -f.top());
+    gdi::Player player(painter, deviceToDest, clipRect, m_frame.pixelsPerMm, budget);
+    if (m_format == Format::kEmf) {
+      PlayEmf(m_bytes, player, budget);
+    } else {
+      PlayWmf(m_bytes, player, m_frame, budget);
+    }
+  }
+  // Raster operations may have touched the unused byte: the canvas keeps it 0xFF.
+  for (int y = clip.top; y < clip.bottom; ++y) {
+    std::uint32_t* row = canvas.Row(y);
+    for (int x = clip.left; x < clip.right; ++x) row[x] |= model::Canvas::kOpaque;
+  }
+  canvas.MarkDirty(clip);
+  return budget;
+}
+
+}  // namespace metafile
+
+namespace {
+
+// Either kind of metafile is read whatever the extension says: the contents decide.
+std::unique_ptr<Picture> DecodeMetafile(std::span<const std::uint8_t> file) {
+  if (file.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
+  using metafile::MetafilePicture;
+  if (const auto frame = metafile::EmfFrame(file)) {
+    return std::make_unique<MetafilePicture>(MetafilePicture::Format::kEmf, file, *frame);
+  }
+  if (const auto frame = metafile::WmfFrame(file)) {
+    return std::make_unique<MetafilePicture>(MetafilePicture::Format::kWmf, file, *frame);
+  }
+  throw LoadError("Metafile is not valid");
+}
+
+}  // namespace
+
+std::unique_ptr<Picture> DecodeWmf(std::span<const std::uint8_t> file) {
+  return DecodeMetafile(file);
+}
+
+std::unique_ptr<Picture> DecodeEmf(std::span<const std::uint8_t> file) {
+  return DecodeMetafile(file);
+}
+
+}  // namespace picture

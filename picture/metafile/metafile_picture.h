@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "picture/metafile/budget.h"
+#include "picture/metafile/formats.h"
+#include "picture/picture.h"
+
+namespace picture::metafile {
+
+// A metafile, kept as its bytes and played afresh into every rectangle it is drawn into.
+class MetafilePicture : public Picture {
+ public:
+  enum class Format { kWmf, kEmf };
+
+  MetafilePicture(Format format, std::span<const std::uint8_t> file, const Frame& frame)
+      : m_format(format), m_bytes(file.begin(), file.end()), m_frame(frame) {}
+
+  int Width() const override { return m_frame.width; }
+  int Height() const override { return m_frame.height; }
+  void StretchDraw(model::Canvas& canvas, const model::Rect& dest) const override {
+    Play(canvas, dest);
+  }
+
+  // Draws as StretchDraw does and gives what the play left of each account of its budget: how
+  // much work a file made, and whether it stopped because an account ran out. The budget is
+  // `start`, or by default the one for the part of `dest` on the canvas.
+  Budget Play(model::Canvas& canvas, const model::Rect& dest,
+              std::optional<Budget> start = std::nullopt) const;
+
+ private:
+  Format m_format;
+  std::vector<std::uint8_t> m_bytes;
+  Frame m_frame;
+};
+
+}  // namespace picture::metafile
