@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -44,6 +45,8 @@ std::string FullPath(const std::string& fileName) {
   return error ? fileName : full.string();
 }
 
+constexpr const char* kTooLarge = "The file is larger than 512 MB";
+
 [[noreturn]] void CannotOpen(const std::string& fileName, const std::string& reason) {
   throw LoadError("Cannot open file \"" + FullPath(fileName) + "\". " + reason);
 }
@@ -73,7 +76,7 @@ std::string FileExtension(const std::string& fileName) {
   return fileName.substr(dot + 1);
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
+FileBytes ReadWholeFile(const std::string& fileName) {
   // Non-blocking, so that a named pipe cannot hang the open; regular files ignore the flag.
   const Descriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.Get() < 0) CannotOpen(fileName, std::strerror(errno));
@@ -82,15 +85,24 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
   if (S_ISDIR(status.st_mode)) CannotOpen(fileName, std::strerror(EISDIR));
   if (!S_ISREG(status.st_mode)) CannotOpen(fileName, "It is not a regular file");
   if (status.st_size < 0 || static_cast<std::uint64_t>(status.st_size) > kMaxFileBytes)
-    CannotOpen(fileName, "The file is larger than 512 MB");
+    CannotOpen(fileName, kTooLarge);
 
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size));
+  // The reported size is where the read starts, not where it ends: a file under /proc reports 0
+  // and a file may grow or shrink meanwhile. One byte past the limit tells a file that is too
+  // large from one that is exactly at it.
+  constexpr std::size_t kFirstGrowth = std::size_t{64} << 10;
+  FileBytes bytes;
+  bytes.resize(std::max<std::size_t>(static_cast<std::size_t>(status.st_size) + 1, kFirstGrowth));
   std::size_t done = 0;
-  while (done < bytes.size()) {
+  for (;;) {
+    if (done == bytes.size()) {
+      if (bytes.size() > kMaxFileBytes) CannotOpen(fileName, kTooLarge);
+      bytes.resize(std::min<std::size_t>(bytes.size() * 2, kMaxFileBytes + 1));
+    }
     const ssize_t n = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) CannotOpen(fileName, std::strerror(errno));
-    if (n == 0) break;  // the file shrank since fstat: take what there is
+    if (n == 0) break;
     done += static_cast<std::size_t>(n);
   }
   bytes.resize(done);
@@ -104,10 +116,16 @@ std::unique_ptr<Picture> LoadPicture(const std::string& fileName) {
                                  [&](const Kind& k) { return k.extension == key; });
   if (kind == std::end(kKinds))
     throw LoadError("Unknown picture file extension (." + extension + ")");
-  const std::vector<std::uint8_t> bytes = ReadWholeFile(fileName);
-  // A zero-byte file of any kind is an empty picture, which draws nothing.
-  if (bytes.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
-  return kind->decode(bytes);
+  try {
+    const FileBytes bytes = ReadWholeFile(fileName);
+    // A zero-byte file of any kind is an empty picture, which draws nothing.
+    if (bytes.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
+    return kind->decode(bytes);
+  } catch (const std::bad_alloc&) {
+    // The file's bytes and any partly decoded picture are gone by now; what the caller had
+    // before the load is untouched.
+    throw LoadError(kNotEnoughMemory);
+  }
 }
 
 }  // namespace picture

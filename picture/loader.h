@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "model/canvas.h"
+
 namespace picture {
 
 // The largest file the loader reads. A 100-megapixel 32-bit bitmap takes 400 MB.
@@ -15,8 +17,17 @@ inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{512} << 20;
 // when the name has no ".".
 std::string FileExtension(const std::string& fileName);
 
-// The whole file, read once. Throws LoadError "Cannot open file "<full path>". <reason>" when
-// it cannot be opened or read, is a directory or not a regular file, or is above kMaxFileBytes.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName);
+// A file's bytes. The buffer is not zero-filled before the read overwrites it, and a large one
+// lands on large pages as a raster does.
+using FileBytes = std::vector<std::uint8_t, model::RasterAllocator<std::uint8_t>>;
+
+// The whole file, read once, to its end: a file whose size the system reports as 0 or too small
+// (those under /proc) is read as far as it goes. Throws LoadError "Cannot open file "<full path>".
+// <reason>" when it cannot be opened or read, is a directory or not a regular file (a named
+// pipe, a device such as /dev/zero), or holds more than kMaxFileBytes.
+FileBytes ReadWholeFile(const std::string& fileName);
+
+// The message of a load that ran out of memory.
+inline constexpr const char* kNotEnoughMemory = "Not enough memory to load the picture";
 
 }  // namespace picture

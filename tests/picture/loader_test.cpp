@@ -1,4 +1,6 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,6 +10,7 @@
 
 #include "picture/loader.h"
 #include "picture/picture.h"
+#include "tests/picture/bmp_builder.h"
 #include "tests/picture/bmp_cases.h"
 
 namespace {
@@ -130,5 +133,64 @@ TEST_F(Loader, PicksTheDecoderByExtensionWithoutRegardToCase) {
   EXPECT_EQ(ErrorOf(Write("other.bmp", std::vector<std::uint8_t>(100, 'x'))),
             "Bitmap image is not valid");
 }
+
+TEST_F(Loader, FileWhoseReportedSizeIsZeroIsReadToItsEnd) {
+  // Files under /proc report size 0 but hold text: read, they are a (bad) bitmap, not an empty
+  // picture.
+  const fs::path link = m_dir / "status.bmp";
+  fs::create_symlink("/proc/self/status", link);
+  const picture::FileBytes bytes = picture::ReadWholeFile(link.string());
+  EXPECT_GT(bytes.size(), 0u);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 5), "Name:");
+  EXPECT_EQ(ErrorOf(link.string()), "Bitmap image is not valid");
+}
+
+TEST_F(Loader, DevicesAreRefusedUnread) {
+  for (const char* device : {"/dev/zero", "/dev/null", "/dev/urandom"}) {
+    const fs::path link = m_dir / (std::string(device).substr(5) + ".bmp");
+    fs::create_symlink(device, link);
+    EXPECT_EQ(ErrorOf(link.string()),
+              "Cannot open file \"" + link.string() + "\". It is not a regular file")
+        << device;
+  }
+}
+
+TEST_F(Loader, ReadingAFileLargerThanABufferStepKeepsEveryByte) {
+  // Past the first growth of the read buffer, with a size that is no power of two.
+  std::vector<std::uint8_t> content(200'003);
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<std::uint8_t>(i * 7);
+  const picture::FileBytes bytes = picture::ReadWholeFile(Write("long.bmp", content));
+  ASSERT_EQ(bytes.size(), content.size());
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), content.begin()));
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST_F(Loader, RunningOutOfMemoryIsReportedAsSuch) {
+  // A 10000 x 10000 bitmap whose bits are cut short still decodes into a 400 MB raster. In a
+  // child limited to far less address space the load fails for memory, and says so.
+  bmptest::BmpSpec spec;
+  spec.width = 10000;
+  spec.height = 10000;
+  const std::string path = Write("huge.bmp", bmptest::BuildBmp(spec));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // What the process maps already, from /proc/self/statm (in pages), plus 200 MB.
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    statm >> pages;
+    rlimit limit{};
+    ::getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + (rlim_t{200} << 20);
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(3);
+    const std::string message = ErrorOf(path);
+    ::_exit(message == "Not enough memory to load the picture" ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 }  // namespace
