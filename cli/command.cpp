@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 
 #include "cli/command_line.h"
-#include "model/geometry.h"
+#include "model/output.h"
 
 namespace cli {
 
@@ -36,18 +36,12 @@ bool ParseOrHelp(QCommandLineParser& parser, const QStringList& arguments) {
   return false;
 }
 
-bool ValidSize(int width, int height) {
-  return width >= model::kMinWidth && width <= model::kMaxWidth && width % model::kWidthStep == 0 &&
-         height >= model::kMinHeight && height <= model::kMaxHeight &&
-         height % model::kHeightStep == 0;
-}
-
 Size ParseSize(const QString& text) {
   static const QRegularExpression pattern("^([0-9]{1,4})x([0-9]{1,4})$");
   const QRegularExpressionMatch match = pattern.match(text);
   const Size size =
       match.hasMatch() ? Size{match.captured(1).toInt(), match.captured(2).toInt()} : Size{};
-  if (!ValidSize(size.width, size.height)) {
+  if (!model::IsValidSize(size.width, size.height)) {
     throw UsageError("invalid size '" + text.toStdString() +
                      "': give WxH with W a multiple of 4 from 4 to 320 and H a multiple of 8 "
                      "from 8 to 240, e.g. 128x64");
@@ -56,14 +50,7 @@ Size ParseSize(const QString& text) {
 }
 
 std::string ArrayNameFromFile(const QString& path) {
-  QString name = QFileInfo(path).completeBaseName();
-  for (QChar& c : name) {
-    const bool identifier = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
-                            (c >= u'0' && c <= u'9') || c == u'_';
-    if (!identifier) c = u'_';
-  }
-  if (name.isEmpty() || name.front().isDigit()) name.prepend(u'_');
-  return name.toStdString();
+  return model::IdentifierFromStem(QFileInfo(path).completeBaseName().toStdString());
 }
 
 void ChooseHeadlessPlatform() {

@@ -55,13 +55,11 @@ struct Size {
   int width = 0;
   int height = 0;
 };
-bool ValidSize(int width, int height);
 // "WxH" with a valid size; throws UsageError naming the rule otherwise.
 Size ParseSize(const QString& text);
 
 // The array name made from a file's name: its stem (the name without its directory and its last
-// extension) with every character that cannot be part of a C identifier made "_", and "_" put in
-// front of a leading digit: "pics/logo-2.bmp" gives "logo_2".
+// extension) made a C identifier by model::IdentifierFromStem: "pics/logo-2.bmp" gives "logo_2".
 std::string ArrayNameFromFile(const QString& path);
 
 // Picks the offscreen platform when the process has no display and none was chosen in
