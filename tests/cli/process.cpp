@@ -10,7 +10,7 @@
 
 namespace clitest {
 
-Run Dotwright(const QStringList& arguments, const QString& folder) {
+Result Dotwright(const QStringList& arguments, const QString& folder) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
     environment.remove(name);
@@ -18,7 +18,7 @@ Run Dotwright(const QStringList& arguments, const QString& folder) {
   process.setProcessEnvironment(environment);
   process.setWorkingDirectory(folder);
   process.start(DOTWRIGHT_EXECUTABLE, arguments);
-  Run run;
+  Result run;
   // A generous limit against a hang; the runs take a fraction of a second.
   if (!process.waitForFinished(60000)) {
     process.kill();
@@ -71,8 +71,8 @@ QByteArray FolderTest::Read(const QString& name) const {
 }
 
 QStringList FolderTest::Names() const {
-  return QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                         QDir::Name);
+  return QDir(m_folder.path())
+      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
 }  // namespace clitest

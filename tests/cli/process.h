@@ -17,7 +17,7 @@
 namespace clitest {
 
 // What a run of the program gave.
-struct Run {
+struct Result {
   int status = -1;  // the exit status; -1 when it crashed or did not end
   QByteArray out;
   QByteArray err;
@@ -25,7 +25,7 @@ struct Run {
 
 // Runs the built dotwright with `arguments` in `folder`, with DISPLAY, WAYLAND_DISPLAY and
 // QT_QPA_PLATFORM removed from its environment, and waits for it to end.
-Run Dotwright(const QStringList& arguments, const QString& folder);
+Result Dotwright(const QStringList& arguments, const QString& folder);
 
 // A picture's colour at (x, y).
 using Colours = std::function<model::Colour(int x, int y)>;
@@ -47,7 +47,7 @@ class FolderTest : public testing::Test {
   QByteArray Read(const QString& name) const;
   // The names in the folder, sorted.
   QStringList Names() const;
-  Run Dotwright(const QStringList& arguments) const {
+  Result Dotwright(const QStringList& arguments) const {
     return clitest::Dotwright(arguments, m_folder.path());
   }
 
