@@ -144,6 +144,12 @@ std::string CaptionText(const model::BoardGeometry& geometry) {
   return "Dotwright " + std::to_string(geometry.width) + "x" + std::to_string(geometry.height);
 }
 
+std::string CaptionText(const model::BoardGeometry& geometry, const std::string& fileName,
+                        bool modified) {
+  if (fileName.empty()) return CaptionText(geometry);
+  return CaptionText(geometry) + " \u2014 " + fileName + (modified ? "*" : "");
+}
+
 ScrollBarState UpdateScrollBar(ScrollBarState bar, int extent, int barLength, int margin) {
   if (extent > barLength) {
     bar.enabled = true;

@@ -49,6 +49,11 @@ void DrawCells(model::Canvas& surface, const model::PixelStore& store,
 
 // "Dotwright 84x48".
 std::string CaptionText(const model::BoardGeometry& geometry);
+// With an array file in use, its name after the size, and "*" while the picture has unsaved
+// changes: "Dotwright 84x48 — logo.h*". With no file (an empty name) the plain caption above,
+// changes or not.
+std::string CaptionText(const model::BoardGeometry& geometry, const std::string& fileName,
+                        bool modified);
 
 // One scroll bar of the board's viewport. Minimum is always 0.
 struct ScrollBarState {
