@@ -320,11 +320,11 @@ TEST_F(MainWindow, ALeftDragSetsTheCellsAlongItsWayOnTheBoard) {
   EXPECT_EQ(SetPixels(),
             (std::vector<std::pair<int, int>>{{2, 1}, {3, 1}, {4, 1}, {5, 1}, {10, 3}}));
   EXPECT_EQ(Form1->StatusText(0), "X: 10  Y: 3");
-  EXPECT_TRUE(testsupport::RasterMatches(
-      Form1->Surface(), 7, 3,
-      {".#...#...#.", "###########", ".#ooo#ooo#o", ".#ooo#ooo#o", ".#ooo#ooo#o", "###########",
-       ".#...#...#."},
-      Legend()));
+  EXPECT_TRUE(
+      testsupport::RasterMatches(Form1->Surface(), 7, 3,
+                                 {".#...#...#.", "###########", ".#ooo#ooo#o", ".#ooo#ooo#o",
+                                  ".#ooo#ooo#o", "###########", ".#...#...#."},
+                                 Legend()));
   // A move without a button reads out but paints nothing.
   Move(image, {100, 100});
   EXPECT_EQ(SetPixels().size(), 5u);
