@@ -33,6 +33,7 @@
 #include "tests/windows/support.h"
 #include "windows/AddImage.h"
 #include "windows/BoardImage.h"
+#include "windows/Forms.h"
 #include "windows/SpinEdit.h"
 #include "windows/ToMass.h"
 #include "windows/Unit1.h"
@@ -616,6 +617,45 @@ TEST_F(Keep, PastingArrayTextPutsItOnTheBoard) {
   QGuiApplication::clipboard()->setMimeData(prose);
   const Snapshot before(*Form1);
   EXPECT_TRUE(WithErrorBox([] { Key(Qt::Key_V); }).shown);
+  EXPECT_TRUE(Unchanged(before));
+}
+
+// Delivers the calls queued for the event loop, as its first round does.
+void RunQueuedCalls() {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+}
+
+TEST_F(Keep, AFileGivenAtStartOpensOnceTheEventLoopRuns) {
+  model::PixelStore store;
+  store.Set(7, 9, 1);
+  const QString array =
+      Write("start.h", QByteArray::fromStdString(model::BuildFileText(store, 12, 16, {})));
+  OpenFileAtStart(array);
+  EXPECT_TRUE(Form1->FileName().isEmpty()) << "not before the event loop runs";
+  RunQueuedCalls();
+  EXPECT_EQ(Form1->FileName(), array);
+  EXPECT_EQ(Form1->windowTitle(), "Dotwright 12x16 — start.h");
+  EXPECT_EQ(Form1->Store().Get(7, 9), 1);
+
+  const QString picture = m_folder.filePath("start.bmp");
+  ASSERT_TRUE(TwoColourImage(8, 8, Checker).save(picture, "BMP"));
+  WithModal(
+      [&] {
+        OpenFileAtStart(picture);
+        RunQueuedCalls();
+      },
+      [](QWidget* modal) {
+        ASSERT_EQ(modal, Form_AddImage);
+        ASSERT_NE(Form_AddImage->SourcePicture(), nullptr);
+        EXPECT_EQ(Form_AddImage->SourcePicture()->Width(), 8);
+      });
+
+  const Snapshot before(*Form1);
+  const windowstest::ErrorBoxSeen box = WithErrorBox([&] {
+    OpenFileAtStart(m_folder.filePath("missing.h"));
+    RunQueuedCalls();
+  });
+  EXPECT_TRUE(box.shown);
   EXPECT_TRUE(Unchanged(before));
 }
 
