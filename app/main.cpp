@@ -6,14 +6,15 @@
 
 int main(int argc, char** argv) {
   // With no arguments nothing is read: the windows start at once.
+  QString file;
   if (argc > 1) {
     const cli::Outcome outcome = cli::Run(argc, argv);
     if (!outcome.startWindows) return outcome.exitStatus;
-    // outcome.file, when given, is for OpenFileAtStart (windows/Forms.h); until that exists the
-    // windows start as they do without it.
+    file = outcome.file;
   }
   TApplication application(argc, argv);
   CreateForms();
+  if (!file.isEmpty()) OpenFileAtStart(file);
   const int result = application.exec();
   DestroyForms();
   return result;

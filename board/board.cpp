@@ -105,8 +105,53 @@ void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
   SetCellColours(surface, s, store.Get(w - 1, h - 1) ? kSetColour : kClearColour);
 }
 
+void DrawCells(model::Canvas& surface, const model::PixelStore& store,
+               const model::BoardGeometry& geometry, model::Rect cells) {
+  using model::Canvas;
+  cells = cells.Intersected({0, 0, geometry.width, geometry.height});
+  if (cells.Empty()) return;
+  const int s = geometry.scale;
+  const int outline = s > 2 ? 1 : 0;  // the cells' right and bottom outlines
+  const model::Rect area = model::Rect{cells.left * s, cells.top * s, cells.right * s + outline,
+                                       cells.bottom * s + outline}
+                               .Intersected({0, 0, surface.Width(), surface.Height()});
+  const std::uint32_t black = model::kBlack | Canvas::kOpaque;
+  std::vector<std::uint32_t> line(static_cast<std::size_t>(cells.Width() * s + outline));
+  int templateRow = -1;
+  for (int y = area.top; y < area.bottom; ++y) {
+    std::uint32_t* row = surface.Row(y) + area.left;
+    if (s > 2 && y % s == 0) {
+      std::fill(row, row + area.Width(), black);
+      continue;
+    }
+    const int py = y / s;
+    if (py != templateRow) {
+      templateRow = py;
+      // The template covers whole cells from cells.left on; the area may start and end inside
+      // one only where the surface clips it.
+      std::uint32_t* t = line.data();
+      for (int cx = cells.left; cx < cells.right; ++cx) {
+        const std::uint32_t cell =
+            (store.Get(cx, py) ? kSetColour : kClearColour) | Canvas::kOpaque;
+        std::fill_n(t, s, cell);
+        if (s > 2) *t = black;
+        t += s;
+      }
+      if (s > 2) *t = black;
+    }
+    CopyRow(line.data(), row, area.Width());
+  }
+  surface.MarkDirty(area);
+}
+
 std::string CaptionText(const model::BoardGeometry& geometry) {
   return "Dotwright " + std::to_string(geometry.width) + "x" + std::to_string(geometry.height);
+}
+
+std::string CaptionText(const model::BoardGeometry& geometry, const std::string& fileName,
+                        bool modified) {
+  if (fileName.empty()) return CaptionText(geometry);
+  return CaptionText(geometry) + " \u2014 " + fileName + (modified ? "*" : "");
 }
 
 ScrollBarState UpdateScrollBar(ScrollBarState bar, int extent, int barLength, int margin) {

@@ -38,8 +38,22 @@ model::Rect CellRect(int x, int y, int scale);
 void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
                const model::BoardGeometry& geometry, Colour buttonFace);
 
+// Paints the cells of picture pixels `cells.left`..`cells.right - 1` by `cells.top`..
+// `cells.bottom - 1` (inside the geometry) in the store's values, pixel for pixel as painting
+// each of them with PaintCell does, row by row: at scales 4 and 8 every cell with its black
+// outline, which reaches one pixel into the next cells; at scale 2 the 2 x 2 blocks; at scale 1
+// the single pixels. Nothing outside those cells changes. Fills by rows, so a large area costs
+// about as much as a full redraw of it, not a rectangle call a cell.
+void DrawCells(model::Canvas& surface, const model::PixelStore& store,
+               const model::BoardGeometry& geometry, model::Rect cells);
+
 // "Dotwright 84x48".
 std::string CaptionText(const model::BoardGeometry& geometry);
+// With an array file in use, its name after the size, and "*" while the picture has unsaved
+// changes: "Dotwright 84x48 — logo.h*". With no file (an empty name) the plain caption above,
+// changes or not.
+std::string CaptionText(const model::BoardGeometry& geometry, const std::string& fileName,
+                        bool modified);
 
 // One scroll bar of the board's viewport. Minimum is always 0.
 struct ScrollBarState {

@@ -14,12 +14,16 @@ void StoreValue(model::PixelStore& store, const model::BoardGeometry& geometry, 
 // only at the press: a full redraw in the middle of a drag (a scale picked from the keyboard
 // while the button is held) leaves them at the last cell's colours, and painting on with those
 // would show a colour that differs from the stored value.
+void PaintValue(model::Canvas& surface, int scale, Cell cell, bool set) {
+  if (scale > 2) surface.SetPenColour(model::kBlack);
+  SetCellColours(surface, scale, set ? kSetColour : kClearColour);
+  PaintCell(surface, scale, cell);
+}
+
 void PaintWithButton(MouseButton button, model::Canvas& surface, model::PixelStore& store,
                      const model::BoardGeometry& geometry, Cell cell) {
   const bool set = button == MouseButton::Left;
-  if (geometry.scale > 2) surface.SetPenColour(model::kBlack);
-  SetCellColours(surface, geometry.scale, set ? kSetColour : kClearColour);
-  PaintCell(surface, geometry.scale, cell);
+  PaintValue(surface, geometry.scale, cell, set);
   StoreValue(store, geometry, cell, set ? 1 : 0);
 }
 
@@ -31,6 +35,31 @@ std::optional<Cell> HitTest(const model::BoardGeometry& geometry, int x, int y) 
     return std::nullopt;
   }
   return Cell{x / s, y / s};
+}
+
+std::vector<Cell> CellLine(Cell from, Cell to) {
+  const int dx = to.x > from.x ? to.x - from.x : from.x - to.x;
+  const int dy = to.y > from.y ? to.y - from.y : from.y - to.y;
+  const int sx = to.x >= from.x ? 1 : -1;
+  const int sy = to.y >= from.y ? 1 : -1;
+  std::vector<Cell> cells;
+  cells.reserve(static_cast<std::size_t>(dx > dy ? dx : dy) + 1);
+  Cell at = from;
+  int error = dx - dy;
+  for (;;) {
+    cells.push_back(at);
+    if (at == to) break;
+    const int twice = 2 * error;
+    if (twice > -dy) {
+      error -= dy;
+      at.x += sx;
+    }
+    if (twice < dx) {
+      error += dx;
+      at.y += sy;
+    }
+  }
+  return cells;
 }
 
 std::string ReadoutText(Cell cell) {
@@ -57,19 +86,54 @@ bool MouseDown(PaintState& state, MouseButton button, int x, int y, model::Pixel
   state.PaintButton = button;
   PaintWithButton(button, surface, store, geometry, *cell);
   state.PaintingActive = true;
+  state.LastPosition = Point{x, y};
   return true;
 }
 
 std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::PixelStore& store,
                                      const model::BoardGeometry& geometry, model::Canvas& surface) {
   const std::optional<Cell> cell = HitTest(geometry, x, y);
-  if (!cell) return std::nullopt;
-  if (state.PaintingActive) PaintWithButton(state.PaintButton, surface, store, geometry, *cell);
+  if (!cell) {
+    state.LastPosition.reset();
+    return std::nullopt;
+  }
+  if (state.PaintingActive) {
+    // The previous position is tested against today's geometry: a redraw in the middle of a drag
+    // may have moved the board under it.
+    std::optional<Cell> from;
+    if (state.LastPosition) from = HitTest(geometry, state.LastPosition->x, state.LastPosition->y);
+    if (from && *from != *cell) {
+      const std::vector<Cell> line = CellLine(*from, *cell);
+      for (std::size_t i = 1; i < line.size(); ++i) {
+        PaintWithButton(state.PaintButton, surface, store, geometry, line[i]);
+      }
+    } else {
+      PaintWithButton(state.PaintButton, surface, store, geometry, *cell);
+    }
+    state.LastPosition = Point{x, y};
+  }
   return ReadoutText(*cell);
 }
 
 void MouseUp(PaintState& state) {
   state.PaintingActive = false;
+  state.LastPosition.reset();
+}
+
+void RepaintStep(model::Canvas& surface, const model::PixelStore& store,
+                 const model::BoardGeometry& geometry, const model::HistoryStep& step) {
+  // Few cells are painted one by one; many by rows over the area that holds them, which paints
+  // the unchanged cells there as they already are.
+  constexpr std::size_t kByRows = 256;
+  if (step.PixelCount() < kByRows) {
+    step.ForEachPixel([&](int x, int y) {
+      if (x < geometry.width && y < geometry.height) {
+        PaintValue(surface, geometry.scale, Cell{x, y}, store.Get(x, y) != 0);
+      }
+    });
+    return;
+  }
+  DrawCells(surface, store, geometry, step.Area());
 }
 
 }  // namespace board

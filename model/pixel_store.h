@@ -31,6 +31,9 @@ class PixelStore {
     if (Inside(x, y)) m_pixels[Index(x, y)] = value != 0 ? 1 : 0;
   }
 
+  // Flips the pixel at Index(x, y), which callers keep below kColumns * kRows.
+  void FlipAt(int index) { m_pixels[static_cast<std::size_t>(index)] ^= 1; }
+
   static constexpr int Index(int x, int y) { return x * kStride + y; }
   const std::array<std::uint8_t, kColumns * kRows>& Raw() const { return m_pixels; }
 

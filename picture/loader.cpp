@@ -109,13 +109,25 @@ FileBytes ReadWholeFile(const std::string& fileName) {
   return bytes;
 }
 
-std::unique_ptr<Picture> LoadPicture(const std::string& fileName) {
-  const std::string extension = FileExtension(fileName);
-  const std::string key = Lower(extension);
+namespace {
+
+const Kind* KindOf(const std::string& fileName) {
+  const std::string key = Lower(FileExtension(fileName));
   const auto kind = std::find_if(std::begin(kKinds), std::end(kKinds),
                                  [&](const Kind& k) { return k.extension == key; });
-  if (kind == std::end(kKinds))
-    throw LoadError("Unknown picture file extension (." + extension + ")");
+  return kind == std::end(kKinds) ? nullptr : kind;
+}
+
+}  // namespace
+
+bool HasPictureExtension(const std::string& fileName) {
+  return KindOf(fileName) != nullptr;
+}
+
+std::unique_ptr<Picture> LoadPicture(const std::string& fileName) {
+  const Kind* kind = KindOf(fileName);
+  if (kind == nullptr)
+    throw LoadError("Unknown picture file extension (." + FileExtension(fileName) + ")");
   try {
     const FileBytes bytes = ReadWholeFile(fileName);
     // A zero-byte file of any kind is an empty picture, which draws nothing.

@@ -17,6 +17,9 @@ inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{512} << 20;
 // when the name has no ".".
 std::string FileExtension(const std::string& fileName);
 
+// Whether LoadPicture takes the file by its extension (any case): "bmp", "ico", "wmf", "emf".
+bool HasPictureExtension(const std::string& fileName);
+
 // A file's bytes. The buffer is not zero-filled before the read overwrites it, and a large one
 // lands on large pages as a raster does.
 using FileBytes = std::vector<std::uint8_t, model::RasterAllocator<std::uint8_t>>;

@@ -1,5 +1,7 @@
 #include "windows/AddImage.h"
 
+#include <utility>
+
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
@@ -136,7 +138,11 @@ void TForm_AddImage::BitBtn1Click() {
   const std::optional<QString> fileName = ChooseFile();
   if (!fileName) return;
   // Throws when the file does not load, before the old picture is replaced.
-  m_picture = picture::LoadPicture(QFile::encodeName(*fileName).toStdString());
+  SetSourcePicture(picture::LoadPicture(QFile::encodeName(*fileName).toStdString()));
+}
+
+void TForm_AddImage::SetSourcePicture(std::unique_ptr<picture::Picture> source) {
+  m_picture = std::move(source);
   Image1->SetPicture(m_picture.get());
 }
 

@@ -87,6 +87,10 @@ class TForm_AddImage : public QDialog {
   const model::Canvas& Scratch() const { return m_scratch; }
   const model::Canvas& Preview() const { return m_preview; }
 
+  // Makes `source` the source picture, as a file loaded by "Открыть" is (a picture pasted into
+  // the program comes this way).
+  void SetSourcePicture(std::unique_ptr<picture::Picture> source);
+
   // Asks the user for the file to open: its name, or nothing when the user cancels. Runs
   // OpenDialog1 unless replaced (tests put a chooser of their own here).
   std::function<std::optional<QString>()> ChooseFile;

@@ -1,5 +1,8 @@
 #include "windows/Forms.h"
 
+#include <QString>
+#include <QTimer>
+
 #include "windows/About.h"
 #include "windows/AddImage.h"
 #include "windows/Application.h"
@@ -22,4 +25,8 @@ void DestroyForms() {
   AboutBox = nullptr;
   Form_ToMass = nullptr;
   Form_AddImage = nullptr;
+}
+
+void OpenFileAtStart(const QString& fileName) {
+  QTimer::singleShot(0, Form1, [fileName] { RunHandler([&] { Form1->OpenFile(fileName); }); });
 }

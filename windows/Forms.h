@@ -14,5 +14,7 @@ void CreateForms();
 void DestroyForms();
 
 // Opens `fileName` in the windows CreateForms has just made, for `dotwright FILE`: a picture goes
-// to the import dialog, loaded; an array file onto the board at its size.
+// to the import dialog, loaded; an array file onto the board at its size. It is opened as Ctrl+O
+// opens it, once the event loop runs; a file that fails to open shows the error box over the
+// first board.
 void OpenFileAtStart(const QString& fileName);

@@ -335,9 +335,8 @@ void TForm_ToMass::Button2Click() {
 
 void TForm_ToMass::Button3Click() {
   if (m_store == nullptr) return;
-  const FormatChoice& format = kFormatChoices[static_cast<std::size_t>(m_options.format)];
-  const std::optional<QString> path =
-      ChooseSaveFile(QString::fromStdString(m_options.name) + "." + format.suffix, format.filter);
+  const SaveOffer offer = SaveOfferFor(m_options);
+  const std::optional<QString> path = ChooseSaveFile(offer.suggested, offer.filter);
   if (!path) return;
   SaveFileAtomically(*path, model::BuildFileText(*m_store, m_width, m_height, m_options));
 }
@@ -377,6 +376,11 @@ bool TForm_ToMass::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   return QDialog::eventFilter(watched, event);
+}
+
+SaveOffer SaveOfferFor(const model::OutputOptions& options) {
+  const FormatChoice& format = kFormatChoices[static_cast<std::size_t>(options.format)];
+  return {QString::fromStdString(options.name) + "." + format.suffix, format.filter};
 }
 
 void SaveFileAtomically(const QString& path, const std::string& data) {

@@ -133,6 +133,14 @@ class TForm_ToMass : public QDialog {
   QString m_saveFolder;
 };
 
+// What the save dialog offers for `options`: the file name (the array's name with the format's
+// suffix, "lcd_image_mas.h") and the file type line.
+struct SaveOffer {
+  QString suggested;
+  QString filter;
+};
+SaveOffer SaveOfferFor(const model::OutputOptions& options);
+
 // Writes `data` to `path` whole or not at all: into a temporary file in the same folder, which
 // then replaces the file. Throws std::runtime_error with the message the user sees.
 void SaveFileAtomically(const QString& path, const std::string& data);

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
@@ -110,7 +111,10 @@ void SnapSizeBox(TSpinEdit& box, int step) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_surface(TakeBoardSurface()) {
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent),
+      m_surface(TakeBoardSurface()),
+      m_history(m_store, {m_geometry.width, m_geometry.height}) {
   setObjectName("Form1");
   setFont(FormFont());
   setWindowIcon(WindowIcon());
@@ -122,7 +126,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), m_surface(TakeBoardSurfac
   BuildToolStrip(m_client);
   BuildViewport(m_client);
   BuildStatusBar();
+  BuildActions();
   Connect();
+  setAcceptDrops(true);
 
   resize(kClientWidth, kClientHeight);
   // Centred as a whole, frame included: a window's position is that of its frame.
@@ -179,6 +185,12 @@ void TForm1::BuildToolBar() {
                                 {561, kControlTop, 23, kControlHeight});
   SpeedButton6 = MakeIconButton(ToolBar1, "SpeedButton6", LoadIcon("exit"), "Выход",
                                 {584, kControlTop, 23, kControlHeight});
+  SpeedButton13 = MakeIconButton(ToolBar1, "SpeedButton13", LoadIcon("undo", "undo_disabled"),
+                                 "Отменить", {615, kControlTop, 23, kControlHeight});
+  SpeedButton14 = MakeIconButton(ToolBar1, "SpeedButton14", LoadIcon("redo", "redo_disabled"),
+                                 "Вернуть", {638, kControlTop, 23, kControlHeight});
+  SpeedButton13->setEnabled(false);
+  SpeedButton14->setEnabled(false);
   setMenuWidget(ToolBar1);
 }
 
@@ -254,6 +266,36 @@ void TForm1::BuildStatusBar() {
   setStatusBar(StatusBar1);
 }
 
+// Keyboard commands with no control of their own: shortcuts of the whole window, which a focused
+// size box keeps for its own text editing where it has a use for the key.
+void TForm1::BuildActions() {
+  const auto make = [this](const char* name, const QString& text, const QList<QKeySequence>& keys) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    return action;
+  };
+  ActionUndo = make("ActionUndo", "Отменить", {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+  ActionRedo =
+      make("ActionRedo", "Вернуть",
+           {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  ActionOpen = make("ActionOpen", "Открыть…", {QKeySequence(Qt::CTRL | Qt::Key_O)});
+  ActionSave = make("ActionSave", "Сохранить…", {QKeySequence(Qt::CTRL | Qt::Key_S)});
+  ActionSaveAs =
+      make("ActionSaveAs", "Сохранить как…", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
+  ActionPaste = make("ActionPaste", "Вставить", {QKeySequence(Qt::CTRL | Qt::Key_V)});
+
+  auto* openDialog = new TOpenDialog("Массив или картинка",
+                                     "*.h *.c *.txt *.xbm *.bin *.bmp *.ico *.wmf *.emf", this);
+  ChooseOpenFile = [openDialog] { return openDialog->Execute(); };
+  // The array window's save dialog: one folder remembered for both.
+  ChooseSaveFile = [](const QString& suggested, const QString& filter) {
+    return Form_ToMass->ChooseSaveFile(suggested, filter);
+  };
+}
+
 void TForm1::Connect() {
   // Every handler through ConnectHandler, so that an error escaping one reaches the error box.
   ConnectHandler(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
@@ -271,6 +313,14 @@ void TForm1::Connect() {
   ConnectHandler(Image1, &TBoardImage::MouseDown, this, &TForm1::Image1MouseDown);
   ConnectHandler(Image1, &TBoardImage::MouseMove, this, &TForm1::Image1MouseMove);
   ConnectHandler(Image1, &TBoardImage::MouseUp, this, &TForm1::Image1MouseUp);
+  ConnectHandler(SpeedButton13, &QToolButton::clicked, this, &TForm1::SpeedButton13Click);
+  ConnectHandler(SpeedButton14, &QToolButton::clicked, this, &TForm1::SpeedButton14Click);
+  ConnectHandler(ActionUndo, &QAction::triggered, this, &TForm1::SpeedButton13Click);
+  ConnectHandler(ActionRedo, &QAction::triggered, this, &TForm1::SpeedButton14Click);
+  ConnectHandler(ActionOpen, &QAction::triggered, this, &TForm1::ActionOpenExecute);
+  ConnectHandler(ActionSave, &QAction::triggered, this, &TForm1::ActionSaveExecute);
+  ConnectHandler(ActionSaveAs, &QAction::triggered, this, &TForm1::ActionSaveAsExecute);
+  ConnectHandler(ActionPaste, &QAction::triggered, this, &TForm1::ActionPasteExecute);
 }
 
 // The bars' panels lie along the right and bottom edges inside the viewport's border, over the
@@ -311,7 +361,7 @@ void TForm1::RedrawBoard() {
   m_geometry.width = static_cast<std::uint16_t>(width);
   m_geometry.height = static_cast<std::uint16_t>(height);
   board::DrawBoard(m_surface, m_store, m_geometry, ButtonFace());
-  setWindowTitle(QString::fromStdString(board::CaptionText(m_geometry)));
+  UpdateCaption();
   UpdateScrollBars();
   Image1->RepaintDirty();
 }
@@ -331,6 +381,7 @@ void TForm1::UpdateSizeButton() {
 void TForm1::ApplyConverted(const model::Canvas& preview) {
   model::StoreConverted(preview, m_store, m_geometry.width, m_geometry.height);
   RedrawBoard();
+  CommitStep();
 }
 
 void TForm1::FormCreate() {
@@ -345,6 +396,7 @@ void TForm1::SpeedButton1Click() {
   m_store.ClearPicture();
   RedrawBoard();
   SpeedButton12->setEnabled(false);
+  CommitStep();
 }
 
 void TForm1::SpeedButton2Click() {
@@ -368,11 +420,13 @@ void TForm1::SpeedButton6Click() {
 void TForm1::SpeedButton12Click() {
   RedrawBoard();
   SpeedButton12->setEnabled(false);
+  CommitStep();
 }
 
 void TForm1::ComboBox1Change() {
   RedrawBoard();
   SpeedButton12->setEnabled(false);
+  CommitStep();
 }
 
 void TForm1::SpinEdit1Change() {
@@ -407,6 +461,7 @@ void TForm1::Image1MouseMove(int x, int y) {
 
 void TForm1::Image1MouseUp(Qt::MouseButton, int, int) {
   board::MouseUp(m_paint);
+  CommitStep();
 }
 
 model::Colour TForm1::ButtonFace() const {

@@ -103,17 +103,17 @@ TEST(Painting, LastColumnHitsAndTheFrameLineMisses) {
   EXPECT_TRUE(f.surface->DirtyRect().Empty());
 }
 
-TEST(Painting, DragPaintsOnlyReportedCellsAndPausesOffTheBoard) {
+TEST(Painting, DragJoinsCellsOnTheBoardAndPausesOffIt) {
   Fixture f;
   f.Down(MouseButton::Left, 1, 1);
-  EXPECT_EQ(f.Move(13, 1), "X: 3  Y: 0");  // skips cells 1 and 2
+  EXPECT_EQ(f.Move(13, 1), "X: 3  Y: 0");  // cells 1 and 2 lie between: painted too
   EXPECT_EQ(f.Move(400, 1), std::nullopt);
-  EXPECT_EQ(f.Move(21, 1), "X: 5  Y: 0");
+  EXPECT_EQ(f.Move(21, 1), "X: 5  Y: 0");  // back from off the board: this cell only
   board::MouseUp(f.state);
   EXPECT_EQ(f.Move(29, 1), "X: 7  Y: 0");  // after release: readout only
   std::string row;
   for (int x = 0; x < 9; ++x) row += f.store.Get(x, 0) ? 'o' : '.';
-  EXPECT_EQ(row, "o..o.o...");
+  EXPECT_EQ(row, "oooo.o...");
 }
 
 TEST(Painting, RightDragClearsAndKeepsItsButton) {
@@ -122,6 +122,7 @@ TEST(Painting, RightDragClearsAndKeepsItsButton) {
   f.Redraw();
   f.Down(MouseButton::Right, 2, 9);
   f.Move(6, 9);
+  f.Move(-1, 9);
   f.Move(14, 9);
   board::MouseUp(f.state);
   std::string row;

@@ -339,22 +339,25 @@ TEST_F(MainWindow, SizeInputsEndAsTakenAfterApplying) {
   }
 }
 
-TEST_F(MainWindow, ALeftDragSetsTheCellsUnderTheReportedPositions) {
+TEST_F(MainWindow, ALeftDragSetsTheCellsAlongItsWayOnTheBoard) {
   TBoardImage* image = Form1->Image1;
   Press(image, {9, 5});
-  Move(image, {21, 5});
+  Move(image, {21, 5});   // three cells on: the two between are set too
   Move(image, {400, 5});  // off the board: neither painted nor read out
   EXPECT_EQ(Form1->StatusText(0), "X: 5  Y: 1");
-  Move(image, {40, 13});
+  Move(image, {40, 13});  // back from off the board: only this cell
   Release(image, {40, 13});
-  EXPECT_EQ(SetPixels(), (std::vector<std::pair<int, int>>{{2, 1}, {5, 1}, {10, 3}}));
+  EXPECT_EQ(SetPixels(),
+            (std::vector<std::pair<int, int>>{{2, 1}, {3, 1}, {4, 1}, {5, 1}, {10, 3}}));
   EXPECT_EQ(Form1->StatusText(0), "X: 10  Y: 3");
-  EXPECT_TRUE(testsupport::RasterMatches(
-      Form1->Surface(), 7, 3,
-      {".#...#.", "#######", ".#ooo#.", ".#ooo#.", ".#ooo#.", "#######", ".#...#."}, Legend()));
+  EXPECT_TRUE(
+      testsupport::RasterMatches(Form1->Surface(), 7, 3,
+                                 {".#...#...#.", "###########", ".#ooo#ooo#o", ".#ooo#ooo#o",
+                                  ".#ooo#ooo#o", "###########", ".#...#...#."},
+                                 Legend()));
   // A move without a button reads out but paints nothing.
   Move(image, {100, 100});
-  EXPECT_EQ(SetPixels().size(), 3u);
+  EXPECT_EQ(SetPixels().size(), 5u);
   EXPECT_EQ(Form1->StatusText(0), "X: 25  Y: 25");
 }
 
