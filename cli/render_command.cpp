@@ -1,5 +1,6 @@
 // dotwright render [OPTIONS] ARRAYFILE: an array file back to a picture.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -53,12 +54,13 @@ bool IsBinary(const QCommandLineParser& parser, const QString& path) {
   return model::ParseFormat(parser.value("format").toStdString()) == model::Format::Bin;
 }
 
-model::ParsedPicture ReadBytes(const QString& path, const std::vector<std::uint8_t>& file,
+model::ParsedPicture ReadBytes(const QString& path, std::span<const std::uint8_t> file,
                                const model::ParseHints& hints) {
   if (!hints.width || !hints.height)
     throw UsageError("--size WxH is required: the bytes alone do not state their size");
   model::ParsedPicture picture{*hints.width, *hints.height,
-                               hints.layout.value_or(model::Layout::PageLsb), false, file};
+                               hints.layout.value_or(model::Layout::PageLsb), false,
+                               std::vector<std::uint8_t>(file.begin(), file.end())};
   const int expected = model::ByteCount(picture.width, picture.height, picture.layout);
   if (static_cast<int>(file.size()) != expected) {
     throw FileError(path, "holds " + std::to_string(file.size()) + " bytes; a " +
@@ -79,7 +81,7 @@ model::ParsedPicture ReadArrayFile(const QCommandLineParser& parser, const QStri
   const bool binary = IsBinary(parser, path);
   if (parser.isSet("layout"))
     hints.layout = model::ParseLayout(parser.value("layout").toStdString());
-  std::vector<std::uint8_t> file;
+  picture::FileBytes file;
   try {
     file = picture::ReadWholeFile(QFile::encodeName(path).toStdString());
   } catch (const picture::LoadError& error) {

@@ -13,7 +13,7 @@ bool IsPictureFile(const QString& fileName) {
 
 model::ParsedPicture ReadArrayFile(const QString& fileName, const model::ParseHints& hints) {
   const std::string name = QFile::encodeName(fileName).toStdString();
-  const std::vector<std::uint8_t> bytes = picture::ReadWholeFile(name);
+  const picture::FileBytes bytes = picture::ReadWholeFile(name);
   if (QString::fromStdString(picture::FileExtension(name)).toLower() == "bin") {
     return ParseArrayBytes(bytes, hints);
   }
