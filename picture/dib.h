@@ -16,8 +16,8 @@
 #include <span>
 #include <vector>
 
-#include "model/colour.h"
 #include "model/bitmap.h"
+#include "model/colour.h"
 
 namespace picture::dib {
 
