@@ -142,8 +142,9 @@ int main(int argc, char** argv) {
     Write(dir + "/emf/emf-" + std::to_string(i) + ".emf", emfs[i]);
 
   // Large files, so that the fuzzer starts from inputs of a few megabytes as real pictures are:
-  // a 24-bit bitmap of 900 x 800 in each metafile kind, a polygon of 300 000 points, and an icon
-  // of 700 x 700 at 32 bits.
+  // a 24-bit bitmap of 900 x 800 in each metafile kind, and an icon of 700 x 700 at 32 bits.
+  // (Points are left small: a polygon of a few hundred thousand takes seconds a run under the
+  // sanitizers, for nothing the small ones do not reach.)
   {
     Bytes rows;
     for (int i = 0; i < 900 * 3 * 800; ++i) rows.push_back(static_cast<std::uint8_t>(i * 7 / 5));
@@ -157,10 +158,6 @@ int main(int argc, char** argv) {
     params.insert(params.end(), big.begin(), big.end());
     Write(dir + "/wmf/large-bitmap.wmf",
           WmfBuilder(0, 0, 300, 200).Raw(picture::wmf::kStretchDib, params).Build());
-    std::vector<std::pair<int, int>> points;
-    for (int i = 0; i < 300000; ++i) points.emplace_back(i * 13 % 300, i * 7 % 200);
-    Write(dir + "/emf/large-polygon.emf",
-          EmfBuilder(300, 200).Brush(1, 0, 0xFF).Select(1).Poly(emf::kPolygon, points).Build());
     Bytes pixels;
     for (int i = 0; i < 700 * 700 * 4; ++i) pixels.push_back(static_cast<std::uint8_t>(i % 251));
     std::vector<std::string> mask(700, std::string(700, '0'));
