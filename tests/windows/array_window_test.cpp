@@ -126,10 +126,12 @@ TEST_F(ArrayWindow, LayoutAndFormatRebuildTheTextAndStayChosen) {
     Pick(Form_ToMass->ComboBox2, 1);  // XBM: always its own layout
     options.format = model::Format::Xbm;
     EXPECT_SOON_EQ(Form_ToMass->ComboBox1->isEnabled(), false);
+    EXPECT_EQ(Form_ToMass->ComboBox1->currentIndex(), 3);
     EXPECT_TRUE(Form_ToMass->Memo1->toPlainText().startsWith("#define lcd_image_mas_width 84\n"));
     EXPECT_EQ(Form_ToMass->Memo1->toPlainText(), ExpectedText(options));
     Pick(Form_ToMass->ComboBox2, 0);
     EXPECT_SOON_EQ(Form_ToMass->ComboBox1->isEnabled(), true);
+    EXPECT_EQ(Form_ToMass->ComboBox1->currentIndex(), 2);
     options.format = model::Format::C;
     EXPECT_EQ(Form_ToMass->Memo1->toPlainText(), ExpectedText(options));
   });
