@@ -56,14 +56,15 @@ void BM_UndoRedoFullStroke(benchmark::State& state) {
 }
 BENCHMARK(BM_UndoRedoFullStroke)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond);
 
-// 100 strokes, each a drag across ten cells of its own row, and the memory they hold.
-void BM_HundredStrokeSteps(benchmark::State& state) {
+// Records 100 steps, each made by edit(i, store), and reports the memory they hold.
+template <class Edit>
+void HundredSteps(benchmark::State& state, Edit edit) {
   std::size_t bytes = 0;
   for (auto _ : state) {
     model::PixelStore store;
     model::History history(store, {320, 240});
     for (int i = 0; i < 100; ++i) {
-      for (int x = 0; x < 10; ++x) store.Set(x + i, i, 1);
+      edit(i, store);
       history.Commit(store, {320, 240});
     }
     bytes = history.Bytes();
@@ -71,23 +72,22 @@ void BM_HundredStrokeSteps(benchmark::State& state) {
   }
   state.counters["bytes"] = static_cast<double>(bytes);
 }
+
+// 100 strokes, each a drag across ten cells of its own row.
+void BM_HundredStrokeSteps(benchmark::State& state) {
+  HundredSteps(state, [](int i, model::PixelStore& store) {
+    for (int x = 0; x < 10; ++x) store.Set(x + i, i, 1);
+  });
+}
 BENCHMARK(BM_HundredStrokeSteps)->Unit(benchmark::kMillisecond);
 
-// The worst case: 100 steps that each flip every pixel ("Новый" after "Новый" of a full picture).
+// The worst case: 100 steps that each flip every pixel ("Новый" after a picture imported over
+// the whole of the largest size, and so on).
 void BM_HundredFullSteps(benchmark::State& state) {
-  std::size_t bytes = 0;
-  for (auto _ : state) {
-    model::PixelStore store;
-    model::History history(store, {320, 240});
-    for (int i = 0; i < 100; ++i) {
-      for (int x = 0; x < 320; ++x)
-        for (int y = 0; y < 240; ++y) store.Set(x, y, (i + 1) % 2);
-      history.Commit(store, {320, 240});
-    }
-    bytes = history.Bytes();
-    benchmark::DoNotOptimize(bytes);
-  }
-  state.counters["bytes"] = static_cast<double>(bytes);
+  HundredSteps(state, [](int i, model::PixelStore& store) {
+    for (int x = 0; x < 320; ++x)
+      for (int y = 0; y < 240; ++y) store.Set(x, y, (i + 1) % 2);
+  });
 }
 BENCHMARK(BM_HundredFullSteps)->Unit(benchmark::kMillisecond);
 

@@ -4,11 +4,14 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QComboBox>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QMimeData>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -104,6 +107,22 @@ void ApplyScrollBar(QScrollBar& bar, int extent, int length, int margin) {
   bar.setEnabled(state.enabled);
 }
 
+// Keys that a focused size box passes on to the window's shortcuts: undo and redo always, paste
+// when the clipboard holds no text.
+bool IsPictureKey(const QKeyEvent& key) {
+  const QKeyCombination combination = key.keyCombination();
+  for (const QKeySequence& sequence :
+       {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y),
+        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}) {
+    if (sequence[0] == combination) return true;
+  }
+  if (QKeySequence(Qt::CTRL | Qt::Key_V)[0] == combination) {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data != nullptr && !data->hasText();
+  }
+  return false;
+}
+
 // Writes the box's value back snapped to the step, when model::SnapToStep says it needs it.
 void SnapSizeBox(TSpinEdit& box, int step) {
   if (const auto snapped = model::SnapToStep(box.Value(), step)) box.SetValue(*snapped);
@@ -129,6 +148,8 @@ TForm1::TForm1(QWidget* parent)
   BuildActions();
   Connect();
   setAcceptDrops(true);
+  SpinEdit1->installEventFilter(this);
+  SpinEdit2->installEventFilter(this);
 
   resize(kClientWidth, kClientHeight);
   // Centred as a whole, frame included: a window's position is that of its frame.
@@ -344,6 +365,13 @@ void TForm1::ArrangeClient() {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == m_client && event->type() == QEvent::Resize) ArrangeClient();
+  // A size box keeps the focus while the user draws (the board takes none), so the picture's
+  // keys must not stop there: undo and redo are the picture's, and so is a paste of anything but
+  // text, which the box could not take anyway.
+  if ((watched == SpinEdit1 || watched == SpinEdit2) && event->type() == QEvent::ShortcutOverride &&
+      IsPictureKey(*static_cast<QKeyEvent*>(event))) {
+    return true;
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 

@@ -42,6 +42,7 @@ namespace {
 
 using windowstest::ApplySize;
 using windowstest::Click;
+using windowstest::ClickAt;
 using windowstest::Move;
 using windowstest::Press;
 using windowstest::Release;
@@ -657,6 +658,33 @@ TEST_F(Keep, AFileGivenAtStartOpensOnceTheEventLoopRuns) {
   });
   EXPECT_TRUE(box.shown);
   EXPECT_TRUE(Unchanged(before));
+}
+
+TEST_F(Keep, AFocusedSizeBoxPassesUndoRedoAndPicturePastesToThePicture) {
+  QTest::mouseClick(Form1->SpinEdit1, Qt::LeftButton);
+  ASSERT_EQ(QApplication::focusWidget(), Form1->SpinEdit1);
+  QTest::keyClicks(Form1->SpinEdit1, "0");  // "840": a pending width
+  Drag({{1, 1}, {4, 1}});
+  ASSERT_EQ(QApplication::focusWidget(), Form1->SpinEdit1) << "the board takes no focus";
+  QTest::keyClick(Form1->SpinEdit1, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Form1->Store().Get(2, 1), 0) << "the stroke is undone";
+  EXPECT_EQ(Form1->SpinEdit1->text(), "840") << "the box's text is not";
+  QTest::keyClick(Form1->SpinEdit1, Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(Form1->Store().Get(2, 1), 1);
+
+  // Text on the clipboard pastes into the box as before; an image goes to the picture.
+  auto* text = new QMimeData;
+  text->setText("12");
+  QGuiApplication::clipboard()->setMimeData(text);
+  Form1->SpinEdit1->selectAll();
+  QTest::keyClick(Form1->SpinEdit1, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Form1->SpinEdit1->text(), "12");
+  auto* image = new QMimeData;
+  image->setImageData(TwoColourImage(8, 8, Checker));
+  QGuiApplication::clipboard()->setMimeData(image);
+  WithModal([] { QTest::keyClick(Form1->SpinEdit1, Qt::Key_V, Qt::ControlModifier); },
+            [](QWidget* modal) { EXPECT_EQ(modal, Form_AddImage); });
+  EXPECT_EQ(Form1->SpinEdit1->text(), "12");
 }
 
 }  // namespace
