@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
-#include <charconv>
 #include <cstring>
 
 #include "model/array_text.h"

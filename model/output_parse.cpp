@@ -1,11 +1,11 @@
 // Reading an array text back into bytes and a size (ParseOutputText).
+#include "model/output.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "model/output.h"
 
 namespace model {
 namespace {
