@@ -163,6 +163,36 @@ TEST(PlayBudget, RegionsSelectedAgainAndAgainChargeTheWork) {
   EXPECT_EQ(canvas.Pixel(5, 5), kRed);
 }
 
+TEST(PlayBudget, RecordsAreCountedUntilTheyRunOut) {
+  // A red square, then more records than the account holds (each a pair that saves and restores
+  // the state, so that nothing else stops them), then a blue square that is never reached.
+  EmfBuilder emf(64, 48);
+  emf.Brush(1, 0, kRed).Select(1).Rectangle(0, 0, 10, 10);
+  WmfBuilder wmf(0, 0, 64, 48);
+  wmf.Brush(0, kRed).Select(0).Rectangle(0, 0, 10, 10);
+  for (int i = 0; i < 1000; ++i) {
+    emf.Record(emf::kSaveDc, {}).Record(emf::kRestoreDc, {static_cast<std::uint32_t>(-1)});
+    wmf.Record(wmf::kSaveDc, {}).Record(wmf::kRestoreDc, {-1});
+  }
+  emf.Brush(2, 0, kBlue).Select(2).Rectangle(20, 20, 30, 30);
+  wmf.Brush(0, kBlue).Select(1).Rectangle(20, 20, 30, 30);
+  for (const Bytes& file : {emf.Build(), wmf.Build()}) {
+    Budget start(64 * 48);
+    start.records = 1500;
+    model::Canvas canvas(64, 48);
+    const Budget left = PlayFrom(file, start, canvas);
+    EXPECT_EQ(left.records, 0);
+    EXPECT_TRUE(left.Spent());
+    EXPECT_EQ(canvas.Pixel(5, 5), kRed);
+    EXPECT_EQ(canvas.Pixel(25, 25), model::kWhite);
+    // With the records it needs, the same file plays to its end.
+    start.records = 3000;
+    const Budget whole = PlayFrom(file, start, canvas);
+    EXPECT_FALSE(whole.Spent());
+    EXPECT_EQ(canvas.Pixel(25, 25), kBlue);
+  }
+}
+
 TEST(PlayBudget, PointsAndBitmapPixelsAreTakenUntilTheyRunOut) {
   int bitsOffset = 0;
   const Bytes dib = mftest::PackedDib(2, 2, 24, {}, Bytes(16, 0x80), &bitsOffset);
