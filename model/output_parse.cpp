@@ -1,14 +1,16 @@
 // Reading an array text back into bytes and a size (ParseOutputText).
+#include "model/output.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "model/output.h"
-
 namespace model {
 namespace {
+
+constexpr std::size_t kMostBytes = PixelStore::kColumns * PixelStore::kRows / 8;
 
 struct StatedSize {
   std::optional<int> width;
@@ -269,6 +271,11 @@ class Scanner {
       if (!value || *value > 255) {
         throw ParseError(m_line,
                          "«" + std::string(token) + "» — не байт: ожидалось число от 0 до 255");
+      }
+      // No picture has more bytes: a longer list is refused before it grows without bound.
+      if (scan.bytes.size() == kMostBytes) {
+        throw ParseError(m_line, "байтов больше " + std::to_string(kMostBytes) +
+                                     ", чем в самой большой картинке 320x240");
       }
       scan.bytes.push_back(static_cast<std::uint8_t>(*value));
       needComma = true;

@@ -277,12 +277,12 @@ void TForm_ToMass::SetPicture(const model::PixelStore& store, int width, int hei
 
 void TForm_ToMass::Rebuild() {
   const std::size_t format = static_cast<std::size_t>(m_options.format);
-  ComboBox1->setCurrentIndex(static_cast<int>(m_options.layout));
+  // An X bitmap has its own layout, which the list shows while it waits, the choice kept.
+  const bool xbm = m_options.format == model::Format::Xbm;
+  ComboBox1->setCurrentIndex(static_cast<int>(xbm ? model::Layout::RowsLsb : m_options.layout));
   ComboBox2->setCurrentIndex(static_cast<int>(format));
-  // An X bitmap has its own layout.
-  ComboBox1->setEnabled(m_options.format != model::Format::Xbm);
-  ComboBox1->setToolTip(m_options.format == model::Format::Xbm
-                            ? QString("XBM всегда строками, бит 0 слева")
+  ComboBox1->setEnabled(!xbm);
+  ComboBox1->setToolTip(xbm ? QString("XBM всегда строками, бит 0 слева")
                             : QString("Порядок байтов: ") +
                                   kLayoutChoices[static_cast<std::size_t>(m_options.layout)].hint);
   ComboBox2->setToolTip(QString("Формат: ") + kFormatChoices[format].hint);

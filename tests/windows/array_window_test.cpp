@@ -59,7 +59,7 @@ void InArrayWindow(const std::function<void()>& inside) {
   WithModal([] { Click(Form1->SpeedButton3); },
             [&](QWidget* modal) {
               ASSERT_EQ(modal, Form_ToMass);
-              ASSERT_TRUE(QTest::qWaitForWindowActive(Form_ToMass));
+              ASSERT_TRUE(windowstest::WaitUntilActive(Form_ToMass));
               inside();
             });
 }
@@ -126,10 +126,12 @@ TEST_F(ArrayWindow, LayoutAndFormatRebuildTheTextAndStayChosen) {
     Pick(Form_ToMass->ComboBox2, 1);  // XBM: always its own layout
     options.format = model::Format::Xbm;
     EXPECT_SOON_EQ(Form_ToMass->ComboBox1->isEnabled(), false);
+    EXPECT_EQ(Form_ToMass->ComboBox1->currentIndex(), 3);
     EXPECT_TRUE(Form_ToMass->Memo1->toPlainText().startsWith("#define lcd_image_mas_width 84\n"));
     EXPECT_EQ(Form_ToMass->Memo1->toPlainText(), ExpectedText(options));
     Pick(Form_ToMass->ComboBox2, 0);
     EXPECT_SOON_EQ(Form_ToMass->ComboBox1->isEnabled(), true);
+    EXPECT_EQ(Form_ToMass->ComboBox1->currentIndex(), 2);
     options.format = model::Format::C;
     EXPECT_EQ(Form_ToMass->Memo1->toPlainText(), ExpectedText(options));
   });
@@ -142,7 +144,7 @@ TEST_F(ArrayWindow, CodeShapeOptionsApplyAtOnce) {
     WithModalWindow(
         dialog, [] { Click(Form_ToMass->Button1); },
         [dialog] {
-          ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+          ASSERT_TRUE(windowstest::WaitUntilActive(dialog));
           model::OutputOptions options;
           EXPECT_EQ(dialog->Edit1->text(), "lcd_image_mas");
           for (QWidget* control : std::initializer_list<QWidget*>{
@@ -192,7 +194,7 @@ TEST_F(ArrayWindow, CodeShapeOptionsApplyAtOnce) {
     WithModalWindow(
         dialog, [] { Click(Form_ToMass->Button1); },
         [dialog] {
-          ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+          ASSERT_TRUE(windowstest::WaitUntilActive(dialog));
           EXPECT_TRUE(dialog->CheckBox3->isChecked());
           Click(dialog->Button1);
           EXPECT_SOON_EQ(Form_ToMass->Memo1->toPlainText(),
@@ -328,15 +330,17 @@ TEST_F(ArrayWindow, AFailedSaveShowsTheErrorBoxAndLeavesNoFile) {
 
 TEST_F(ArrayWindow, TheSaveDialogOffersTheNameAndKind) {
   InArrayWindow([] {
-    WithModal([] { Click(Form_ToMass->Button3); },
-              [](QWidget* modal) {
-                auto* files = qobject_cast<QFileDialog*>(modal);
-                ASSERT_NE(files, nullptr);
-                EXPECT_EQ(files->acceptMode(), QFileDialog::AcceptSave);
-                EXPECT_EQ(files->defaultSuffix(), "h");
-                EXPECT_TRUE(files->nameFilters().join(" ").contains("*.h"));
-                EXPECT_TRUE(files->selectedFiles().value(0).endsWith("/lcd_image_mas.h"));
-              });
+    windowstest::WithModalWhere(
+        [](QWidget* modal) { return qobject_cast<QFileDialog*>(modal) != nullptr; },
+        [] { Click(Form_ToMass->Button3); },
+        [](QWidget* modal) {
+          auto* files = qobject_cast<QFileDialog*>(modal);
+          ASSERT_NE(files, nullptr);
+          EXPECT_EQ(files->acceptMode(), QFileDialog::AcceptSave);
+          EXPECT_EQ(files->defaultSuffix(), "h");
+          EXPECT_TRUE(files->nameFilters().join(" ").contains("*.h"));
+          EXPECT_TRUE(files->selectedFiles().value(0).endsWith("/lcd_image_mas.h"));
+        });
     EXPECT_TRUE(Form_ToMass->isVisible());
   });
 }

@@ -97,6 +97,8 @@ TEST_F(Dialogs, AboutBoxClosesOnEnterAndIgnoresEsc) {
   WithModal([] { Click(Form1->SpeedButton4); },
             [](QWidget* modal) {
               ASSERT_EQ(modal, AboutBox);
+              // Keys go to the active window: wait until the box is it.
+              ASSERT_TRUE(windowstest::WaitUntilActive(AboutBox));
               EXPECT_EQ(AboutBox->windowTitle(), "About");
               EXPECT_EQ(AboutBox->size(), QSize(302, 281));
               ExpectCentredOnMainWindow(AboutBox);

@@ -104,17 +104,31 @@ void WithModal(const std::function<void()>& open, const std::function<void(QWidg
   EXPECT_TRUE(seen) << "no modal window appeared";
 }
 
+bool WaitUntilActive(QWidget* window) {
+  return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }, 5000);
+}
+
+void WithModalWhere(const std::function<bool(QWidget*)>& wanted, const std::function<void()>& open,
+                    const std::function<void(QWidget*)>& inside) {
+  bool seen = false;
+  WhenModalUp(
+      [&wanted]() -> QWidget* {
+        QWidget* modal = QApplication::activeModalWidget();
+        return modal != nullptr && wanted(modal) ? modal : nullptr;
+      },
+      [&](QWidget* modal) {
+        seen = true;
+        inside(modal);
+        if (modal->isVisible()) modal->close();
+      },
+      open);
+  EXPECT_TRUE(seen) << "the window did not come up";
+}
+
 void WithModalWindow(QWidget* window, const std::function<void()>& open,
                      const std::function<void()>& inside) {
-  bool seen = false;
-  WhenModalUp([window] { return QApplication::activeModalWidget() == window ? window : nullptr; },
-              [&](QWidget* modal) {
-                seen = true;
-                inside();
-                if (modal->isVisible()) modal->close();
-              },
-              open);
-  EXPECT_TRUE(seen) << "the window did not come up";
+  WithModalWhere([window](QWidget* modal) { return modal == window; }, open,
+                 [&](QWidget*) { inside(); });
 }
 
 ErrorBoxSeen WithErrorBox(const std::function<void()>& cause) {

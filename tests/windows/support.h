@@ -41,6 +41,16 @@ void ApplySize(int width, int height);
 // leave the test waiting. Fails the test when no modal window appears.
 void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inside);
 
+// Waits up to 5 s until `window` is the application's active window; false if it never is.
+// QTest::qWaitForWindowActive is not enough for a dialog: a window counts as active there as soon
+// as its transient parent is, before the dialog itself has been activated and keys reach it.
+[[nodiscard]] bool WaitUntilActive(QWidget* window);
+
+// As WithModal, for the first modal window that `wanted` accepts, which may open over another
+// modal window.
+void WithModalWhere(const std::function<bool(QWidget*)>& wanted, const std::function<void()>& open,
+                    const std::function<void(QWidget*)>& inside);
+
 // As WithModal, for one given window, which may open over another modal window.
 void WithModalWindow(QWidget* window, const std::function<void()>& open,
                      const std::function<void()>& inside);
