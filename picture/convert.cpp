@@ -12,4 +12,13 @@ void Convert(const Picture* source, model::Canvas& scratch, model::Canvas& previ
                        settings.invert);
 }
 
+model::PixelStore ConvertToStore(const Picture* source, const ConvertSettings& settings) {
+  model::Canvas scratch(settings.width, settings.height);
+  model::Canvas preview(settings.width, settings.height);
+  Convert(source, scratch, preview, settings);
+  model::PixelStore store;
+  model::StoreConverted(preview, store, settings.width, settings.height);
+  return store;
+}
+
 }  // namespace picture

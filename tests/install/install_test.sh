@@ -7,7 +7,8 @@
 #                                      skipped (77) when no package was built there
 #   install_test.sh validate TOOL ARG...   runs a validator, failing on its warnings too;
 #                                      skipped (77) when it is missing
-# The program runs with no display variables, as from a terminal without a desktop.
+# The installed program runs with no display variables, as from a terminal without a desktop,
+# and must tell the version DOTWRIGHT_VERSION.
 set -euo pipefail
 
 readonly APP_ID=org.dotwright.Dotwright
@@ -35,6 +36,38 @@ desktop_key() {
   sed -n "s/^$2=//p" "$1"
 }
 
+# Writes an 8 x 8 two-colour BMP to FILE: black on the diagonal and along the top row, so that
+# the array tells columns from rows and top from bottom.
+write_bmp() {
+  local rows='' y bits
+  for y in 7 6 5 4 3 2 1 0; do # stored bottom row first
+    if [ $y -eq 0 ]; then bits=0; else bits=$((0xFF ^ (0x80 >> y))); fi # palette 0 is black
+    rows+=$(printf '\\x%02x\\x00\\x00\\x00' $bits)
+  done
+  local header='BM\x5e\0\0\0\0\0\0\0\x3e\0\0\0'
+  local info='\x28\0\0\0\x08\0\0\0\x08\0\0\0\x01\0\x01\0\0\0\0\0\x20\0\0\0'
+  info+='\x13\x0b\0\0\x13\x0b\0\0\x02\0\0\0\0\0\0\0'
+  local palette='\0\0\0\0\xff\xff\xff\0'
+  printf "$header$info$palette$rows" >"$1"
+}
+
+# The installed executable runs with no display: it tells its version and converts a picture.
+check_program() {
+  local program=$1
+  local run=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program")
+  local version
+  version=$("${run[@]}" --version) || fail "--version failed"
+  [ "$version" = "dotwright ${DOTWRIGHT_VERSION:?the version to expect}" ] || fail "--version says '$version'"
+  local picture=$scratch/picture.bmp
+  write_bmp "$picture"
+  local array
+  array=$("${run[@]}" convert "$picture") || fail "convert failed"
+  # Column x holds the top row in bit 0 and the diagonal in bit x.
+  grep -qF 'lcd_image_mas[8] =' <<<"$array" || fail "convert gave: $array"
+  grep -qF '{ 0x01, 0x03, 0x05, 0x09, 0x11, 0x21, 0x41, 0x81};' <<<"$array" ||
+    fail "convert gave: $array"
+}
+
 check_tree() {
   local usr=$1
   [ -x "$usr/bin/dotwright" ] || fail "no executable bin/dotwright"
@@ -59,6 +92,7 @@ check_tree() {
   local doc=$usr/share/doc/dotwright
   grep -q '^# Dotwright' "$doc/README.md" || fail "no README in $doc"
   grep -q '^MIT License' "$doc/LICENSE" || fail "no LICENSE in $doc"
+  check_program "$usr/bin/dotwright"
   # Nothing is installed outside the prefix's usual folders.
   local stray
   stray=$(cd "$usr" && find . -mindepth 1 -maxdepth 1 ! -name bin ! -name share)
@@ -107,7 +141,7 @@ case "${1:-}" in
     if grep -Eq ': (warning|error):' <<<"$output"; then fail "$tool warned"; fi
     ;;
   *)
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,/^set /p' "$0" | grep '^#' | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
