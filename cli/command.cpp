@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -31,6 +32,8 @@ QCommandLineOption HelpOption() {
 bool ParseOrHelp(QCommandLineParser& parser, const QStringList& arguments) {
   if (!parser.parse(arguments)) throw UsageError(parser.errorText().toStdString());
   if (!parser.isSet("help")) return true;
+  // The help names the program after the application object's first argument.
+  const QCoreApplication application(ApplicationArgc(), ApplicationArgv());
   const QByteArray help = parser.helpText().toUtf8();
   std::fwrite(help.constData(), 1, static_cast<std::size_t>(help.size()), stdout);
   return false;

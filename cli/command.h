@@ -46,7 +46,7 @@ int RunRender(const QStringList& arguments);
 
 // Reads the arguments into `parser`, which already holds the command's options; throws
 // UsageError for an unknown option or a missing value. Returns false when --help was given and
-// the help has been printed.
+// the help has been printed. Needs no application object, and leaves none.
 bool ParseOrHelp(QCommandLineParser& parser, const QStringList& arguments);
 QCommandLineOption HelpOption();
 

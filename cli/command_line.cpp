@@ -1,10 +1,8 @@
 #include "cli/command_line.h"
 
 #include <cstdio>
-#include <optional>
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 
 #include "cli/command.h"
 
@@ -23,11 +21,6 @@ const char kDescription[] =
     "\n"
     "'dotwright convert --help' and 'dotwright render --help' list the options of a command.";
 
-void Print(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-}
-
 // The arguments from argv[from] on, behind the program's name, for QCommandLineParser::parse.
 QStringList Arguments(int argc, char** argv, int from) {
   QStringList arguments{"dotwright"};
@@ -35,26 +28,39 @@ QStringList Arguments(int argc, char** argv, int from) {
   return arguments;
 }
 
+// The toolkit's own options for the windows ("-platform offscreen", "-style Fusion"), which the
+// application object takes from the arguments when the windows start: accepted here, not listed.
+void AddToolkitOptions(QCommandLineParser& parser) {
+  for (const char* name :
+       {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+        "qwindowicon", "qwindowtitle", "session", "style", "stylesheet", "display", "geometry",
+        "title", "name", "visual", "fontengine", "dialogs"}) {
+    QCommandLineOption option(name, {}, "value");
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+  for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+    QCommandLineOption option(name);
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
+  }
+}
+
 // The program without a command: --help, --version, or the windows with at most one FILE.
 Outcome RunProgram(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(kDescription);
+  // "-platform" is one option, as the toolkit reads it, not -p -l -a ...
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser.addOption(HelpOption());
   parser.addOption(QCommandLineOption("version", "Show the version and exit."));
+  AddToolkitOptions(parser);
   parser.addPositionalArgument("FILE", "A picture or an array file to open in the program.",
                                "[FILE]");
-  // Help and the version need the application object for the program's name; the windows' path
-  // makes none.
-  std::optional<QCoreApplication> application;
   try {
-    if (!parser.parse(Arguments(argc, argv, 1))) throw UsageError(parser.errorText().toStdString());
-    if (parser.isSet("help")) {
-      application.emplace(ApplicationArgc(), ApplicationArgv());
-      Print(parser.helpText());
-      return Outcome::Exit(kExitDone);
-    }
+    if (!ParseOrHelp(parser, Arguments(argc, argv, 1))) return Outcome::Exit(kExitDone);
     if (parser.isSet("version")) {
-      Print(QString("dotwright ") + DOTWRIGHT_VERSION + "\n");
+      std::fputs("dotwright " DOTWRIGHT_VERSION "\n", stdout);
       return Outcome::Exit(kExitDone);
     }
     const QStringList files = parser.positionalArguments();

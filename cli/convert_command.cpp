@@ -115,12 +115,30 @@ Job ReadJob(const QCommandLineParser& parser) {
   return job;
 }
 
-bool IsMetafile(const QString& path) {
-  const QString extension =
-      QString::fromStdString(picture::FileExtension(QFile::encodeName(path).toStdString()))
-          .toLower();
-  return extension == "wmf" || extension == "emf";
+QString Extension(const QString& path) {
+  return QString::fromStdString(picture::FileExtension(QFile::encodeName(path).toStdString()))
+      .toLower();
 }
+
+bool IsMetafile(const QString& path) {
+  return Extension(path) == "wmf" || Extension(path) == "emf";
+}
+
+// The GUI application object, made when the first picture that needs it comes: a bitmap is
+// decoded and drawn by the program's own code, which uses no toolkit, while icons and metafiles
+// are drawn with the toolkit's painter and metafiles with its fonts. Converting bitmaps alone so
+// spares the start of the toolkit's platform, the larger part of a short run.
+class Toolkit {
+ public:
+  void ReadyFor(const QString& picture) {
+    if (m_application || Extension(picture) == "bmp") return;
+    ChooseHeadlessPlatform();
+    m_application.emplace(ApplicationArgc(), ApplicationArgv());
+  }
+
+ private:
+  std::optional<QGuiApplication> m_application;
+};
 
 // The size to convert `picture` to: --size, or else its own when that is a picture size.
 Size TargetSize(const Job& job, const QString& path, const picture::Picture& picture) {
@@ -137,8 +155,9 @@ Size TargetSize(const Job& job, const QString& path, const picture::Picture& pic
   return {picture.Width(), picture.Height()};
 }
 
-Converted ConvertOne(const Job& job, int index) {
+Converted ConvertOne(const Job& job, int index, Toolkit& toolkit) {
   const QString& path = job.pictures[index];
+  toolkit.ReadyFor(path);
   std::unique_ptr<picture::Picture> source;
   try {
     source = picture::LoadPicture(QFile::encodeName(path).toStdString());
@@ -208,9 +227,7 @@ void AddOptions(QCommandLineParser& parser) {
 
 int RunConvert(const QStringList& arguments) {
   QuietToolkit();
-  ChooseHeadlessPlatform();
-  // Metafiles are drawn with the toolkit's painter and fonts.
-  QGuiApplication application(ApplicationArgc(), ApplicationArgv());
+  Toolkit toolkit;
   QCommandLineParser parser;
   AddOptions(parser);
   try {
@@ -218,7 +235,7 @@ int RunConvert(const QStringList& arguments) {
     const Job job = ReadJob(parser);
     // Every picture is converted before anything is written: a failure leaves the output alone.
     std::vector<Converted> arrays;
-    for (int i = 0; i < job.pictures.size(); ++i) arrays.push_back(ConvertOne(job, i));
+    for (int i = 0; i < job.pictures.size(); ++i) arrays.push_back(ConvertOne(job, i, toolkit));
     const std::string output = Output(arrays, job.output);
     if (!job.check) {
       WriteOutput(job.outputFile, output);

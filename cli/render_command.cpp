@@ -4,7 +4,6 @@
 #include <vector>
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -121,9 +120,8 @@ void AddOptions(QCommandLineParser& parser) {
 }  // namespace
 
 int RunRender(const QStringList& arguments) {
-  // Image files are written without a platform; the object names the program in the help.
+  // Image files are written with no application object or platform.
   QuietToolkit();
-  QCoreApplication application(ApplicationArgc(), ApplicationArgv());
   QCommandLineParser parser;
   AddOptions(parser);
   try {

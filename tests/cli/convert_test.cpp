@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <QByteArray>
 #include <QFile>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -333,6 +334,18 @@ TEST_F(ConvertCommand, HelpAndVersionGoToStandardOutput) {
   EXPECT_EQ(render.status, 0);
   for (const char* option : {"--output", "--size", "--layout", "ARRAYFILE"})
     EXPECT_TRUE(render.out.contains(option)) << option;
+
+  // The manual page describes every option the help lists.
+  QFile manual(DOTWRIGHT_MANUAL);
+  ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+  const QByteArray page = manual.readAll();
+  static const QRegularExpression longOption("--[a-z]+");
+  for (const QByteArray& text : {help.out, convert.out, render.out}) {
+    for (const QRegularExpressionMatch& m : longOption.globalMatch(QString::fromUtf8(text))) {
+      const QByteArray inPage = m.captured().toUtf8().replace("-", "\\-");
+      EXPECT_TRUE(page.contains(inPage)) << m.captured().toStdString();
+    }
+  }
 
   const Result version = Dotwright({"--version"});
   EXPECT_EQ(version.status, 0);

@@ -50,7 +50,7 @@ model::PixelStore StoreOf(int w, int h, const std::function<bool(int x, int y)>&
   return store;
 }
 
-QString FolderTest::Write(const QString& name, const QByteArray& bytes) {
+QString Folder::Write(const QString& name, const QByteArray& bytes) {
   const QString path = m_folder.filePath(name);
   QDir().mkpath(QFileInfo(path).path());
   QFile file(path);
@@ -59,18 +59,18 @@ QString FolderTest::Write(const QString& name, const QByteArray& bytes) {
   return path;
 }
 
-QString FolderTest::Write(const QString& name, const std::vector<std::uint8_t>& bytes) {
+QString Folder::Write(const QString& name, const std::vector<std::uint8_t>& bytes) {
   return Write(name, QByteArray(reinterpret_cast<const char*>(bytes.data()),
                                 static_cast<qsizetype>(bytes.size())));
 }
 
-QByteArray FolderTest::Read(const QString& name) const {
+QByteArray Folder::Read(const QString& name) const {
   QFile file(m_folder.filePath(name));
   if (!file.open(QIODevice::ReadOnly)) return {};
   return file.readAll();
 }
 
-QStringList FolderTest::Names() const {
+QStringList Folder::Names() const {
   return QDir(m_folder.path())
       .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }

@@ -36,9 +36,9 @@ std::vector<std::uint8_t> Bmp24(int w, int h, const Colours& colour);
 // A store set exactly where `set` holds inside w x h.
 model::PixelStore StoreOf(int w, int h, const std::function<bool(int x, int y)>& set);
 
-// A test with a folder of its own, where the program runs.
-class FolderTest : public testing::Test {
- protected:
+// A folder of a test's own, where the program runs.
+class Folder {
+ public:
   // Writes a file into the folder (its name may lead through subfolders, which are made); its
   // full name.
   QString Write(const QString& name, const QByteArray& bytes);
@@ -53,5 +53,7 @@ class FolderTest : public testing::Test {
 
   QTemporaryDir m_folder;
 };
+
+class FolderTest : public testing::Test, public Folder {};
 
 }  // namespace clitest

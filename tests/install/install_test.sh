@@ -89,6 +89,9 @@ check_tree() {
     [ "$(png_size "$png")" = "$size $size" ] ||
       fail "the $size x $size icon is $(png_size "$png")"
   done
+  local manual
+  manual=$(gzip -dc "$usr/share/man/man1/dotwright.1.gz") || fail "no manual page"
+  grep -q '^\.TH DOTWRIGHT 1 ' <<<"$manual" || fail "the manual page is not dotwright(1)"
   local doc=$usr/share/doc/dotwright
   grep -q '^# Dotwright' "$doc/README.md" || fail "no README in $doc"
   grep -q '^MIT License' "$doc/LICENSE" || fail "no LICENSE in $doc"
