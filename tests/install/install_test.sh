@@ -57,7 +57,8 @@ check_program() {
   local run=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program")
   local version
   version=$("${run[@]}" --version) || fail "--version failed"
-  [ "$version" = "dotwright ${DOTWRIGHT_VERSION:?the version to expect}" ] || fail "--version says '$version'"
+  [ "$version" = "dotwright ${DOTWRIGHT_VERSION:?the version to expect}" ] ||
+    fail "--version says '$version'"
   local picture=$scratch/picture.bmp
   write_bmp "$picture"
   local array
