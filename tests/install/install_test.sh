@@ -107,7 +107,7 @@ case "${1:-}" in
   staged)
     build=$2
     make_scratch
-    cmake --install "$build" --prefix "$scratch/usr" >/dev/null
+    env -u DESTDIR cmake --install "$build" --prefix "$scratch/usr" >/dev/null
     check_tree "$scratch/usr"
     ;;
   deb)
