@@ -25,6 +25,17 @@ int ComplainOfUsage(const UsageError& error, const QString& helpCommand) {
   return kExitUsage;
 }
 
+int CarryOut(const QString& helpCommand, const std::function<int()>& work) {
+  try {
+    return work();
+  } catch (const UsageError& error) {
+    return ComplainOfUsage(error, helpCommand);
+  } catch (const FileError& error) {
+    Complain(error.Path() + ": " + QString::fromUtf8(error.what()));
+    return kExitFailed;
+  }
+}
+
 QCommandLineOption HelpOption() {
   return QCommandLineOption({"h", "help"}, "Show this help and exit.");
 }

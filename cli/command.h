@@ -2,6 +2,7 @@
 
 // What the commands share: their errors, the values of their options, the platform.
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -37,6 +38,10 @@ void Complain(const QString& message);
 // Reports wrong usage with a hint to `helpCommand` --help ("dotwright convert"); returns the exit
 // status for it.
 int ComplainOfUsage(const UsageError& error, const QString& helpCommand);
+
+// Runs a command's work and returns its exit status: the one it returns, or that of a UsageError
+// or FileError it throws, reported on standard error.
+int CarryOut(const QString& helpCommand, const std::function<int()>& work);
 
 // The commands. `arguments` are those after the command's name, with the program's name first
 // (as QCommandLineParser::parse takes them). Each returns its exit status and reports its own

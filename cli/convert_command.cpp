@@ -230,7 +230,7 @@ int RunConvert(const QStringList& arguments) {
   Toolkit toolkit;
   QCommandLineParser parser;
   AddOptions(parser);
-  try {
+  return CarryOut("dotwright convert", [&] {
     if (!ParseOrHelp(parser, arguments)) return kExitDone;
     const Job job = ReadJob(parser);
     // Every picture is converted before anything is written: a failure leaves the output alone.
@@ -246,12 +246,7 @@ int RunConvert(const QStringList& arguments) {
     Complain(job.outputFile +
              (existing ? ": out of date" : ": out of date (there is no such file)"));
     return kExitFailed;
-  } catch (const UsageError& error) {
-    return ComplainOfUsage(error, "dotwright convert");
-  } catch (const FileError& error) {
-    Complain(error.Path() + ": " + QString::fromUtf8(error.what()));
-    return kExitFailed;
-  }
+  });
 }
 
 }  // namespace cli

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include "cli/command.h"
 #include "cli/command_line.h"
@@ -40,11 +40,11 @@ QImage PictureOf(const model::PixelStore& store, Size size) {
 }
 
 void WritePicture(const QString& path, const QImage& image) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) throw FileError(path, file.errorString().toStdString());
-  QImageWriter writer(&file, PictureFormat(path));
+  QBuffer encoded;
+  encoded.open(QIODevice::WriteOnly);
+  QImageWriter writer(&encoded, PictureFormat(path));
   if (!writer.write(image)) throw FileError(path, writer.errorString().toStdString());
-  if (!file.commit()) throw FileError(path, file.errorString().toStdString());
+  WriteOutput(path, encoded.data().toStdString());
 }
 
 // The bytes alone: a .bin file, or --format bin. Their size and layout are given by the options.
@@ -124,7 +124,7 @@ int RunRender(const QStringList& arguments) {
   QuietToolkit();
   QCommandLineParser parser;
   AddOptions(parser);
-  try {
+  return CarryOut("dotwright render", [&] {
     if (!ParseOrHelp(parser, arguments)) return kExitDone;
     const QStringList files = parser.positionalArguments();
     if (files.size() != 1) throw UsageError("give one array file to render");
@@ -142,12 +142,7 @@ int RunRender(const QStringList& arguments) {
                        store);
     WritePicture(output, PictureOf(store, {parsed.width, parsed.height}));
     return kExitDone;
-  } catch (const UsageError& error) {
-    return ComplainOfUsage(error, "dotwright render");
-  } catch (const FileError& error) {
-    Complain(error.Path() + ": " + QString::fromUtf8(error.what()));
-    return kExitFailed;
-  }
+  });
 }
 
 }  // namespace cli

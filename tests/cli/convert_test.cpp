@@ -15,10 +15,11 @@
 #include "model/conversion.h"
 #include "model/output.h"
 #include "tests/cli/process.h"
+#include "tests/picture/bmp_builder.h"
 
 namespace {
 
-using clitest::Bmp24;
+using bmptest::Bmp24;
 using clitest::Result;
 using clitest::StoreOf;
 using model::Colour;

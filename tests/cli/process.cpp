@@ -6,8 +6,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
-#include "tests/picture/bmp_builder.h"
-
 namespace clitest {
 
 Result Dotwright(const QStringList& arguments, const QString& folder) {
@@ -29,18 +27,6 @@ Result Dotwright(const QStringList& arguments, const QString& folder) {
   run.err = process.readAllStandardError();
   if (process.exitStatus() == QProcess::NormalExit) run.status = process.exitCode();
   return run;
-}
-
-std::vector<std::uint8_t> Bmp24(int w, int h, const Colours& colour) {
-  std::vector<std::vector<std::uint32_t>> rows(h, std::vector<std::uint32_t>(w));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) rows[y][x] = bmptest::Stored(colour(x, y));
-  bmptest::BmpSpec spec;
-  spec.width = w;
-  spec.height = h;
-  spec.bitCount = 24;
-  spec.bits = bmptest::PackRows(rows, 24);
-  return bmptest::BuildBmp(spec);
 }
 
 model::PixelStore StoreOf(int w, int h, const std::function<bool(int x, int y)>& set) {

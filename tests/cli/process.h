@@ -27,12 +27,6 @@ struct Result {
 // QT_QPA_PLATFORM removed from its environment, and waits for it to end.
 Result Dotwright(const QStringList& arguments, const QString& folder);
 
-// A picture's colour at (x, y).
-using Colours = std::function<model::Colour(int x, int y)>;
-
-// A 24-bit bottom-up BMP file of w x h pixels.
-std::vector<std::uint8_t> Bmp24(int w, int h, const Colours& colour);
-
 // A store set exactly where `set` holds inside w x h.
 model::PixelStore StoreOf(int w, int h, const std::function<bool(int x, int y)>& set);
 

@@ -12,10 +12,11 @@
 #include "model/colour.h"
 #include "model/output.h"
 #include "tests/cli/process.h"
+#include "tests/picture/bmp_builder.h"
 
 namespace {
 
-using clitest::Bmp24;
+using bmptest::Bmp24;
 using clitest::Result;
 
 // Asymmetric: a pixel near each corner, a diagonal that stops short, and a filled block.

@@ -47,7 +47,7 @@ class WindowsPath : public windowstest::FormsTest, public clitest::Folder {
 // A picture with every kind of colour the threshold separates: a gradient of greys one way and
 // of red the other, with a black frame.
 std::vector<std::uint8_t> Photo(int w, int h) {
-  return clitest::Bmp24(w, h, [&](int x, int y) -> Colour {
+  return bmptest::Bmp24(w, h, [&](int x, int y) -> Colour {
     if (x == 0 || y == 0 || x == w - 1 || y == h - 1) return model::kBlack;
     const auto grey = static_cast<std::uint8_t>(x * 255 / (w - 1));
     const auto red = static_cast<std::uint8_t>(y * 255 / (h - 1));
