@@ -27,8 +27,9 @@ namespace {
 struct Job {
   QStringList pictures;
   std::optional<Size> size;
-  int threshold = model::kDefaultThreshold;
-  bool invert = false;
+  // How a picture is converted, as the import dialog's controls set it; the size is set per
+  // picture.
+  picture::ConvertSettings conversion{0, 0, model::kDefaultThreshold, false};
   // Empty: standard output.
   QString outputFile;
   bool check = false;
@@ -103,8 +104,9 @@ Job ReadJob(const QCommandLineParser& parser) {
   job.pictures = parser.positionalArguments();
   if (job.pictures.isEmpty()) throw UsageError("no picture to convert");
   if (parser.isSet("size")) job.size = ParseSize(parser.value("size"));
-  if (parser.isSet("threshold")) job.threshold = ParseThreshold(parser.value("threshold"));
-  job.invert = parser.isSet("invert");
+  if (parser.isSet("threshold"))
+    job.conversion.threshold = ParseThreshold(parser.value("threshold"));
+  job.conversion.invert = parser.isSet("invert");
   job.outputFile = parser.value("output");
   job.check = parser.isSet("check");
   if (job.check && job.outputFile.isEmpty())
@@ -165,7 +167,9 @@ Converted ConvertOne(const Job& job, int index, Toolkit& toolkit) {
     throw FileError(path, error.what());
   }
   const Size size = TargetSize(job, path, *source);
-  const picture::ConvertSettings settings{size.width, size.height, job.threshold, job.invert};
+  picture::ConvertSettings settings = job.conversion;
+  settings.width = size.width;
+  settings.height = size.height;
   try {
     return {picture::ConvertToStore(source.get(), settings), size, job.names[index]};
   } catch (const std::exception& error) {

@@ -398,14 +398,14 @@ std::string IdentifierFromStem(std::string_view stem) {
     const bool word =
         (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
     if (word) {
-      if (gap) name += '_';
+      if (gap && !name.empty()) name += '_';
       gap = false;
       name += c;
     } else {
       gap = true;
     }
   }
-  // A gap at the very end is dropped; one at the start keeps its '_' only when text follows.
+  // Gaps at either end are dropped: a leading '_' is the implementation's at file scope.
   if (name.empty()) return "image";
   if (name.front() >= '0' && name.front() <= '9') name.insert(0, "img_");
   if (!IsValidIdentifier(name)) name += '_';

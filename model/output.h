@@ -108,9 +108,10 @@ void ValidateOptions(const OutputOptions& options);
 bool IsValidIdentifier(std::string_view name);
 
 // An array name made from a file name's stem: every run of characters that cannot be in an
-// identifier becomes one '_' ("logo-2" -> "logo_2", "my logo.v2" -> "my_logo_v2"); a name
-// that would start with a digit gets "img_" in front ("2logo" -> "img_2logo": a leading '_'
-// is reserved in C at file scope); a keyword gets a '_' after it; an empty result gives "image".
+// identifier becomes one '_', or nothing at either end ("logo-2" -> "logo_2", "my logo.v2" ->
+// "my_logo_v2", "-x-" -> "x"); a name that would start with a digit gets "img_" in front
+// ("2logo" -> "img_2logo": a leading '_' is reserved in C at file scope); a keyword gets a '_'
+// after it; an empty result gives "image".
 std::string IdentifierFromStem(std::string_view stem);
 
 // A picture size the program has: W a multiple of 4 in 4..320, H a multiple of 8 in 8..240.

@@ -10,6 +10,8 @@
 namespace model {
 namespace {
 
+constexpr std::size_t kMostBytes = PixelStore::kColumns * PixelStore::kRows / 8;
+
 struct StatedSize {
   std::optional<int> width;
   std::optional<int> height;
@@ -269,6 +271,11 @@ class Scanner {
       if (!value || *value > 255) {
         throw ParseError(m_line,
                          "«" + std::string(token) + "» — не байт: ожидалось число от 0 до 255");
+      }
+      // No picture has more bytes: a longer list is refused before it grows without bound.
+      if (scan.bytes.size() == kMostBytes) {
+        throw ParseError(m_line, "байтов больше " + std::to_string(kMostBytes) +
+                                     ", чем в самой большой картинке 320x240");
       }
       scan.bytes.push_back(static_cast<std::uint8_t>(*value));
       needComma = true;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "windows/Application.h"
+
 namespace {
 
 cli::Outcome RunWith(std::vector<const char*> arguments) {
@@ -39,6 +41,11 @@ TEST(CommandLine, WithoutACommandTheWindowsStartWithTheFileGiven) {
     EXPECT_EQ(outcome.file, QString(c.file)) << c.arguments.front();
     EXPECT_EQ(outcome.exitStatus, c.status) << c.arguments.front();
   }
+}
+
+TEST(CommandLine, TheBuiltProgramsErrorBoxesAreCaptionedDotwright) {
+  // The caption comes from the executable's name.
+  EXPECT_EQ(ApplicationTitle(DOTWRIGHT_EXECUTABLE), "dotwright");
 }
 
 }  // namespace

@@ -399,8 +399,8 @@ TEST(Output, IdentifierFromStem) {
       {"logo-2", "logo_2"},   {"my logo.v2", "my_logo_v2"},
       {"2logo", "img_2logo"}, {"int", "int_"},
       {"", "image"},          {"---", "image"},
-      {"картинка", "image"},  {"лого-1", "_1"},
-      {"a--b", "a_b"},        {"x-", "x"},
+      {"картинка", "image"},  {"лого-1", "img_1"},
+      {"a--b", "a_b"},        {"-x-", "x"},
       {"_ok", "_ok"},         {"Logo", "Logo"}};
   for (auto [stem, name] : cases) {
     EXPECT_EQ(model::IdentifierFromStem(stem), name) << stem;
@@ -519,6 +519,19 @@ TEST(Output, SizeFromHintsAndByteCount) {
   EXPECT_EQ(std::pair(file.width, file.height), std::pair(4, 16));
   EXPECT_EQ(file.layout, Layout::RowsLsb);
   EXPECT_FALSE(file.invert);
+}
+
+TEST(Output, MoreBytesThanTheLargestPictureAreRefusedAtTheFirstTooMany) {
+  std::string text = "{";
+  for (int i = 0; i < 9600; ++i) text += "0,\n";
+  EXPECT_NO_THROW(model::ParseOutputText(text + "}", Hints(320, 240)));
+  try {
+    model::ParseOutputText(text + "0, 0, 0}", Hints(320, 240));
+    ADD_FAILURE() << "taken";
+  } catch (const model::ParseError& e) {
+    EXPECT_EQ(e.line(), 9601);
+    EXPECT_NE(std::string(e.what()).find("9600"), std::string::npos) << e.what();
+  }
 }
 
 TEST(Output, ParseErrorsNameTheLine) {
