@@ -39,13 +39,6 @@ struct Job {
   std::vector<std::string> names;
 };
 
-// One picture converted.
-struct Converted {
-  model::PixelStore store;
-  Size size;
-  std::string name;
-};
-
 int ParseThreshold(const QString& text) {
   static const QRegularExpression digits("^[0-9]{1,9}$");
   const int value = digits.match(text).hasMatch() ? text.toInt() : -1;
@@ -157,7 +150,8 @@ Size TargetSize(const Job& job, const QString& path, const picture::Picture& pic
   return {picture.Width(), picture.Height()};
 }
 
-Converted ConvertOne(const Job& job, int index, Toolkit& toolkit) {
+// The picture `index` converted and written as the array window saves it.
+std::string ConvertOne(const Job& job, int index, Toolkit& toolkit) {
   const QString& path = job.pictures[index];
   toolkit.ReadyFor(path);
   std::unique_ptr<picture::Picture> source;
@@ -170,23 +164,15 @@ Converted ConvertOne(const Job& job, int index, Toolkit& toolkit) {
   picture::ConvertSettings settings = job.conversion;
   settings.width = size.width;
   settings.height = size.height;
+  model::PixelStore store;
   try {
-    return {picture::ConvertToStore(source.get(), settings), size, job.names[index]};
+    store = picture::ConvertToStore(source.get(), settings);
   } catch (const std::exception& error) {
     throw FileError(path, error.what());
   }
-}
-
-// The arrays as the array window saves them, one after the other; text arrays are parted by an
-// empty line.
-std::string Output(const std::vector<Converted>& arrays, model::OutputOptions options) {
-  std::string output;
-  for (const Converted& array : arrays) {
-    if (!output.empty() && options.format != model::Format::Bin) output += '\n';
-    options.name = array.name;
-    output += model::BuildFileText(array.store, array.size.width, array.size.height, options);
-  }
-  return output;
+  model::OutputOptions output = job.output;
+  output.name = job.names[index];
+  return model::BuildFileText(store, size.width, size.height, output);
 }
 
 void AddOptions(QCommandLineParser& parser) {
@@ -238,9 +224,12 @@ int RunConvert(const QStringList& arguments) {
     if (!ParseOrHelp(parser, arguments)) return kExitDone;
     const Job job = ReadJob(parser);
     // Every picture is converted before anything is written: a failure leaves the output alone.
-    std::vector<Converted> arrays;
-    for (int i = 0; i < job.pictures.size(); ++i) arrays.push_back(ConvertOne(job, i, toolkit));
-    const std::string output = Output(arrays, job.output);
+    // The arrays follow one another; text arrays are parted by an empty line.
+    std::string output;
+    for (int i = 0; i < job.pictures.size(); ++i) {
+      if (i > 0 && job.output.format != model::Format::Bin) output += '\n';
+      output += ConvertOne(job, i, toolkit);
+    }
     if (!job.check) {
       WriteOutput(job.outputFile, output);
       return kExitDone;
