@@ -56,6 +56,9 @@ model::Canvas TakeBoardSurface() {
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // Ties the windows to the installed menu entry, whose icon the task bar then shows (on Wayland
+  // it is the windows' application id).
+  setDesktopFileName(DOTWRIGHT_APP_ID);
   JoinStartUpWarmUp();
 }
 

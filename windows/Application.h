@@ -43,7 +43,7 @@ model::Canvas TakeBoardSurface();
 // The application: the one place where an error that escapes an event handler is caught. It
 // abandons that handler only; the user sees it in a message box with the stop icon and an OK
 // button, captioned with the application title, and the program goes on (an open modal window
-// stays open).
+// stays open). Its desktop file name is the application id, the name of the installed menu entry.
 class TApplication : private StartUpWarmUp, public QApplication {
  public:
   TApplication(int& argc, char** argv);
