@@ -7,7 +7,8 @@ namespace model {
 namespace {
 
 constexpr std::size_t kStorePixels = std::size_t{PixelStore::kColumns} * PixelStore::kRows;
-constexpr std::size_t kBitWords = (kStorePixels + 63) / 64;
+constexpr std::size_t kBitWords = kStorePixels / 64;
+static_assert(kStorePixels % 64 == 0, "PixelStore::FlipWhere takes whole words");
 
 }  // namespace
 
@@ -40,7 +41,11 @@ std::size_t HistoryStep::Bytes() const {
 }
 
 void HistoryStep::Flip(PixelStore& store) const {
-  ForEachIndex([&store](int i) { store.FlipAt(i); });
+  if (!m_bits.empty()) {
+    store.FlipWhere(m_bits.data());
+    return;
+  }
+  for (const std::uint32_t i : m_indices) store.FlipAt(static_cast<int>(i));
 }
 
 History::History(const PixelStore& store, PictureSize size)
