@@ -25,10 +25,11 @@ struct Kind {
 };
 
 constexpr Kind kKinds[] = {
-    {"bmp", DecodeBitmapFile},
-    {"ico", DecodeIcon},
-    {"wmf", DecodeWmf},
-    {"emf", DecodeEmf},
+    {"bmp", DecodeBitmapFile}, {"ico", DecodeIcon}, {"wmf", DecodeWmf},   {"emf", DecodeEmf},
+    {"png", DecodePng},        {"jpg", DecodeJpeg}, {"jpeg", DecodeJpeg}, {"gif", DecodeGif},
+    {"webp", DecodeWebp},      {"tif", DecodeTiff}, {"tiff", DecodeTiff}, {"tga", DecodeTga},
+    {"pbm", DecodePbm},        {"pgm", DecodePgm},  {"ppm", DecodePpm},   {"xbm", DecodeXbm},
+    {"svg", DecodeSvg},
 };
 
 std::string Lower(std::string_view text) {

@@ -495,7 +495,7 @@ TEST_F(AddImage, AFailedLoadShowsTheErrorAndChangesNothing) {
     QString shown;
   } cases[] = {
       {missing, "Cannot open file \"" + missing + "\". No such file or directory."},
-      {Write("picture.gif", Bmp24(2, 2, Diagonals)), "Unknown picture file extension (.gif)"},
+      {Write("picture.heic", Bmp24(2, 2, Diagonals)), "Unknown picture file extension (.heic)"},
       {Write("picture", Bmp24(2, 2, Diagonals)), "Unknown picture file extension (.)"},
       {Write("short.bmp", {'B', 'M', 0, 0, 0}), "Stream read error."},
       {Write("not a bitmap.bmp", std::vector<std::uint8_t>(64, 'X')), "Bitmap image is not valid."},
