@@ -74,6 +74,12 @@ std::string FileExtension(const std::string& fileName) {
   return fileName.substr(dot + 1);
 }
 
+std::vector<std::string> PictureExtensions() {
+  std::vector<std::string> extensions;
+  for (const Kind& kind : kKinds) extensions.emplace_back(kind.extension);
+  return extensions;
+}
+
 std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
   // Non-blocking, so that a named pipe cannot hang the open; regular files ignore the flag.
   const Descriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));

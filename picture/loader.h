@@ -15,6 +15,9 @@ inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{512} << 20;
 // when the name has no ".".
 std::string FileExtension(const std::string& fileName);
 
+// The extensions LoadPicture reads, in lower case, "bmp" first.
+std::vector<std::string> PictureExtensions();
+
 // The whole file, read once. Throws LoadError "Cannot open file "<full path>". <reason>" when
 // it cannot be opened or read, is a directory or not a regular file, or is above kMaxFileBytes.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName);

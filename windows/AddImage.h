@@ -10,9 +10,11 @@
 #include <QString>
 
 #include "model/canvas.h"
+#include "model/dither.h"
 #include "picture/picture.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -20,14 +22,15 @@ class TPanel;
 class TPictureImage;
 class TRasterImage;
 
-// The file-open dialog of the import dialog. Its filter offers one kind of file; a name typed into
-// it need not exist. Each use builds the toolkit's dialog afresh (nothing of it, such as a
-// completion list left up, outlives the use) and opens it in the folder of the last use.
+// The file-open dialog of the import dialog. Its filter offers the given entries ("description
+// (*.ext ...)"), the first chosen at the start; a name typed into it need not exist. Each use
+// builds the toolkit's dialog afresh (nothing of it, such as a completion list left up, outlives
+// the use) and opens it in the folder of the last use.
 class TOpenDialog : public QObject {
   Q_OBJECT
 
  public:
-  TOpenDialog(const QString& description, const QString& pattern, QWidget* owner);
+  TOpenDialog(const QStringList& filters, QWidget* owner);
 
   // Shows the dialog modally over the owner: the chosen file's full name, or nothing when the user
   // cancels.
@@ -35,7 +38,7 @@ class TOpenDialog : public QObject {
 
  private:
   QWidget* m_owner;
-  QString m_filter;
+  QStringList m_filters;
   // The folder the dialog showed when last closed; empty before the first use (the current one).
   QString m_folder;
 };
@@ -91,6 +94,9 @@ class TForm_AddImage : public QDialog {
   // "норма": the slider back to its first position.
   void Button10Click();
 
+  // The way to black and white that ComboBox1 names; items in the order of model::kDithers.
+  model::Dither Dither() const;
+
   // Components, named as the tests and the main window find them.
   TPanel* Panel1;
   TPictureImage* Image1;
@@ -104,6 +110,7 @@ class TForm_AddImage : public QDialog {
   QSlider* TrackBar1;
   QCheckBox* CheckBox1;
   QPushButton* Button10;
+  QComboBox* ComboBox1;
   QPushButton* BitBtn3;
   QPushButton* BitBtn4;
   TOpenDialog* OpenDialog1;
