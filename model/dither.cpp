@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <span>
 #include <vector>
 
 #include "model/conversion.h"
@@ -49,9 +48,19 @@ constexpr std::array<std::uint8_t, kStartBlocks> kStart = [] {
   return start;
 }();
 
+// From here on a block's products have rounded cube roots at most one apart (the edges lie more
+// than a block apart), so one branch-free step finishes the search.
+constexpr std::uint32_t kLargeProducts = 1 << 16;
+static_assert(kEdges[41] - kEdges[40] > (1u << kStartShift) && kEdges[40] <= kLargeProducts &&
+              kEdges[41] > kLargeProducts);
+
 std::uint8_t RoundedCubeRoot(std::uint32_t product) {
   int v = kStart[product >> kStartShift];
-  while (kEdges[v + 1] <= product) ++v;
+  if (product >= kLargeProducts) {
+    v += kEdges[v + 1] <= product;
+  } else {
+    while (kEdges[v + 1] <= product) ++v;
+  }
   return static_cast<std::uint8_t>(v);
 }
 
@@ -76,16 +85,11 @@ constexpr int DivRound(std::int64_t a, std::int64_t b) {
 constexpr std::uint32_t kWhiteWord = kWhite | Canvas::kOpaque;
 constexpr std::uint32_t kBlackWord = kBlack | Canvas::kOpaque;
 
-// The tones of the area, row by row.
-std::vector<int> Tones(const Canvas& scratch, int width, int height, int threshold) {
-  const std::array<int, 256> map = ToneMap(threshold);
-  std::vector<int> tones(static_cast<std::size_t>(width) * height);
-  for (int y = 0; y < height; ++y) {
-    const std::uint32_t* in = scratch.Row(y);
-    int* out = tones.data() + static_cast<std::size_t>(y) * width;
-    for (int x = 0; x < width; ++x) out[x] = map[CubeRootBrightness(in[x])];
-  }
-  return tones;
+using ToneTable = std::array<int, 256>;
+
+// The tones of a row of the scratch raster.
+void ToneRow(const std::uint32_t* in, int width, const ToneTable& map, int* out) {
+  for (int x = 0; x < width; ++x) out[x] = map[CubeRootBrightness(in[x])];
 }
 
 // One neighbour of an error diffusion kernel: columns ahead in the scan direction, rows down,
@@ -96,50 +100,65 @@ struct Tap {
   int weight;
 };
 
-struct Kernel {
-  std::span<const Tap> taps;
-  int denominator;
-  // Whether the last tap takes what the others leave, so that no error is lost to rounding
-  // (Floyd-Steinberg). Atkinson drops a quarter of the error by design and rounds each share.
-  bool conserving;
+// The kernels, as types, so that each diffusion is compiled with its taps and divisor fixed.
+struct FloydSteinberg {
+  static constexpr Tap kTaps[] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
+  static constexpr int kDenominator = 16;
+  // The last tap takes what the others leave, so that no error is lost to rounding.
+  static constexpr bool kConserving = true;
 };
-
-constexpr Tap kFloydSteinbergTaps[] = {{1, 0, 7}, {-1, 1, 3}, {0, 1, 5}, {1, 1, 1}};
-constexpr Tap kAtkinsonTaps[] = {{1, 0, 1}, {2, 0, 1}, {-1, 1, 1}, {0, 1, 1}, {1, 1, 1}, {0, 2, 1}};
+struct Atkinson {
+  static constexpr Tap kTaps[] = {{1, 0, 1}, {2, 0, 1}, {-1, 1, 1},
+                                  {0, 1, 1}, {1, 1, 1}, {0, 2, 1}};
+  static constexpr int kDenominator = 8;
+  // A quarter of the error is dropped by design, and each share is rounded toward zero.
+  static constexpr bool kConserving = false;
+};
 constexpr int kMaxDown = 2;
 constexpr int kMargin = 2;  // the farthest reach sideways
 
+// One row of error diffusion, scanned in direction kStep (1 or -1); rows[d] is the pending error
+// of the row d below.
+template <class Kernel, int kStep>
+void DiffuseRow(const int* tone, std::uint32_t* out, int* const* rows, int width,
+                std::uint32_t white, std::uint32_t black) {
+  for (int i = 0; i < width; ++i) {
+    const int x = kStep > 0 ? i : width - 1 - i;
+    const int value = tone[x] + rows[0][x];
+    const bool bright = value > kToneMiddle;
+    out[x] = bright ? white : black;
+    const int error = value - (bright ? kToneWhite : 0);
+    int left = error;
+    constexpr std::size_t kCount = std::size(Kernel::kTaps);
+    for (std::size_t t = 0; t < kCount; ++t) {
+      const Tap& tap = Kernel::kTaps[t];
+      const int share =
+          Kernel::kConserving && t + 1 == kCount ? left : error * tap.weight / Kernel::kDenominator;
+      left -= share;
+      rows[tap.down][x + tap.ahead * kStep] += share;
+    }
+  }
+}
+
 // Error diffusion in serpentine order. `errors` holds kMaxDown + 1 rows of pending error with a
 // margin on each side, which swallows what falls outside the area.
-void Diffuse(const std::vector<int>& tones, Canvas& preview, int width, int height, bool invert,
-             const Kernel& kernel) {
+template <class Kernel>
+void Diffuse(const Canvas& scratch, const ToneTable& map, Canvas& preview, int width, int height,
+             bool invert) {
+  std::vector<int> tone(static_cast<std::size_t>(width));
   const int stride = width + 2 * kMargin;
   std::vector<int> errors(static_cast<std::size_t>(stride) * (kMaxDown + 1), 0);
   auto errorRow = [&](int y) { return errors.data() + (y % (kMaxDown + 1)) * stride + kMargin; };
   const std::uint32_t white = invert ? kBlackWord : kWhiteWord;
   const std::uint32_t black = invert ? kWhiteWord : kBlackWord;
   for (int y = 0; y < height; ++y) {
-    const int* tone = tones.data() + static_cast<std::size_t>(y) * width;
-    std::uint32_t* out = preview.Row(y);
+    ToneRow(scratch.Row(y), width, map, tone.data());
     int* rows[kMaxDown + 1];
     for (int d = 0; d <= kMaxDown; ++d) rows[d] = errorRow(y + d);
-    const bool forward = y % 2 == 0;
-    const int step = forward ? 1 : -1;
-    for (int i = 0; i < width; ++i) {
-      const int x = forward ? i : width - 1 - i;
-      const int value = tone[x] + rows[0][x];
-      const bool bright = value > kToneMiddle;
-      out[x] = bright ? white : black;
-      const int error = value - (bright ? kToneWhite : 0);
-      int left = error;
-      for (std::size_t t = 0; t < kernel.taps.size(); ++t) {
-        const Tap& tap = kernel.taps[t];
-        const bool last = t + 1 == kernel.taps.size();
-        const int share =
-            kernel.conserving && last ? left : error * tap.weight / kernel.denominator;
-        left -= share;
-        rows[tap.down][x + tap.ahead * step] += share;
-      }
+    if (y % 2 == 0) {
+      DiffuseRow<Kernel, 1>(tone.data(), preview.Row(y), rows, width, white, black);
+    } else {
+      DiffuseRow<Kernel, -1>(tone.data(), preview.Row(y), rows, width, white, black);
     }
     std::fill(rows[0] - kMargin, rows[0] - kMargin + stride, 0);
   }
@@ -150,9 +169,9 @@ void Diffuse(const std::vector<int>& tones, Canvas& preview, int width, int heig
 // tones toward the middle by 25/32 first gives back the black share the tone map asks for, within
 // 2 % over the whole range, and keeps the method's clean, sparse patterns: black and white still
 // land in the solid ends.
-std::vector<int> PressedForAtkinson(std::vector<int> tones) {
-  for (int& tone : tones) tone = kToneMiddle + (tone - kToneMiddle) * 25 / 32;
-  return tones;
+ToneTable PressedForAtkinson(ToneTable map) {
+  for (int& tone : map) tone = kToneMiddle + (tone - kToneMiddle) * 25 / 32;
+  return map;
 }
 
 // The n x n Bayer matrix, built by doubling: M(2n) = [4M + 0, 4M + 2; 4M + 3, 4M + 1].
@@ -175,7 +194,8 @@ constexpr std::array<std::array<int, N>, N> BayerMatrix() {
 // Cell k of an n x n matrix stands for the level (k + 1/2) / n^2: a tone is bright there when
 // it is above (2k + 1) * white / (2 n^2), that is above its floor, tones being integers.
 template <int N>
-void Ordered(const std::vector<int>& tones, Canvas& preview, int width, int height, bool invert) {
+void Ordered(const Canvas& scratch, const ToneTable& map, Canvas& preview, int width, int height,
+             bool invert) {
   constexpr auto kMatrix = BayerMatrix<N>();
   std::array<std::array<int, N>, N> limits{};
   for (int y = 0; y < N; ++y)
@@ -183,10 +203,11 @@ void Ordered(const std::vector<int>& tones, Canvas& preview, int width, int heig
   const std::uint32_t white = invert ? kBlackWord : kWhiteWord;
   const std::uint32_t black = invert ? kWhiteWord : kBlackWord;
   for (int y = 0; y < height; ++y) {
-    const int* tone = tones.data() + static_cast<std::size_t>(y) * width;
+    const std::uint32_t* in = scratch.Row(y);
     const auto& limit = limits[y % N];
     std::uint32_t* out = preview.Row(y);
-    for (int x = 0; x < width; ++x) out[x] = tone[x] > limit[x % N] ? white : black;
+    for (int x = 0; x < width; ++x)
+      out[x] = map[CubeRootBrightness(in[x])] > limit[x % N] ? white : black;
   }
 }
 
@@ -232,19 +253,19 @@ void DitherInto(const Canvas& scratch, Canvas& preview, int width, int height, i
   width = std::min({width, scratch.Width(), preview.Width()});
   height = std::min({height, scratch.Height(), preview.Height()});
   if (width <= 0 || height <= 0) return;
-  const std::vector<int> tones = Tones(scratch, width, height, threshold);
+  const ToneTable map = ToneMap(threshold);
   switch (method) {
     case Dither::kFloydSteinberg:
-      Diffuse(tones, preview, width, height, invert, {kFloydSteinbergTaps, 16, true});
+      Diffuse<FloydSteinberg>(scratch, map, preview, width, height, invert);
       break;
     case Dither::kAtkinson:
-      Diffuse(PressedForAtkinson(tones), preview, width, height, invert, {kAtkinsonTaps, 8, false});
+      Diffuse<Atkinson>(scratch, PressedForAtkinson(map), preview, width, height, invert);
       break;
     case Dither::kBayer4:
-      Ordered<4>(tones, preview, width, height, invert);
+      Ordered<4>(scratch, map, preview, width, height, invert);
       break;
     case Dither::kBayer8:
-      Ordered<8>(tones, preview, width, height, invert);
+      Ordered<8>(scratch, map, preview, width, height, invert);
       break;
     case Dither::kThreshold:
       break;
