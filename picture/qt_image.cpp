@@ -72,6 +72,20 @@ std::vector<std::uint8_t> WithTgaFooter(std::span<const std::uint8_t> file) {
   return bytes;
 }
 
+// Whether an uncompressed TGA (the only kind Qt reads) holds fewer bytes than its header says.
+// Qt's reader would fill the rest, so a few bytes could claim a picture that takes seconds and
+// hundreds of megabytes to fill.
+bool TgaCutShort(std::span<const std::uint8_t> file) {
+  constexpr std::size_t kHeader = 18;
+  if (file.size() < kHeader) return false;  // Qt's reader refuses it
+  const auto u16 = [&](std::size_t at) { return std::uint64_t{file[at]} | file[at + 1] << 8; };
+  const std::uint8_t type = file[2];
+  if (type != 1 && type != 2 && type != 3) return false;
+  const std::uint64_t palette = u16(5) * ((file[7] + 7) / 8);
+  const std::uint64_t pixels = u16(12) * u16(14) * ((file[16] + 7) / 8);
+  return file.size() < kHeader + file[0] + palette + pixels;
+}
+
 // An SVG drawing, parsed once and drawn afresh into every rectangle, its frame (the view box)
 // stretched to fill the rectangle as a metafile's is. What it leaves unpainted is white.
 class SvgPicture : public Picture {
@@ -153,6 +167,7 @@ std::unique_ptr<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
   return ReadRaster(file, "tiff", "TIFF");
 }
 std::unique_ptr<Picture> DecodeTga(std::span<const std::uint8_t> file) {
+  if (TgaCutShort(file)) throw LoadError("TGA image is not valid");
   if (HasTgaFooter(file)) return ReadRaster(file, "tga", "TGA");
   return ReadRaster(WithTgaFooter(file), "tga", "TGA");
 }

@@ -263,9 +263,28 @@ TEST_F(QtFormats, AFileItsReaderRefusesNamesItsKind) {
       {"png.gif", png, "GIF image is not valid"},
       // Cut short inside the header.
       {"short.png", png.left(20), "PNG image is not valid"},
+      // An uncompressed TGA of 2 x 2 at 24 bits needs 12 bytes of pixels; 11 are there.
+      {"short.tga", QByteArray::fromHex("000002000000000000000000020002001800") + QByteArray(11, 0),
+       "TGA image is not valid"},
+      // A header alone claiming 65535 x 1000.
+      {"claims.tga", QByteArray::fromHex("000002000000000000000000ffffe8032000"),
+       "TGA image is not valid"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ErrorOf(Write(c.name, c.bytes)), c.message) << c.name.toStdString();
+  // With all 12 bytes the same TGA loads, and with the version 2 footer too.
+  const QByteArray tga = QByteArray::fromHex("000002000000000000000000020002001800") +
+                         QByteArray::fromHex("0000ff00ff00ff0000ffffff");
+  for (const QByteArray& file :
+       {tga, tga + QByteArray(8, 0) + QByteArray("TRUEVISION-XFILE.", 18)}) {
+    const auto picture = picture::LoadPicture(Write("whole.tga", file));
+    // Stored bottom row first: red, green; then blue, white.
+    const Canvas canvas = DrawnAtOwnSize(*picture);
+    EXPECT_EQ(canvas.Pixel(0, 1), model::Rgb(255, 0, 0));
+    EXPECT_EQ(canvas.Pixel(1, 1), model::Rgb(0, 255, 0));
+    EXPECT_EQ(canvas.Pixel(0, 0), model::Rgb(0, 0, 255));
+    EXPECT_EQ(canvas.Pixel(1, 0), model::kWhite);
+  }
   // A zero-byte file is an empty picture, as for every kind.
   EXPECT_TRUE(picture::LoadPicture(Write("empty.png", {}))->Empty());
   EXPECT_TRUE(picture::LoadPicture(Write("empty.svg", {}))->Empty());
