@@ -178,6 +178,26 @@ TEST_F(QtFormats, ReadsWhatQtsWritersWrite) {
   }
 }
 
+// A photograph its camera marked as turned a quarter (EXIF orientation) is shown upright: the
+// 32 x 16 picture written with that mark reads as 16 x 32, its left half at the top.
+TEST_F(QtFormats, APhotographIsTurnedUpright) {
+  QImage image(32, 16, QImage::Format_Grayscale8);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 32; ++x) image.setPixel(x, y, x < 16 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+  const QString path = m_dir.filePath("turned.jpg");
+  QImageWriter writer(path, "jpeg");
+  ASSERT_TRUE(writer.supportsOption(QImageIOHandler::ImageTransformation));
+  writer.setTransformation(QImageIOHandler::TransformationRotate90);
+  writer.setQuality(100);
+  ASSERT_TRUE(writer.write(image));
+  const auto picture = picture::LoadPicture(path.toStdString());
+  ASSERT_EQ(picture->Width(), 16);
+  ASSERT_EQ(picture->Height(), 32);
+  const Canvas canvas = DrawnAtOwnSize(*picture);
+  EXPECT_LT(model::RedOf(canvas.Pixel(8, 4)), 8);
+  EXPECT_GT(model::RedOf(canvas.Pixel(8, 28)), 247);
+}
+
 // Files ImageMagick made (tests/data/README.md), against ImageMagick's own reading of them on
 // white.
 TEST(QtFormatsFromElsewhere, MatchImageMagicksReading) {
