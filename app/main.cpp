@@ -1,9 +1,17 @@
 // Dotwright: draw or import a two-colour picture and get it as a C array for a display
-// controller.
+// controller; or, given a command, convert pictures to arrays and back with no windows.
+#include "cli/command_line.h"
 #include "windows/Application.h"
 #include "windows/Forms.h"
 
 int main(int argc, char** argv) {
+  // With no arguments nothing is read: the windows start at once.
+  if (argc > 1) {
+    const cli::Outcome outcome = cli::Run(argc, argv);
+    if (!outcome.startWindows) return outcome.exitStatus;
+    // outcome.file, when given, is for OpenFileAtStart (windows/Forms.h); until that exists the
+    // windows start as they do without it.
+  }
   TApplication application(argc, argv);
   CreateForms();
   const int result = application.exec();

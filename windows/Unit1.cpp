@@ -14,7 +14,6 @@
 #include <QToolButton>
 
 #include "board/board.h"
-#include "model/array_text.h"
 #include "model/conversion.h"
 #include "windows/About.h"
 #include "windows/AddImage.h"
@@ -354,7 +353,7 @@ void TForm1::SpeedButton2Click() {
 }
 
 void TForm1::SpeedButton3Click() {
-  Form_ToMass->SetArrayText(model::BuildArrayText(m_store, m_geometry.width, m_geometry.height));
+  Form_ToMass->SetPicture(m_store, m_geometry.width, m_geometry.height);
   Form_ToMass->exec();
 }
 

@@ -83,4 +83,17 @@ std::vector<std::uint8_t> PackRows(const std::vector<std::vector<std::uint32_t>>
   return out;
 }
 
+std::vector<std::uint8_t> Bmp24(int w, int h,
+                                const std::function<model::Colour(int, int)>& colour) {
+  std::vector<std::vector<std::uint32_t>> rows(h, std::vector<std::uint32_t>(w));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) rows[y][x] = Stored(colour(x, y));
+  BmpSpec spec;
+  spec.width = w;
+  spec.height = h;
+  spec.bitCount = 24;
+  spec.bits = PackRows(rows, 24);
+  return BuildBmp(spec);
+}
+
 }  // namespace bmptest

@@ -3,6 +3,7 @@
 // Builds BMP files in memory for the decoder tests, the fuzzing seeds and the benchmark.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -45,5 +46,8 @@ std::uint32_t Stored(model::Colour c);
 // row padded to 4 bytes, in file order: bottom row first unless `topDown`.
 std::vector<std::uint8_t> PackRows(const std::vector<std::vector<std::uint32_t>>& rows,
                                    int bitCount, bool topDown = false);
+
+// A 24-bit bottom-up BMP file of w x h pixels, pixel (x, y) of colour `colour(x, y)`.
+std::vector<std::uint8_t> Bmp24(int w, int h, const std::function<model::Colour(int, int)>& colour);
 
 }  // namespace bmptest

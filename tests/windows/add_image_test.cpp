@@ -34,6 +34,7 @@
 
 namespace {
 
+using bmptest::Bmp24;
 using model::Colour;
 using windowstest::ApplySize;
 using windowstest::Click;
@@ -45,26 +46,6 @@ using windowstest::WithModal;
 constexpr Colour kRed = model::Rgb(255, 0, 0);
 constexpr Colour kGrey127 = model::Rgb(127, 127, 127);  // 2048383: dark at 2074602
 constexpr Colour kGrey128 = model::Rgb(128, 128, 128);  // 2097152: bright at 2074602
-
-using Picture = std::function<Colour(int x, int y)>;
-
-// A 24-bit bottom-up BMP file of w x h pixels.
-std::vector<std::uint8_t> Bmp24(int w, int h, const Picture& colour) {
-  std::vector<std::vector<std::uint32_t>> rows(h, std::vector<std::uint32_t>(w));
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const Colour c = colour(x, y);
-      rows[y][x] = std::uint32_t{model::RedOf(c)} << 16 | std::uint32_t{model::GreenOf(c)} << 8 |
-                   model::BlueOf(c);
-    }
-  }
-  bmptest::BmpSpec spec;
-  spec.width = w;
-  spec.height = h;
-  spec.bitCount = 24;
-  spec.bits = bmptest::PackRows(rows, 24);
-  return bmptest::BuildBmp(spec);
-}
 
 // White, black, pure red, grey 127 and grey 128 in turn along the diagonals. At the default
 // threshold black, red and grey 127 are dark.

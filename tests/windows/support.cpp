@@ -104,6 +104,19 @@ void WithModal(const std::function<void()>& open, const std::function<void(QWidg
   EXPECT_TRUE(seen) << "no modal window appeared";
 }
 
+void WithModalWindow(QWidget* window, const std::function<void()>& open,
+                     const std::function<void()>& inside) {
+  bool seen = false;
+  WhenModalUp([window] { return QApplication::activeModalWidget() == window ? window : nullptr; },
+              [&](QWidget* modal) {
+                seen = true;
+                inside();
+                if (modal->isVisible()) modal->close();
+              },
+              open);
+  EXPECT_TRUE(seen) << "the window did not come up";
+}
+
 ErrorBoxSeen WithErrorBox(const std::function<void()>& cause) {
   ErrorBoxSeen seen;
   WhenModalUp([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },

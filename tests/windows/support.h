@@ -41,6 +41,10 @@ void ApplySize(int width, int height);
 // leave the test waiting. Fails the test when no modal window appears.
 void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inside);
 
+// As WithModal, for one given window, which may open over another modal window.
+void WithModalWindow(QWidget* window, const std::function<void()>& open,
+                     const std::function<void()>& inside);
+
 // What an error box showed.
 struct ErrorBoxSeen {
   bool shown = false;
