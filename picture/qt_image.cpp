@@ -33,6 +33,27 @@ class ByteDevice {
   QBuffer m_buffer;
 };
 
+// A picture kept as Qt's reader gave it, made opaque over white in place: a photograph is drawn
+// from the decoded pixels with no copy of its own.
+class ImagePicture : public Picture {
+ public:
+  explicit ImagePicture(QImage image)
+      : m_twoColour(image.depth() == 1), m_image(OpaqueOverWhite(std::move(image))) {}
+
+  int Width() const override { return m_image.width(); }
+  int Height() const override { return m_image.height(); }
+  void StretchDraw(model::Canvas& canvas, const model::Rect& dest) const override {
+    model::StretchPixels(
+        {reinterpret_cast<const model::Colour*>(m_image.constBits()), m_image.width(),
+         m_image.height(), m_image.bytesPerLine() / 4, m_twoColour, true},
+        canvas, dest);
+  }
+
+ private:
+  bool m_twoColour;
+  QImage m_image;  // Format_RGB32
+};
+
 // Reads the file with Qt's reader of `format` only (a file is read as what its extension says,
 // never sniffed as something else). The size the header claims is checked before any pixel is
 // decoded; readers that cannot tell it are held by the allocation limit instead.
@@ -52,7 +73,7 @@ std::unique_ptr<Picture> ReadRaster(std::span<const std::uint8_t> file, const ch
   if (claimed.isValid() && tooLarge(claimed)) throw LoadError(notValid);
   QImage image;
   if (!reader.read(&image) || image.isNull() || tooLarge(image.size())) throw LoadError(notValid);
-  return std::make_unique<BitmapPicture>(BitmapOverWhite(image));
+  return std::make_unique<ImagePicture>(std::move(image));
 }
 
 // Qt's TGA reader takes only files with the version 2 footer. Most files are of version 1, which
@@ -130,24 +151,39 @@ class SvgPicture : public Picture {
 
 }  // namespace
 
-model::Bitmap BitmapOverWhite(const QImage& image) {
-  const bool twoColour = image.depth() == 1;
-  const bool opaque = !image.hasAlphaChannel();
-  // Photographs come as RGB32 and are read as they are; anything else is converted once.
-  const QImage::Format format = opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32;
-  const QImage converted = image.format() == format ? image : image.convertToFormat(format);
-  model::Bitmap bitmap = model::Bitmap::Uninitialised(converted.width(), converted.height());
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    const auto* in = reinterpret_cast<const QRgb*>(converted.constScanLine(y));
-    model::Colour* out = bitmap.Row(y);
-    for (int x = 0; x < bitmap.Width(); ++x) {
-      const QRgb p = in[x];
-      // 0xAARRGGBB to 0x00BBGGRR.
-      const model::Colour c = (p >> 16 & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
-      out[x] = opaque ? c : OverWhite(c, qAlpha(p));
+QImage OpaqueOverWhite(QImage image) {
+  if (!image.hasAlphaChannel()) {
+    // Photographs come as RGB32 and are kept as they are.
+    if (image.format() != QImage::Format_RGB32) image.convertTo(QImage::Format_RGB32);
+    return image;
+  }
+  if (image.format() != QImage::Format_ARGB32) image.convertTo(QImage::Format_ARGB32);
+  for (int y = 0; y < image.height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb p = row[x];
+      const model::Colour c = OverWhite(
+          model::Rgb(static_cast<std::uint8_t>(qRed(p)), static_cast<std::uint8_t>(qGreen(p)),
+                     static_cast<std::uint8_t>(qBlue(p))),
+          qAlpha(p));
+      row[x] = qRgb(model::RedOf(c), model::GreenOf(c), model::BlueOf(c));
     }
   }
-  bitmap.SetTwoColour(twoColour);
+  image.reinterpretAsFormat(QImage::Format_RGB32);
+  return image;
+}
+
+model::Bitmap BitmapOverWhite(const QImage& image) {
+  const QImage opaque = OpaqueOverWhite(image);
+  model::Bitmap bitmap = model::Bitmap::Uninitialised(opaque.width(), opaque.height());
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const auto* in = reinterpret_cast<const QRgb*>(opaque.constScanLine(y));
+    model::Colour* out = bitmap.Row(y);
+    // 0xFFRRGGBB to 0x00BBGGRR.
+    for (int x = 0; x < bitmap.Width(); ++x)
+      out[x] = (in[x] >> 16 & 0xFF) | (in[x] & 0xFF00) | (in[x] & 0xFF) << 16;
+  }
+  bitmap.SetTwoColour(image.depth() == 1);
   return bitmap;
 }
 

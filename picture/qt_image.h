@@ -12,6 +12,10 @@ namespace picture {
 // dib::kMaxPixels at 4 bytes a pixel, and a little over.
 inline constexpr int kReaderAllocationLimitMb = 400;
 
+// `image` drawn over white where it is transparent, as an opaque RGB32 image (the same one when
+// it is RGB32 already, converted in place otherwise).
+QImage OpaqueOverWhite(QImage image);
+
 // `image` as a bitmap, drawn over white where it is transparent. An image of one bit a pixel
 // (a PBM or XBM file, a two-colour PNG) is a two-colour source, as a one-bit BMP is.
 model::Bitmap BitmapOverWhite(const QImage& image);
