@@ -15,6 +15,7 @@
 #include "cli/command_line.h"
 #include "cli/files.h"
 #include "model/conversion.h"
+#include "model/dither.h"
 #include "model/output.h"
 #include "picture/convert.h"
 #include "picture/loader.h"
@@ -47,6 +48,15 @@ int ParseThreshold(const QString& text) {
                      "': give a whole number from 0 to 16777216");
   }
   return value;
+}
+
+model::Dither ParseDither(const QString& text) {
+  const std::optional<model::Dither> method = model::DitherByName(text.toStdString());
+  if (!method) {
+    throw UsageError("invalid dither method '" + text.toStdString() +
+                     "': give threshold, floyd-steinberg, atkinson, bayer4 or bayer8");
+  }
+  return *method;
 }
 
 // The array names: --name, or "lcd_image_mas" for one picture, or each file's stem for several.
@@ -100,6 +110,7 @@ Job ReadJob(const QCommandLineParser& parser) {
   if (parser.isSet("threshold"))
     job.conversion.threshold = ParseThreshold(parser.value("threshold"));
   job.conversion.invert = parser.isSet("invert");
+  if (parser.isSet("dither")) job.conversion.dither = ParseDither(parser.value("dither"));
   job.outputFile = parser.value("output");
   job.check = parser.isSet("check");
   if (job.check && job.outputFile.isEmpty())
@@ -177,8 +188,9 @@ std::string ConvertOne(const Job& job, int index, Toolkit& toolkit) {
 
 void AddOptions(QCommandLineParser& parser) {
   parser.setApplicationDescription(
-      "Converts pictures (BMP, ICO, WMF, EMF) to C arrays for a monochrome display, as the\n"
-      "program's import dialog and array window do.");
+      "Converts pictures (BMP, ICO, WMF, EMF, PNG, JPEG, GIF, WebP, TIFF, TGA, PBM, PGM, PPM,\n"
+      "XBM, SVG) to C arrays for a monochrome display, as the program's import dialog and array\n"
+      "window do.");
   parser.addPositionalArgument("convert", "Pictures to arrays.", "convert");
   parser.addPositionalArgument("PICTURE", "The pictures; their arrays are written in this order.",
                                "PICTURE...");
@@ -193,6 +205,11 @@ void AddOptions(QCommandLineParser& parser) {
        "Pixels whose R*G*B is above N are white: 0..16777216 (default 2074602).",
        "N"},
       {{"i", "invert"}, "Swap black and white after the threshold."},
+      {{"d", "dither"},
+       "How greys become black and white, as the import dialog's drop-down: threshold "
+       "(default; the threshold alone), floyd-steinberg, atkinson, bayer4 or bayer8, which draw "
+       "greys with dots, the threshold's grey half black.",
+       "METHOD"},
       {{"l", "layout"},
        "The byte layout: page-lsb (default; PCD8544, SSD1306, ST7565), page-msb, rows-msb "
        "(Adafruit GFX drawBitmap) or rows-lsb (XBM, u8g2 drawXBM).",

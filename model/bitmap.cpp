@@ -46,15 +46,31 @@ Span SourceSpan(std::int64_t d, std::int64_t sn, std::int64_t dn, bool merge) {
 }  // namespace
 
 void StretchBitmap(const Bitmap& source, Canvas& canvas, const Rect& dest) {
-  if (source.Empty()) return;
+  StretchPixels(
+      {source.Row(0), source.Width(), source.Height(), source.Width(), source.TwoColour(), false},
+      canvas, dest);
+}
+
+namespace {
+
+// 0x..RRGGBB to 0x..BBGGRR, and back.
+constexpr Colour SwapRedBlue(Colour c) {
+  return (c & 0xFF00FF00) | (c >> 16 & 0xFF) | (c & 0xFF) << 16;
+}
+
+}  // namespace
+
+void StretchPixels(const PixelRows& source, Canvas& canvas, const Rect& dest) {
+  if (source.width <= 0 || source.height <= 0) return;
   const std::int64_t dw = std::int64_t{dest.right} - dest.left;
   const std::int64_t dh = std::int64_t{dest.bottom} - dest.top;
   if (dw <= 0 || dh <= 0) return;
   const Rect clip = dest.Intersected({0, 0, canvas.Width(), canvas.Height()});
   if (clip.Empty()) return;
-  const std::int64_t sw = source.Width();
-  const std::int64_t sh = source.Height();
-  const bool merge = source.TwoColour() && (dw < sw || dh < sh);
+  const std::int64_t sw = source.width;
+  const std::int64_t sh = source.height;
+  const bool merge = source.twoColour && (dw < sw || dh < sh);
+  const auto row = [&](int sy) { return source.pixels + sy * source.stride; };
 
   // One division per visible column and row, none per pixel.
   std::vector<Span> columns(static_cast<std::size_t>(clip.Width()));
@@ -65,18 +81,24 @@ void StretchBitmap(const Bitmap& source, Canvas& canvas, const Rect& dest) {
     const Span rows = SourceSpan(y - std::int64_t{dest.top}, sh, dh, merge);
     std::uint32_t* out = canvas.Row(y) + clip.left;
     if (!merge) {
-      const Colour* in = source.Row(rows.first);
-      for (std::size_t i = 0; i < columns.size(); ++i)
-        out[i] = in[columns[i].first] | Canvas::kOpaque;
+      const Colour* in = row(rows.first);
+      if (source.redBlueSwapped) {
+        for (std::size_t i = 0; i < columns.size(); ++i)
+          out[i] = SwapRedBlue(in[columns[i].first]) | Canvas::kOpaque;
+      } else {
+        for (std::size_t i = 0; i < columns.size(); ++i)
+          out[i] = in[columns[i].first] | Canvas::kOpaque;
+      }
       continue;
     }
     for (std::size_t i = 0; i < columns.size(); ++i) {
       Colour c = 0xFFFFFF;
       for (int sy = rows.first; sy < rows.last; ++sy) {
-        const Colour* in = source.Row(sy);
+        const Colour* in = row(sy);
         for (int sx = columns[i].first; sx < columns[i].last; ++sx) c &= in[sx];
       }
-      out[i] = c | Canvas::kOpaque;
+      // Exchanging red and blue moves bits without mixing them, so it commutes with the AND.
+      out[i] = (source.redBlueSwapped ? SwapRedBlue(c) : c) | Canvas::kOpaque;
     }
   }
   canvas.MarkDirty(clip);

@@ -61,4 +61,20 @@ class Bitmap {
 //                      \_/ \_/ \_/      (a colour source gives W W W: columns 0, 2, 4)
 void StretchBitmap(const Bitmap& source, Canvas& canvas, const Rect& dest);
 
+// Pixels held elsewhere, for StretchPixels: `height` rows of `width` colours, row y starting at
+// pixels + y * stride. The high byte of each pixel is ignored. `redBlueSwapped`: the pixels are
+// 0x..RRGGBB (red in the third byte, as a toolkit's 32-bit image holds them), so a picked
+// pixel's red and blue are exchanged.
+struct PixelRows {
+  const Colour* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+  std::ptrdiff_t stride = 0;
+  bool twoColour = false;
+  bool redBlueSwapped = false;
+};
+
+// StretchBitmap for pixels held elsewhere (a decoded image kept as it came), by the same rule.
+void StretchPixels(const PixelRows& source, Canvas& canvas, const Rect& dest);
+
 }  // namespace model

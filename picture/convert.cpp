@@ -1,6 +1,7 @@
 #include "picture/convert.h"
 
 #include "model/conversion.h"
+#include "model/dither.h"
 
 namespace picture {
 
@@ -8,8 +9,8 @@ void Convert(const Picture* source, model::Canvas& scratch, model::Canvas& previ
              const ConvertSettings& settings) {
   if (source && !source->Empty())
     source->StretchDraw(scratch, {0, 0, settings.width, settings.height});
-  model::ThresholdInto(scratch, preview, settings.width, settings.height, settings.threshold,
-                       settings.invert);
+  model::DitherInto(scratch, preview, settings.width, settings.height, settings.threshold,
+                    settings.invert, settings.dither);
 }
 
 model::PixelStore ConvertToStore(const Picture* source, const ConvertSettings& settings) {

@@ -42,4 +42,23 @@ std::unique_ptr<Picture> DecodeWmf(std::span<const std::uint8_t> file);
 // ".emf": enhanced metafiles.
 std::unique_ptr<Picture> DecodeEmf(std::span<const std::uint8_t> file);
 
+// Raster kinds read by Qt's image readers (picture/qt_image.cpp), each by its own reader only:
+// ".png", ".jpg"/".jpeg", ".gif" (the first frame), ".webp", ".tif"/".tiff", ".tga", ".pbm",
+// ".pgm", ".ppm", ".xbm". A file the reader refuses, or one whose header claims more than
+// dib::kMaxPixels, throws "<KIND> image is not valid" (KIND: PNG, JPEG, GIF, WebP, TIFF, TGA,
+// PBM, PGM, PPM, XBM) before any pixel is decoded. Transparent parts are white.
+std::unique_ptr<Picture> DecodePng(std::span<const std::uint8_t> file);
+std::unique_ptr<Picture> DecodeJpeg(std::span<const std::uint8_t> file);
+std::unique_ptr<Picture> DecodeGif(std::span<const std::uint8_t> file);
+std::unique_ptr<Picture> DecodeWebp(std::span<const std::uint8_t> file);
+std::unique_ptr<Picture> DecodeTiff(std::span<const std::uint8_t> file);
+std::unique_ptr<Picture> DecodeTga(std::span<const std::uint8_t> file);
+std::unique_ptr<Picture> DecodePbm(std::span<const std::uint8_t> file);
+std::unique_ptr<Picture> DecodePgm(std::span<const std::uint8_t> file);
+std::unique_ptr<Picture> DecodePpm(std::span<const std::uint8_t> file);
+std::unique_ptr<Picture> DecodeXbm(std::span<const std::uint8_t> file);
+// ".svg": an SVG drawing (Qt SVG), drawn at the size it is drawn into, its view box stretched to
+// fill the rectangle; unpainted parts are white. Throws "SVG image is not valid".
+std::unique_ptr<Picture> DecodeSvg(std::span<const std::uint8_t> file);
+
 }  // namespace picture

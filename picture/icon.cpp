@@ -9,6 +9,7 @@
 #include "picture/bitmap_picture.h"
 #include "picture/decoders.h"
 #include "picture/dib.h"
+#include "picture/qt_image.h"
 #include "picture/record_reader.h"
 
 namespace picture {
@@ -70,15 +71,7 @@ std::optional<Entry> Measure(std::span<const std::uint8_t> data) {
   }
 }
 
-// A colour over white with straight alpha `a`.
-model::Colour OverWhite(model::Colour c, unsigned a) {
-  auto channel = [a](unsigned v) { return (v * a + 255 * (255 - a) + 127) / 255; };
-  return model::Rgb(static_cast<std::uint8_t>(channel(model::RedOf(c))),
-                    static_cast<std::uint8_t>(channel(model::GreenOf(c))),
-                    static_cast<std::uint8_t>(channel(model::BlueOf(c))));
-}
-
-model::Bitmap DecodePng(const Entry& e) {
+model::Bitmap DecodePngEntry(const Entry& e) {
   QByteArray bytes(reinterpret_cast<const char*>(e.data.data()),
                    static_cast<qsizetype>(e.data.size()));
   QBuffer buffer(&bytes);
@@ -90,16 +83,9 @@ model::Bitmap DecodePng(const Entry& e) {
   }
   QImage image;
   if (!reader.read(&image)) throw LoadError(kNotValid);
-  image = image.convertToFormat(QImage::Format_ARGB32);
-  model::Bitmap bitmap(image.width(), image.height(), model::kWhite);
-  for (int y = 0; y < image.height(); ++y) {
-    const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    model::Colour* out = bitmap.Row(y);
-    for (int x = 0; x < image.width(); ++x) {
-      const QRgb p = in[x];
-      out[x] = OverWhite(model::Rgb(qRed(p), qGreen(p), qBlue(p)), qAlpha(p));
-    }
-  }
+  model::Bitmap bitmap = BitmapOverWhite(image);
+  // An icon's PNG entry is a colour picture whatever its depth.
+  bitmap.SetTwoColour(false);
   return bitmap;
 }
 
@@ -189,7 +175,7 @@ std::unique_ptr<Picture> DecodeIconCounting(std::span<const std::uint8_t> file, 
   for (const Entry& e : std::span(entries).first(tries)) {
     ++work.entriesDecoded;
     try {
-      model::Bitmap bitmap = e.png ? DecodePng(e) : DecodeDibEntry(e);
+      model::Bitmap bitmap = e.png ? DecodePngEntry(e) : DecodeDibEntry(e);
       if (!bitmap.Empty()) return std::make_unique<BitmapPicture>(std::move(bitmap));
     } catch (const LoadError&) {
     }

@@ -26,10 +26,11 @@ struct Kind {
 };
 
 constexpr Kind kKinds[] = {
-    {"bmp", DecodeBitmapFile},
-    {"ico", DecodeIcon},
-    {"wmf", DecodeWmf},
-    {"emf", DecodeEmf},
+    {"bmp", DecodeBitmapFile}, {"ico", DecodeIcon}, {"wmf", DecodeWmf},   {"emf", DecodeEmf},
+    {"png", DecodePng},        {"jpg", DecodeJpeg}, {"jpeg", DecodeJpeg}, {"gif", DecodeGif},
+    {"webp", DecodeWebp},      {"tif", DecodeTiff}, {"tiff", DecodeTiff}, {"tga", DecodeTga},
+    {"pbm", DecodePbm},        {"pgm", DecodePgm},  {"ppm", DecodePpm},   {"xbm", DecodeXbm},
+    {"svg", DecodeSvg},
 };
 
 std::string Lower(std::string_view text) {
@@ -74,6 +75,12 @@ std::string FileExtension(const std::string& fileName) {
   const std::size_t dot = fileName.find_last_of('.');
   if (dot == std::string::npos || dot < nameStart) return {};
   return fileName.substr(dot + 1);
+}
+
+std::vector<std::string> PictureExtensions() {
+  std::vector<std::string> extensions;
+  for (const Kind& kind : kKinds) extensions.emplace_back(kind.extension);
+  return extensions;
 }
 
 FileBytes ReadWholeFile(const std::string& fileName) {

@@ -17,7 +17,10 @@ inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{512} << 20;
 // when the name has no ".".
 std::string FileExtension(const std::string& fileName);
 
-// Whether LoadPicture takes the file by its extension (any case): "bmp", "ico", "wmf", "emf".
+// The extensions LoadPicture reads, in lower case, "bmp" first.
+std::vector<std::string> PictureExtensions();
+
+// Whether LoadPicture takes the file by its extension (any case), one of PictureExtensions().
 bool HasPictureExtension(const std::string& fileName);
 
 // A file's bytes. The buffer is not zero-filled before the read overwrites it, and a large one

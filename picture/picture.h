@@ -33,7 +33,8 @@ class Picture {
 
 // Loads the picture in `fileName`, choosing the decoder by the file name's extension (the text
 // after the last "." of the name, not of its directories), compared without regard to case:
-// "bmp", "ico", "wmf", "emf". Throws LoadError with the message the user sees.
+// "bmp", "ico", "wmf", "emf", and the kinds Qt reads (picture/decoders.h). Throws LoadError with
+// the message the user sees.
 std::unique_ptr<Picture> LoadPicture(const std::string& fileName);
 
 }  // namespace picture

@@ -1,8 +1,10 @@
 #include "windows/AddImage.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -11,6 +13,7 @@
 
 #include "model/conversion.h"
 #include "picture/convert.h"
+#include "picture/loader.h"
 #include "windows/Application.h"
 #include "windows/Controls.h"
 #include "windows/RasterImage.h"
@@ -39,17 +42,39 @@ TPanel* MakeFrame(QWidget* parent, const char* name, QPoint at) {
   return frame;
 }
 
+// The open dialog's filter: bitmaps first, then every kind the loader reads, then each kind.
+QStringList PictureFilters() {
+  QStringList all;
+  for (const std::string& extension : picture::PictureExtensions())
+    all << "*." + QString::fromStdString(extension);
+  return {
+      "Точечный рисунок (*.bmp)",
+      "Все рисунки (" + all.join(' ') + ")",
+      "Значок (*.ico)",
+      "Метафайл (*.wmf *.emf)",
+      "Рисунок PNG (*.png)",
+      "Рисунок JPEG (*.jpg *.jpeg)",
+      "Рисунок GIF (*.gif)",
+      "Рисунок WebP (*.webp)",
+      "Рисунок TIFF (*.tif *.tiff)",
+      "Рисунок TGA (*.tga)",
+      "Рисунок PBM, PGM, PPM (*.pbm *.pgm *.ppm)",
+      "Рисунок XBM (*.xbm)",
+      "Рисунок SVG (*.svg)",
+  };
+}
+
 }  // namespace
 
-TOpenDialog::TOpenDialog(const QString& description, const QString& pattern, QWidget* owner)
-    : QObject(owner), m_owner(owner), m_filter(description + " (" + pattern + ")") {}
+TOpenDialog::TOpenDialog(const QStringList& filters, QWidget* owner)
+    : QObject(owner), m_owner(owner), m_filters(filters) {}
 
 std::optional<QString> TOpenDialog::Execute() {
   QFileDialog dialog(m_owner);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   // The name typed need not exist: the loader says what is wrong with it.
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilter(m_filter);
+  dialog.setNameFilters(m_filters);
   // The toolkit's own dialog, the same on every desktop; a desktop's may refuse a typed name that
   // does not exist.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -107,12 +132,21 @@ TForm_AddImage::TForm_AddImage(QWidget* parent)
   CheckBox1->setChecked(false);
 
   Button10 = MakeButton(this, "Button10", {}, "норма", {}, {168, 368, 41, 17});
+  // In the free space under the check box; "Порог" converts exactly as without the choice.
+  ComboBox1 = new QComboBox(this);
+  ComboBox1->setObjectName("ComboBox1");
+  ComboBox1->addItems({"Порог", "Флойд–Стейнберг", "Аткинсон", "Байер 4×4", "Байер 8×8"});
+  ComboBox1->setCurrentIndex(0);
+  ComboBox1->setGeometry(216, 372, 137, 21);
+  ComboBox1->setToolTip(
+      "Как передать полутона: порог делит на чёрное и белое по границе, остальные способы "
+      "рисуют серое точками");
   BitBtn3 = MakeButton(this, "BitBtn3", "apply", "Применить", {}, {472, 368, 91, 25});
   BitBtn3->setDefault(true);
   BitBtn4 = MakeButton(this, "BitBtn4", "close", "Отмена", {}, {576, 368, 75, 25});
   // Esc, like the close box, rejects the dialog as "Отмена" does (the dialog's own reject).
 
-  OpenDialog1 = new TOpenDialog("Точечный рисунок", "*.bmp", this);
+  OpenDialog1 = new TOpenDialog(PictureFilters(), this);
   OpenDialog1->setObjectName("OpenDialog1");
   ChooseFile = [this] { return OpenDialog1->Execute(); };
 
@@ -148,7 +182,7 @@ void TForm_AddImage::SetSourcePicture(std::unique_ptr<picture::Picture> source) 
 
 void TForm_AddImage::BitBtn2Click() {
   picture::Convert(m_picture.get(), m_scratch, m_preview,
-                   {m_width, m_height, TrackBar1->value(), CheckBox1->isChecked()});
+                   {m_width, m_height, TrackBar1->value(), CheckBox1->isChecked(), Dither()});
   Image_buffer->RepaintDirty();
   Image3->RepaintDirty();
 }
@@ -164,4 +198,9 @@ void TForm_AddImage::BitBtn4Click() {
 
 void TForm_AddImage::Button10Click() {
   TrackBar1->setValue(model::kDefaultThreshold);
+}
+
+model::Dither TForm_AddImage::Dither() const {
+  return model::kDithers[std::clamp<qsizetype>(ComboBox1->currentIndex(), 0,
+                                               std::size(model::kDithers) - 1)];
 }

@@ -10,6 +10,7 @@
 //   Label4           "Граница чёрного и белого", over TrackBar1, the threshold slider
 //   Label3           "0000000", hidden under the slider
 //   CheckBox1        "Инвертировать цвета"
+//   ComboBox1        under it, the way to black and white: "Порог" or a dithering
 //   Button10         "норма": the slider back to its first position
 //   BitBtn3          "Применить", the default button: applies the preview and closes
 //   BitBtn4          "Отмена": closes without applying
@@ -24,9 +25,11 @@
 #include <QString>
 
 #include "model/canvas.h"
+#include "model/dither.h"
 #include "picture/picture.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -34,14 +37,15 @@ class TPanel;
 class TPictureImage;
 class TRasterImage;
 
-// The file-open dialog of the import dialog. Its filter offers one kind of file; a name typed into
-// it need not exist. Each use builds the toolkit's dialog afresh (nothing of it, such as a
-// completion list left up, outlives the use) and opens it in the folder of the last use.
+// The file-open dialog of the import dialog. Its filter offers the given entries ("description
+// (*.ext ...)"), the first chosen at the start; a name typed into it need not exist. Each use
+// builds the toolkit's dialog afresh (nothing of it, such as a completion list left up, outlives
+// the use) and opens it in the folder of the last use.
 class TOpenDialog : public QObject {
   Q_OBJECT
 
  public:
-  TOpenDialog(const QString& description, const QString& pattern, QWidget* owner);
+  TOpenDialog(const QStringList& filters, QWidget* owner);
 
   // Shows the dialog modally over the owner: the chosen file's full name, or nothing when the user
   // cancels.
@@ -49,7 +53,7 @@ class TOpenDialog : public QObject {
 
  private:
   QWidget* m_owner;
-  QString m_filter;
+  QStringList m_filters;
   // The folder the dialog showed when last closed; empty before the first use (the current one).
   QString m_folder;
 };
@@ -110,6 +114,9 @@ class TForm_AddImage : public QDialog {
   // "норма": the slider back to its first position.
   void Button10Click();
 
+  // The way to black and white that ComboBox1 names; items in the order of model::kDithers.
+  model::Dither Dither() const;
+
   // Components, named as the tests find them.
   TPanel* Panel1;
   TPictureImage* Image1;
@@ -123,6 +130,7 @@ class TForm_AddImage : public QDialog {
   QSlider* TrackBar1;
   QCheckBox* CheckBox1;
   QPushButton* Button10;
+  QComboBox* ComboBox1;
   QPushButton* BitBtn3;
   QPushButton* BitBtn4;
   TOpenDialog* OpenDialog1;

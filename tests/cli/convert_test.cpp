@@ -286,6 +286,9 @@ TEST_F(ConvertCommand, ExitStatusesAndMessages) {
       {{"convert", "-t", "-1", "a.bmp"}, 2, "invalid threshold '-1'"},
       {{"convert", "-t", "16777217", "a.bmp"}, 2, "from 0 to 16777216"},
       {{"convert", "--threshold", "1e3", "a.bmp"}, 2, "invalid threshold"},
+      {{"convert", "-d", "ordered", "a.bmp"}, 2, "invalid dither method 'ordered'"},
+      {{"convert", "--dither", "Bayer4", "a.bmp"}, 2, "threshold, floyd-steinberg, atkinson"},
+      {{"convert", "a.bmp", "-d"}, 2, "-d"},
       {{"convert", "-l", "diagonal", "a.bmp"}, 2, "«diagonal»"},
       {{"convert", "-f", "png", "a.bmp"}, 2, "«png»"},
       {{"convert", "--type", "int", "a.bmp"}, 2, "«int»"},
@@ -328,8 +331,9 @@ TEST_F(ConvertCommand, HelpAndVersionGoToStandardOutput) {
 
   const Result convert = Dotwright({"convert", "--help"});
   EXPECT_EQ(convert.status, 0);
-  for (const char* option : {"--output", "--size", "--threshold", "--invert", "--layout",
-                             "--format", "--name", "--type", "--defines", "--art", "--check"})
+  for (const char* option :
+       {"--output", "--size", "--threshold", "--invert", "--dither", "--layout", "--format",
+        "--name", "--type", "--defines", "--art", "--check"})
     EXPECT_TRUE(convert.out.contains(option)) << option;
   const Result render = Dotwright({"render", "-h"});
   EXPECT_EQ(render.status, 0);

@@ -1,16 +1,19 @@
 // The command line against the windows: the same file imported in the dialog with the same size,
-// threshold and check box, applied to the board, gives the bytes `dotwright convert` writes.
+// threshold, check box and way to black and white, applied to the board, gives the bytes `dotwright
+// convert` writes.
 #include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
 
 #include "model/colour.h"
 #include "model/conversion.h"
+#include "model/dither.h"
 #include "model/output.h"
 #include "tests/cli/process.h"
 #include "tests/picture/bmp_builder.h"
@@ -26,8 +29,10 @@ using model::Colour;
 
 class WindowsPath : public windowstest::FormsTest, public clitest::Folder {
  protected:
-  // The board's picture after importing `path` at w x h with the threshold and the check box.
-  static model::PixelStore Imported(const QString& path, int w, int h, int threshold, bool invert) {
+  // The board's picture after importing `path` at w x h with the threshold, the check box and
+  // the drop-down's way to black and white.
+  static model::PixelStore Imported(const QString& path, int w, int h, int threshold, bool invert,
+                                    model::Dither dither) {
     windowstest::ApplySize(w, h);
     Form_AddImage->ChooseFile = [path]() -> std::optional<QString> { return path; };
     windowstest::WithModal([] { windowstest::Click(Form1->SpeedButton2); },
@@ -37,6 +42,8 @@ class WindowsPath : public windowstest::FormsTest, public clitest::Folder {
                              d->TrackBar1->setValue(threshold);
                              if (d->CheckBox1->isChecked() != invert)
                                windowstest::Click(d->CheckBox1);
+                             d->ComboBox1->setCurrentIndex(static_cast<int>(dither));
+                             EXPECT_EQ(d->Dither(), dither);
                              windowstest::Click(d->BitBtn2);
                              windowstest::Click(d->BitBtn3);
                            });
@@ -78,6 +85,7 @@ TEST_F(WindowsPath, TheDialogAndTheCommandLineGiveTheSameBytes) {
     int w, h;
     int threshold;
     bool invert;
+    model::Dither dither = model::Dither::kThreshold;
   } cases[] = {
       {m_folder.filePath("photo.bmp"), 84, 48, model::kDefaultThreshold, false},
       {m_folder.filePath("photo.bmp"), 128, 64, 5000000, true},
@@ -89,16 +97,35 @@ TEST_F(WindowsPath, TheDialogAndTheCommandLineGiveTheSameBytes) {
       {data + "/metafile/shapes.wmf", 128, 64, model::kDefaultThreshold, false},
       {data + "/metafile/mixed.emf", 320, 240, 9000000, false},
       {data + "/metafile/mixed.wmf", 200, 104, model::kDefaultThreshold, true},
+      // Each way of dithering, and pictures the toolkit's readers read.
+      {m_folder.filePath("photo.bmp"), 100, 56, model::kDefaultThreshold, false,
+       model::Dither::kFloydSteinberg},
+      {m_folder.filePath("photo.bmp"), 320, 240, 500000, true, model::Dither::kFloydSteinberg},
+      {m_folder.filePath("photo.bmp"), 84, 48, 9000000, false, model::Dither::kAtkinson},
+      {m_folder.filePath("photo.bmp"), 128, 64, model::kDefaultThreshold, true,
+       model::Dither::kBayer4},
+      {m_folder.filePath("photo.bmp"), 84, 48, 1000000, false, model::Dither::kBayer8},
+      {data + "/formats/magick.jpg", 24, 16, model::kDefaultThreshold, false,
+       model::Dither::kFloydSteinberg},
+      {data + "/formats/magick.png", 96, 64, model::kDefaultThreshold, false,
+       model::Dither::kAtkinson},
+      {data + "/formats/magick.gif", 48, 32, model::kDefaultThreshold, false},
+      {data + "/metafile/shapes.svg", 128, 64, model::kDefaultThreshold, false,
+       model::Dither::kBayer8},
   };
   for (const auto& c : cases) {
     const std::string what = c.file.toStdString() + " " + std::to_string(c.w) + "x" +
                              std::to_string(c.h) + " " + std::to_string(c.threshold) +
-                             (c.invert ? " inverted" : "");
-    const model::PixelStore board = Imported(c.file, c.w, c.h, c.threshold, c.invert);
+                             (c.invert ? " inverted " : " ") +
+                             std::string(model::DitherName(c.dither));
+    const model::PixelStore board = Imported(c.file, c.w, c.h, c.threshold, c.invert, c.dither);
     QStringList arguments{"convert",     c.file,
                           "--size",      QString("%1x%2").arg(c.w).arg(c.h),
                           "--threshold", QString::number(c.threshold)};
     if (c.invert) arguments << "--invert";
+    // The default is left out: it must be the threshold alone.
+    if (c.dither != model::Dither::kThreshold)
+      arguments << "-d" << QString::fromUtf8(model::DitherName(c.dither));
     for (const model::Layout layout : {model::Layout::PageLsb, model::Layout::RowsMsb}) {
       model::OutputOptions options;
       options.layout = layout;

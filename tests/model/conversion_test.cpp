@@ -82,9 +82,26 @@ TEST_P(Stretch, PicksOrMergesPixels) {
   const StretchCase& c = GetParam();
   const int w = static_cast<int>(c.expected[0].size());
   const int h = static_cast<int>(c.expected.size());
-  const Canvas canvas = Stretched(FromRows(c.source, c.twoColour), w, h, c.dest);
+  const Bitmap source = FromRows(c.source, c.twoColour);
+  const Canvas canvas = Stretched(source, w, h, c.dest);
   EXPECT_TRUE(RasterMatches(canvas, 0, 0, c.expected, Legend()));
   EXPECT_EQ(canvas.DirtyRect(), c.dest.Intersected({0, 0, w, h}));
+
+  // The same pixels held as a toolkit's image holds them (0xFFRRGGBB, rows padded with stray
+  // colours) give the same canvas.
+  const int stride = source.Width() + 3;
+  std::vector<Colour> held(static_cast<std::size_t>(stride) * source.Height(), 0x00FF00);
+  for (int y = 0; y < source.Height(); ++y)
+    for (int x = 0; x < source.Width(); ++x) {
+      const Colour p = source.Pixel(x, y);
+      held[y * stride + x] =
+          0xFF000000 | model::Rgb(model::BlueOf(p), model::GreenOf(p), model::RedOf(p));
+    }
+  Canvas fromHeld(w, h);
+  fromHeld.Fill(0x123456);
+  model::StretchPixels({held.data(), source.Width(), source.Height(), stride, c.twoColour, true},
+                       fromHeld, c.dest);
+  EXPECT_TRUE(RasterMatches(fromHeld, 0, 0, c.expected, Legend()));
 }
 
 INSTANTIATE_TEST_SUITE_P(

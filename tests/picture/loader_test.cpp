@@ -69,10 +69,11 @@ TEST(FileExtension, IsTheTextAfterTheNamesLastDot) {
 
 TEST_F(Loader, UnknownExtensionIsReportedBeforeTheFileIsOpened) {
   const std::pair<std::string, std::string> cases[] = {
-      {"missing.png", "Unknown picture file extension (.png)"},
+      {"missing.heic", "Unknown picture file extension (.heic)"},
       {"missing", "Unknown picture file extension (.)"},
       {"folder.bmp/missing", "Unknown picture file extension (.)"},
-      {"missing.Jpeg", "Unknown picture file extension (.Jpeg)"},
+      {"missing.Psd", "Unknown picture file extension (.Psd)"},
+      {"missing.svgz", "Unknown picture file extension (.svgz)"},
       {"missing.bmp.txt", "Unknown picture file extension (.txt)"},
   };
   for (const auto& [name, message] : cases) EXPECT_EQ(ErrorOf((m_dir / name).string()), message);

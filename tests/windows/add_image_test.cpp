@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -20,6 +21,8 @@
 
 #include "board/board.h"
 #include "model/colour.h"
+#include "model/conversion.h"
+#include "model/dither.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/support/raster_text.h"
 #include "tests/windows/support.h"
@@ -195,6 +198,21 @@ TEST_F(AddImage, ControlsCarryTheirTextsHintsAndPlaces) {
   EXPECT_EQ(d->CheckBox1->geometry(), QRect(216, 336, 137, 17));
   EXPECT_FALSE(d->CheckBox1->isChecked());
 
+  // The way to black and white, under the check box, clear of the other controls.
+  QComboBox* methods = d->ComboBox1;
+  EXPECT_EQ(methods->geometry(), QRect(216, 372, 137, 21));
+  QStringList items;
+  for (int i = 0; i < methods->count(); ++i) items << methods->itemText(i);
+  EXPECT_EQ(items, QStringList({"Порог", "Флойд–Стейнберг", "Аткинсон", "Байер 4×4", "Байер 8×8"}));
+  EXPECT_EQ(methods->currentIndex(), 0);
+  EXPECT_EQ(d->Dither(), model::Dither::kThreshold);
+  EXPECT_FALSE(methods->toolTip().isEmpty());
+  for (QWidget* other : d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (other == methods || !other->isVisibleTo(d)) continue;
+    EXPECT_FALSE(other->geometry().intersects(methods->geometry()))
+        << other->objectName().toStdString();
+  }
+
   EXPECT_EQ(d->Panel1->geometry(), QRect(8, 8, 320, 240));
   EXPECT_EQ(d->Panel2->geometry(), QRect(336, 8, 320, 240));
   EXPECT_EQ(d->Image1->parentWidget(), d->Panel1);
@@ -291,6 +309,12 @@ TEST_F(AddImage, EnterAppliesWhereverTheFocusIsEscAndTheCloseBoxCancel) {
          QTest::keyClick(d->CheckBox1, Qt::Key_Return);
        },
        true},
+      {"Enter on the drop-down",
+       [d] {
+         d->ComboBox1->setFocus();
+         QTest::keyClick(d->ComboBox1, Qt::Key_Return);
+       },
+       true},
   };
   for (const auto& way : ways) {
     Paint(5, 6);
@@ -304,10 +328,11 @@ TEST_F(AddImage, EnterAppliesWhereverTheFocusIsEscAndTheCloseBoxCancel) {
     EXPECT_EQ(Form1->Store().Get(5, 6), way.applied ? 0 : 1) << way.how;
     EXPECT_EQ(CellShowsSet(5, 6), !way.applied) << way.how;
   }
-  // Enter pressed neither "Открыть" nor "норма", nor ticked the box.
+  // Enter pressed neither "Открыть" nor "норма", nor ticked the box, nor changed the method.
   EXPECT_EQ(m_picks, 0);
   EXPECT_EQ(d->TrackBar1->value(), 7);
   EXPECT_FALSE(d->CheckBox1->isChecked());
+  EXPECT_EQ(d->ComboBox1->currentIndex(), 0);
 }
 
 TEST_F(AddImage, OpenConvertApplyABitmap) {
@@ -396,6 +421,56 @@ TEST_F(AddImage, NormaSetsTheSliderBackOnly) {
     EXPECT_FALSE(d->CheckBox1->isChecked());
     EXPECT_EQ(Pixels(d->Preview()), std::vector<std::uint32_t>(320 * 240, 0xFFFFFFFF));
     EXPECT_TRUE(d->isVisible());
+  });
+}
+
+// Each method of the drop-down converts as the model does with the slider and the check box; the
+// choice, like them, waits for "Преобразовать" and stays for the next opening. "Порог" is the
+// threshold alone.
+TEST_F(AddImage, TheDropDownChoosesTheWayToBlackAndWhite) {
+  // A grey ramp across, a little lighter downwards.
+  Choose(Write("ramp.bmp", Bmp24(84, 48, [](int x, int y) {
+                 const auto g = static_cast<std::uint8_t>(std::min(255, x * 3 + y));
+                 return model::Rgb(g, g, g);
+               })));
+  TForm_AddImage* d = Form_AddImage;
+  std::vector<std::uint32_t> byMethod[std::size(model::kDithers)];
+  InDialog([&] {
+    Click(d->BitBtn1);
+    for (int threshold : {model::kDefaultThreshold, 500000})
+      for (bool invert : {false, true})
+        for (int i = 0; i < d->ComboBox1->count(); ++i) {
+          const model::Dither method = model::kDithers[i];
+          d->TrackBar1->setValue(threshold);
+          if (d->CheckBox1->isChecked() != invert) Click(d->CheckBox1);
+          const std::vector<std::uint32_t> before = Pixels(d->Preview());
+          d->ComboBox1->setCurrentIndex(i);
+          EXPECT_EQ(d->Dither(), method);
+          EXPECT_EQ(Pixels(d->Preview()), before);
+          Click(d->BitBtn2);
+          model::Canvas expected(320, 240);
+          model::DitherInto(d->Scratch(), expected, 84, 48, threshold, invert, method);
+          EXPECT_TRUE(testsupport::WholeRasterMatches(
+              d->Preview(),
+              [&](int x, int y) { return x < 84 && y < 48 ? expected.Pixel(x, y) : model::kWhite; },
+              kLegend))
+              << model::DitherName(method) << " " << threshold << " " << invert;
+          if (threshold == model::kDefaultThreshold && !invert) byMethod[i] = Pixels(d->Preview());
+        }
+    // "Порог" is the old conversion.
+    model::Canvas thresholded(320, 240);
+    model::ThresholdInto(d->Scratch(), thresholded, 84, 48, model::kDefaultThreshold, false);
+    EXPECT_EQ(byMethod[0], Pixels(thresholded));
+    // The methods differ from one another on a ramp.
+    for (std::size_t i = 0; i < std::size(byMethod); ++i)
+      for (std::size_t j = i + 1; j < std::size(byMethod); ++j)
+        EXPECT_NE(byMethod[i], byMethod[j]) << i << " " << j;
+    d->ComboBox1->setCurrentIndex(3);
+    QTest::keyClick(d, Qt::Key_Escape);
+  });
+  InDialog([&] {
+    EXPECT_EQ(d->ComboBox1->currentIndex(), 3);
+    QTest::keyClick(d, Qt::Key_Escape);
   });
 }
 
@@ -496,7 +571,7 @@ TEST_F(AddImage, AFailedLoadShowsTheErrorAndChangesNothing) {
     QString shown;
   } cases[] = {
       {missing, "Cannot open file \"" + missing + "\". No such file or directory."},
-      {Write("picture.gif", Bmp24(2, 2, Diagonals)), "Unknown picture file extension (.gif)"},
+      {Write("picture.heic", Bmp24(2, 2, Diagonals)), "Unknown picture file extension (.heic)"},
       {Write("picture", Bmp24(2, 2, Diagonals)), "Unknown picture file extension (.)"},
       {Write("short.bmp", {'B', 'M', 0, 0, 0}), "Stream read error."},
       {Write("not a bitmap.bmp", std::vector<std::uint8_t>(64, 'X')), "Bitmap image is not valid."},
@@ -605,7 +680,24 @@ TEST_F(AddImage, TheFileOpenDialogTakesATypedName) {
     return [&, name](QWidget* modal) {
       auto* files = qobject_cast<QFileDialog*>(modal);
       ASSERT_NE(files, nullptr);
-      EXPECT_EQ(files->nameFilters(), QStringList{"Точечный рисунок (*.bmp)"});
+      EXPECT_EQ(files->nameFilters(),
+                QStringList({
+                    "Точечный рисунок (*.bmp)",
+                    "Все рисунки (*.bmp *.ico *.wmf *.emf *.png *.jpg *.jpeg *.gif *.webp *.tif "
+                    "*.tiff *.tga *.pbm *.pgm *.ppm *.xbm *.svg)",
+                    "Значок (*.ico)",
+                    "Метафайл (*.wmf *.emf)",
+                    "Рисунок PNG (*.png)",
+                    "Рисунок JPEG (*.jpg *.jpeg)",
+                    "Рисунок GIF (*.gif)",
+                    "Рисунок WebP (*.webp)",
+                    "Рисунок TIFF (*.tif *.tiff)",
+                    "Рисунок TGA (*.tga)",
+                    "Рисунок PBM, PGM, PPM (*.pbm *.pgm *.ppm)",
+                    "Рисунок XBM (*.xbm)",
+                    "Рисунок SVG (*.svg)",
+                }));
+      EXPECT_EQ(files->selectedNameFilter(), "Точечный рисунок (*.bmp)");
       EXPECT_EQ(files->fileMode(), QFileDialog::AnyFile);
       EXPECT_EQ(files->acceptMode(), QFileDialog::AcceptOpen);
       EXPECT_EQ(files->directory().absolutePath(), folder);
