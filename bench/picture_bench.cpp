@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "model/canvas.h"
+#include "model/bitmap.h"
 #include "model/conversion.h"
 #include "picture/bmp.h"
 #include "tests/picture/bmp_builder.h"

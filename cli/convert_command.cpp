@@ -14,6 +14,7 @@
 #include "cli/command.h"
 #include "cli/command_line.h"
 #include "cli/files.h"
+#include "model/bitmap.h"
 #include "model/conversion.h"
 #include "model/dither.h"
 #include "model/output.h"

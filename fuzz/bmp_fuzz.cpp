@@ -7,6 +7,7 @@
 #include <span>
 
 #include "model/canvas.h"
+#include "model/bitmap.h"
 #include "model/conversion.h"
 #include "picture/bmp.h"
 #include "picture/dib.h"

@@ -4,6 +4,7 @@
 
 #include <QImage>
 
+#include "model/bitmap.h"
 #include "model/conversion.h"
 
 namespace picture {

@@ -4,10 +4,13 @@
 #include <vector>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "picture/loader.h"
 
 bool IsPictureFile(const QString& fileName) {
+  // An X bitmap is a picture to the loader but an array to the program: it opens onto the board.
+  if (QFileInfo(fileName).suffix().compare("xbm", Qt::CaseInsensitive) == 0) return false;
   return picture::HasPictureExtension(QFile::encodeName(fileName).toStdString());
 }
 

@@ -12,7 +12,7 @@
 // own output and of other tools' C arrays and X bitmaps.
 
 // Whether the file opens in the import dialog (a picture the loader takes by its extension) rather
-// than onto the board as an array file.
+// than onto the board as an array file. An X bitmap (".xbm") is an array file here.
 bool IsPictureFile(const QString& fileName);
 
 // The picture in an array file: the bytes of a ".bin" file (any case), which state nothing, or

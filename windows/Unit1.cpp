@@ -19,6 +19,7 @@
 
 #include "board/board.h"
 #include "model/conversion.h"
+#include "picture/loader.h"
 #include "windows/About.h"
 #include "windows/AddImage.h"
 #include "windows/Application.h"
@@ -308,8 +309,11 @@ void TForm1::BuildActions() {
       make("ActionSaveAs", "Сохранить как…", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)});
   ActionPaste = make("ActionPaste", "Вставить", {QKeySequence(Qt::CTRL | Qt::Key_V)});
 
-  auto* openDialog = new TOpenDialog("Массив или картинка",
-                                     "*.h *.c *.txt *.xbm *.bin *.bmp *.ico *.wmf *.emf", this);
+  QStringList patterns{"*.h", "*.c", "*.txt", "*.xbm", "*.bin"};
+  for (const std::string& extension : picture::PictureExtensions())
+    if (!patterns.contains("*." + QString::fromStdString(extension)))
+      patterns << "*." + QString::fromStdString(extension);
+  auto* openDialog = new TOpenDialog({"Массив или картинка (" + patterns.join(' ') + ")"}, this);
   ChooseOpenFile = [openDialog] { return openDialog->Execute(); };
   // The array window's save dialog: one folder remembered for both.
   ChooseSaveFile = [](const QString& suggested, const QString& filter) {

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include "model/colour.h"
+#include "model/bitmap.h"
 #include "model/conversion.h"
 #include "model/output.h"
 #include "tests/cli/process.h"

@@ -21,6 +21,7 @@
 
 #include "board/board.h"
 #include "model/colour.h"
+#include "model/bitmap.h"
 #include "model/conversion.h"
 #include "model/dither.h"
 #include "tests/picture/bmp_builder.h"
