@@ -102,7 +102,12 @@ std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::Pix
     // may have moved the board under it.
     std::optional<Cell> from;
     if (state.LastPosition) from = HitTest(geometry, state.LastPosition->x, state.LastPosition->y);
-    if (from && *from != *cell) {
+    if (from && *from == *cell) {
+      // Still in the cell the stroke last painted: it already shows and holds the value.
+      state.LastPosition = Point{x, y};
+      return ReadoutText(*cell);
+    }
+    if (from) {
       const std::vector<Cell> line = CellLine(*from, *cell);
       for (std::size_t i = 1; i < line.size(); ++i) {
         PaintWithButton(state.PaintButton, surface, store, geometry, line[i]);

@@ -69,6 +69,7 @@ bool MouseDown(PaintState& state, MouseButton button, int x, int y, model::Pixel
 // painted and stored with the value of the button that started the painting. When the stroke's
 // previous position was on the board too, every cell of the CellLine from its cell to this one
 // is painted and stored as well: a quick drag, whose moves the toolkit merges, leaves no gaps.
+// A move that stays in the cell of the stroke's previous position paints and stores nothing.
 std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::PixelStore& store,
                                      const model::BoardGeometry& geometry, model::Canvas& surface);
 

@@ -166,6 +166,34 @@ TEST(Strokes, SlowDragsPaintOnlyTheReportedCells) {
   EXPECT_TRUE(SameSurface(*slow.surface, *clicked.surface));
 }
 
+TEST(Strokes, AMoveWithinTheCellPaintsAndStoresNothingAndANewCellPaintsOnlyItself) {
+  for (const int s : {1, 2, 4, 8}) {
+    Board b(40, 16, s);
+    b.Down(MouseButton::Left, 3 * s, 2 * s);
+    // Marks that a repaint or a store write of cell (3, 2) would overwrite.
+    b.surface->ResetDirty();
+    b.surface->SetPixel(3 * s, 2 * s, 0x123456);
+    b.surface->ResetDirty();
+    b.store.Set(3, 2, 0);
+    for (int d = 0; d < s; ++d) b.Move(3 * s + d, 2 * s + s - 1 - d);
+    EXPECT_TRUE(b.surface->DirtyRect().Empty()) << "scale " << s;
+    EXPECT_EQ(b.surface->Pixel(3 * s, 2 * s), 0x123456u) << "scale " << s;
+    EXPECT_EQ(b.store.Get(3, 2), 0) << "scale " << s;
+    // The next cell: exactly its own rectangle is painted.
+    b.Move(4 * s, 2 * s);
+    const int outline = s > 2 ? 1 : 0;
+    EXPECT_EQ(b.surface->DirtyRect(),
+              (model::Rect{4 * s, 2 * s, 5 * s + outline, 3 * s + outline}))
+        << "scale " << s;
+    EXPECT_EQ(b.store.Get(4, 2), 1) << "scale " << s;
+    // Back into a cell painted earlier in the stroke: painted again, being another cell.
+    b.surface->ResetDirty();
+    b.Move(3 * s, 2 * s);
+    EXPECT_FALSE(b.surface->DirtyRect().Empty()) << "scale " << s;
+    EXPECT_EQ(b.store.Get(3, 2), 1) << "scale " << s;
+  }
+}
+
 TEST(Strokes, MovesFromOrToOffTheBoardAreNotJoined) {
   Board b(20, 8, 4);
   b.Down(MouseButton::Left, 1, 1);  // cell (0, 0)

@@ -1,5 +1,6 @@
 #include "windows/Unit1.h"
 
+#include <map>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -426,6 +427,69 @@ TEST_F(MainWindow, AnEditRepaintsOnlyItsCell) {
         << p.x() << "," << p.y();
   }
   Form1->Image1->removeEventFilter(&recorder);
+}
+
+// Paint regions per widget, and the status bar's layout requests, while installed.
+struct PaintRecorder : QObject {
+  std::map<QObject*, QRegion> painted;
+  int paints = 0;
+  int layouts = 0;
+  explicit PaintRecorder(const std::vector<QWidget*>& watched) : m_watched(watched) {
+    for (QWidget* w : m_watched) w->installEventFilter(this);
+  }
+  ~PaintRecorder() override {
+    for (QWidget* w : m_watched) w->removeEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      painted[watched] += static_cast<QPaintEvent*>(event)->region();
+      ++paints;
+    }
+    if (event->type() == QEvent::LayoutRequest) ++layouts;
+    return false;
+  }
+  std::vector<QWidget*> m_watched;
+};
+
+TEST_F(MainWindow, PointerMovesRepaintTheCellAndTheReadoutOnly) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1, windowstest::kPatience));
+  QApplication::processEvents();
+  auto* readout = Form1->StatusBar1->findChild<QLabel*>("StatusPanel0");
+  auto* other = Form1->StatusBar1->findChild<QLabel*>("StatusPanel1");
+  ASSERT_NE(readout, nullptr);
+  ASSERT_NE(other, nullptr);
+  // The labels keep the places the bar's layout has always given them.
+  EXPECT_EQ(readout->geometry(), QRect(2, 3, 100, 14));
+  EXPECT_EQ(other->geometry(), QRect(108, 3, 50, 14));
+  PaintRecorder recorder({Form1->Image1, Form1->StatusBar1, readout, other});
+  Press(Form1->Image1, {9, 5});  // cell (2, 1)
+  ASSERT_TRUE(windowstest::WaitUntil([&] { return recorder.paints > 0; }));
+  QApplication::processEvents();
+  // Within the cell: no paint at all, the readout text is the same.
+  recorder.painted.clear();
+  recorder.paints = 0;
+  recorder.layouts = 0;
+  Move(Form1->Image1, {10, 6});
+  Move(Form1->Image1, {11, 7});
+  QApplication::processEvents();
+  EXPECT_EQ(recorder.paints, 0);
+  EXPECT_EQ(Form1->StatusText(0), "X: 2  Y: 1");
+  // Into cell (3, 1): that cell and the readout, once each; the bar is not laid out again.
+  Move(Form1->Image1, {13, 6});
+  ASSERT_TRUE(windowstest::WaitUntil([&] { return recorder.painted.count(Form1->Image1) > 0; }));
+  ASSERT_TRUE(windowstest::WaitUntil([&] { return recorder.painted.count(readout) > 0; }));
+  QApplication::processEvents();
+  EXPECT_EQ(Form1->StatusText(0), "X: 3  Y: 1");
+  EXPECT_EQ(recorder.painted[Form1->Image1], QRegion(12, 4, 5, 5));
+  // The label's text area; the bar paints only the background under it (the label is not
+  // opaque), not its own frame or the other panel.
+  EXPECT_EQ(recorder.painted[readout], QRegion(readout->contentsRect()));
+  EXPECT_EQ(recorder.painted[Form1->StatusBar1],
+            QRegion(readout->contentsRect().translated(readout->pos())));
+  EXPECT_EQ(recorder.painted.count(other), 0u);
+  EXPECT_EQ(recorder.paints, 3);
+  EXPECT_EQ(recorder.layouts, 0);
+  Release(Form1->Image1, {13, 6});
 }
 
 TEST_F(MainWindow, ScrollBarsFollowTheBoardAndTheViewport) {
