@@ -17,7 +17,7 @@ namespace {
 using board::Cell;
 using board::MouseButton;
 using model::BoardGeometry;
-using model::Canvas;
+using Canvas = model::PaletteCanvas;
 using model::PixelStore;
 
 BoardGeometry Geometry(int w, int h, int s) {
@@ -62,8 +62,7 @@ struct Board {
 };
 
 bool SameSurface(const Canvas& a, const Canvas& b) {
-  return std::memcmp(a.Bits(), b.Bits(), static_cast<std::size_t>(a.BytesPerLine()) * a.Height()) ==
-         0;
+  return testsupport::SameColours(a, b);
 }
 
 bool SameStore(const PixelStore& a, const PixelStore& b) {
@@ -182,8 +181,7 @@ TEST(Strokes, AMoveWithinTheCellPaintsAndStoresNothingAndANewCellPaintsOnlyItsel
     // The next cell: exactly its own rectangle is painted.
     b.Move(4 * s, 2 * s);
     const int outline = s > 2 ? 1 : 0;
-    EXPECT_EQ(b.surface->DirtyRect(),
-              (model::Rect{4 * s, 2 * s, 5 * s + outline, 3 * s + outline}))
+    EXPECT_EQ(b.surface->DirtyRect(), (model::Rect{4 * s, 2 * s, 5 * s + outline, 3 * s + outline}))
         << "scale " << s;
     EXPECT_EQ(b.store.Get(4, 2), 1) << "scale " << s;
     // Back into a cell painted earlier in the stroke: painted again, being another cell.

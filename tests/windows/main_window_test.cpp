@@ -85,7 +85,7 @@ TEST_F(MainWindow, StartsWithAnEmptyBoardOf84By48AtScale4) {
   EXPECT_EQ(Form1->StatusText(1), "");
   EXPECT_TRUE(SetPixels().empty());
   // 337 x 193 of dark green with a black frame and a grid every 4 pixels; button face around.
-  const model::Canvas& s = Form1->Surface();
+  const model::PaletteCanvas& s = Form1->Surface();
   EXPECT_TRUE(
       testsupport::RasterMatches(s, 0, 0, {"#####", "#...#", "#...#", "#...#", "#####"}, Legend()));
   EXPECT_TRUE(testsupport::RasterMatches(
@@ -490,6 +490,31 @@ TEST_F(MainWindow, PointerMovesRepaintTheCellAndTheReadoutOnly) {
   EXPECT_EQ(recorder.paints, 3);
   EXPECT_EQ(recorder.layouts, 0);
   Release(Form1->Image1, {13, 6});
+}
+
+TEST_F(MainWindow, TheSurfaceTakesAByteAPixelAndOnlyTheViewportIsPainted) {
+  EXPECT_LE(Form1->Surface().MemoryBytes(), std::size_t{2560} * 1920 + 1024);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1, windowstest::kPatience));
+  QApplication::processEvents();
+  PaintRecorder recorder({Form1->Image1});
+  ApplySize(320, 240);
+  PickScale(3);
+  ASSERT_TRUE(windowstest::WaitUntil([&] { return recorder.paints > 0; }));
+  QApplication::processEvents();
+  // A full redraw of the largest board repaints what the viewport shows, not the whole surface.
+  const QWidget* viewport = Form1->Image1->parentWidget();
+  const QRect visible(-Form1->Image1->pos(), viewport->size());
+  EXPECT_FALSE(recorder.painted[Form1->Image1].isEmpty());
+  EXPECT_TRUE(QRegion(visible).contains(recorder.painted[Form1->Image1].boundingRect()));
+  // Every pixel shown is the surface's colour.
+  const QImage shown = Form1->Image1->grab(visible).toImage();
+  int differing = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x)
+      if (ToColour(shown.pixelColor(x, y)) !=
+          Form1->Surface().Pixel(x + visible.x(), y + visible.y()))
+        ++differing;
+  EXPECT_EQ(differing, 0);
 }
 
 TEST_F(MainWindow, ScrollBarsFollowTheBoardAndTheViewport) {
