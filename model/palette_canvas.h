@@ -66,7 +66,8 @@ class PaletteCanvas {
  private:
   int m_width;
   int m_height;
-  std::vector<std::uint8_t, RasterAllocator<std::uint8_t>> m_pixels;
+  // Ordinary pages: large pages would round the 4.9 MB up to 6 MB resident.
+  std::vector<std::uint8_t> m_pixels;
   std::array<Colour, kPaletteSize> m_palette{};
   int m_colours = 1;
   Colour m_pen = kBlack;

@@ -43,17 +43,18 @@ void TBoardImage::paintEvent(QPaintEvent* event) {
   const QRect whole(0, 0, m_surface.Width(), m_surface.Height());
   for (const QRect& area : event->region()) {
     const QRect r = area & whole;
-    if (r.isEmpty()) continue;
-    if (m_screen.width() < r.width() || m_screen.height() < r.height()) {
-      m_screen = QImage(std::max(m_screen.width(), r.width()),
-                        std::max(m_screen.height(), r.height()), QImage::Format_RGB32);
+    // A band of rows at a time: a few kilobytes of screen pixels instead of a viewport's worth.
+    for (int top = r.top(); top <= r.bottom(); top += kBandRows) {
+      const int rows = std::min(kBandRows, r.bottom() + 1 - top);
+      if (m_screen.width() < r.width())
+        m_screen = QImage(r.width(), kBandRows, QImage::Format_RGB32);
+      for (int y = 0; y < rows; ++y) {
+        const std::uint8_t* from = m_surface.Row(top + y) + r.left();
+        auto* to = reinterpret_cast<QRgb*>(m_screen.scanLine(y));
+        for (int x = 0; x < r.width(); ++x) to[x] = screen[from[x]];
+      }
+      painter.drawImage(QPoint(r.left(), top), m_screen, QRect(0, 0, r.width(), rows));
     }
-    for (int y = 0; y < r.height(); ++y) {
-      const std::uint8_t* from = m_surface.Row(r.top() + y) + r.left();
-      auto* to = reinterpret_cast<QRgb*>(m_screen.scanLine(y));
-      for (int x = 0; x < r.width(); ++x) to[x] = screen[from[x]];
-    }
-    painter.drawImage(r.topLeft(), m_screen, QRect(0, 0, r.width(), r.height()));
   }
 }
 

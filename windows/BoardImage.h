@@ -36,6 +36,7 @@ class TBoardImage : public QWidget {
 
  private:
   model::PaletteCanvas& m_surface;
-  // The screen pixels of the last area painted, reused while it is large enough.
+  static constexpr int kBandRows = 16;
+  // Screen pixels for a band of rows of the area being painted, reused while wide enough.
   QImage m_screen;
 };
