@@ -1,13 +1,22 @@
-// The yardstick for Dotwright's start-up: a minimal Qt Widgets program that shows one empty
-// window of the main window's size and reports when it has first been painted.
+// The yardstick for Dotwright's start-up: a bare Qt Widgets main window of the main window's size
+// with what every such window has, a tool bar holding a button and a status bar, that reports when
+// it has first been painted.
 #include <QApplication>
-#include <QWidget>
+#include <QMainWindow>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
 
 #include "bench/first_paint.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  QWidget window;
+  QMainWindow window;
+  QToolBar* bar = window.addToolBar("bar");
+  auto* button = new QToolButton(bar);
+  button->setText("Button");
+  bar->addWidget(button);
+  window.statusBar()->showMessage("Ready");
   window.resize(775, 506);
   ReportFirstPaint report;
   window.installEventFilter(&report);

@@ -1,10 +1,12 @@
-// Start-up time and peak memory of Dotwright against a minimal Qt Widgets program, both built
-// here and run alternately in the same session: each is started as a fresh process and timed
-// from the spawn until it reports its first window (for Dotwright: the first board) painted; it
-// exits right after. Peak memory is the process's maximum resident set over that run.
+// Start-up time and peak memory of Dotwright against a bare Qt main window with a tool bar, a
+// button and a status bar, both built here and run alternately in the same session: each is started
+// as a fresh process and timed from the spawn until it reports its first window (for Dotwright: the
+// first board) painted; it exits right after. Peak memory is the process's maximum resident set
+// over that run.
 //
-// Targets: start-up at most 1.3 times the minimal program's (medians), peak memory at most
-// 40 MB above it. Without a display the programs run on the offscreen platform.
+// Targets: start-up at most 1.1 times the bare window's (medians of at least 15 rounds), peak
+// memory at most 8 MB above it. Without a display the programs run on the offscreen platform;
+// run it under `xvfb-run -a` to measure with a real X server.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -82,18 +84,22 @@ struct Summary {
   double minMs;
   double medianCpuMs;
   long maxRssKb;
+  double medianRssKb;
 };
 
 Summary Summarise(const std::vector<Run>& runs) {
   std::vector<double> times;
   std::vector<double> cpu;
+  std::vector<double> peaks;
   long rss = 0;
   for (const Run& r : runs) {
     times.push_back(r.milliseconds);
     cpu.push_back(r.cpuMilliseconds);
+    peaks.push_back(static_cast<double>(r.maxRssKb));
     rss = std::max(rss, r.maxRssKb);
   }
-  return {Median(times), *std::min_element(times.begin(), times.end()), Median(cpu), rss};
+  return {Median(times), *std::min_element(times.begin(), times.end()), Median(cpu), rss,
+          Median(peaks)};
 }
 
 }  // namespace
@@ -101,7 +107,7 @@ Summary Summarise(const std::vector<Run>& runs) {
 int main(int argc, char** argv) {
   int rounds = 15;
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--rounds=", 9) == 0) rounds = std::max(1, std::atoi(argv[i] + 9));
+    if (std::strncmp(argv[i], "--rounds=", 9) == 0) rounds = std::max(15, std::atoi(argv[i] + 9));
   }
   const char* display = std::getenv("DISPLAY");
   if ((display == nullptr || *display == '\0') && std::getenv("WAYLAND_DISPLAY") == nullptr) {
@@ -129,18 +135,19 @@ int main(int argc, char** argv) {
   const double ratio = d.medianMs / m.medianMs;
   // The fastest runs are the least disturbed by other work on the machine.
   const double fastestRatio = d.minMs / m.minMs;
-  const double extraMb = (d.maxRssKb - m.maxRssKb) / 1024.0;
-  std::printf("%-18s %10s %10s %14s %12s\n", "", "median ms", "min ms", "median CPU ms",
-              "peak RSS MB");
-  for (const auto& [name, s] : {std::pair{"minimal Qt window", m}, std::pair{"Dotwright", d}}) {
-    std::printf("%-18s %10.1f %10.1f %14.1f %12.1f\n", name, s.medianMs, s.minMs, s.medianCpuMs,
-                s.maxRssKb / 1024.0);
+  // Peak memory: the median over the runs of each run's peak resident set.
+  const double extraMb = (d.medianRssKb - m.medianRssKb) / 1024.0;
+  std::printf("%-18s %10s %10s %14s %16s %14s\n", "", "median ms", "min ms", "median CPU ms",
+              "median peak MB", "max peak MB");
+  for (const auto& [name, s] : {std::pair{"bare Qt window", m}, std::pair{"Dotwright", d}}) {
+    std::printf("%-18s %10.1f %10.1f %14.1f %16.1f %14.1f\n", name, s.medianMs, s.minMs,
+                s.medianCpuMs, s.medianRssKb / 1024.0, s.maxRssKb / 1024.0);
   }
-  const bool timeOk = ratio <= 1.3;
-  const bool memoryOk = extraMb <= 40;
-  std::printf("start-up ratio %.2f of medians, %.2f of fastest runs (target <= 1.30): %s\n", ratio,
+  const bool timeOk = ratio <= 1.1;
+  const bool memoryOk = extraMb <= 8;
+  std::printf("start-up ratio %.2f of medians, %.2f of fastest runs (target <= 1.10): %s\n", ratio,
               fastestRatio, timeOk ? "met" : "MISSED");
-  std::printf("extra peak memory %.1f MB (target <= 40 MB): %s\n", extraMb,
+  std::printf("extra peak memory %.1f MB (target <= 8 MB): %s\n", extraMb,
               memoryOk ? "met" : "MISSED");
   return 0;
 }

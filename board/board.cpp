@@ -4,23 +4,7 @@
 #include <vector>
 
 namespace board {
-namespace {
-
-// A plain vectorised copy. Left to itself g++ turns this loop into a memmove call, whose
-// string-instruction path is about twice as slow here for rows of a few kilobytes.
-#if defined(__GNUC__) && !defined(__clang__)
-#define DOTWRIGHT_NO_MEMMOVE __attribute__((optimize("no-tree-loop-distribute-patterns")))
-#else
-#define DOTWRIGHT_NO_MEMMOVE
-#endif
-DOTWRIGHT_NO_MEMMOVE void CopyRow(const std::uint32_t* __restrict from,
-                                  std::uint32_t* __restrict to, int count) {
-  for (int i = 0; i < count; ++i) to[i] = from[i];
-}
-
-}  // namespace
-
-void SetCellColours(model::Canvas& surface, int scale, Colour colour) {
+void SetCellColours(model::PaletteCanvas& surface, int scale, Colour colour) {
   surface.SetBrushColour(colour);
   if (scale < 4) surface.SetPenColour(colour);
 }
@@ -45,9 +29,9 @@ model::Rect CellRect(int x, int y, int scale) {
 // blanking rectangle), untouched from x = 2257 on. The pen, brush and current position are left
 // as the step-by-step drawing leaves them. The tests hold this against a literal step-by-step
 // drawing.
-void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
+void DrawBoard(model::PaletteCanvas& surface, const model::PixelStore& store,
                const model::BoardGeometry& geometry, Colour buttonFace) {
-  using model::Canvas;
+  using model::PaletteCanvas;
   const int s = geometry.scale;
   const int w = geometry.width;
   const int h = geometry.height;
@@ -56,26 +40,26 @@ void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
   constexpr int kBlankRight = 2256;
   const int lastX = std::min(w * s, surface.Width() - 1);
   const int lastY = std::min(h * s, surface.Height() - 1);
-  const std::uint32_t face = (buttonFace & 0xFFFFFF) | Canvas::kOpaque;
-  const std::uint32_t black = model::kBlack | Canvas::kOpaque;
-  const auto cellWord = [&](int x, int y) {
-    return (store.Get(x, y) ? kSetColour : kClearColour) | Canvas::kOpaque;
-  };
+  const std::uint8_t face = surface.IndexOf(buttonFace);
+  const std::uint8_t black = surface.IndexOf(model::kBlack);
+  const std::uint8_t set = surface.IndexOf(kSetColour);
+  const std::uint8_t clear = surface.IndexOf(kClearColour);
+  const auto cellWord = [&](int x, int y) { return store.Get(x, y) ? set : clear; };
 
   for (int y = 0; y < surface.Height(); ++y) {
     // Past the blanking line nothing is cleared: after a shrink at scale 8 that strip keeps the
     // old board, which lies beyond the scroll range save a few pixels, as it always did.
     const int from = y <= lastY ? lastX + 1 : 0;
-    std::uint32_t* row = surface.Row(y);
+    std::uint8_t* row = surface.Row(y);
     if (from < kBlankRight) std::fill(row + from, row + kBlankRight, face);
     if (from <= kBlankRight && kBlankRight < surface.Width()) row[kBlankRight] = black;
   }
 
   // One template row per picture row, copied to every surface row the picture row covers.
-  std::vector<std::uint32_t> line(static_cast<std::size_t>(lastX) + 1);
+  std::vector<std::uint8_t> line(static_cast<std::size_t>(lastX) + 1);
   int templateRow = -1;
   for (int y = 0; y <= lastY; ++y) {
-    std::uint32_t* row = surface.Row(y);
+    std::uint8_t* row = surface.Row(y);
     if (s > 2 && y % s == 0) {
       std::fill(row, row + lastX + 1, black);
       continue;
@@ -83,7 +67,7 @@ void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
     const int py = std::min(y / s, h - 1);
     if (py != templateRow) {
       templateRow = py;
-      std::uint32_t* t = line.data();
+      std::uint8_t* t = line.data();
       if (s > 2) {
         for (int cx = 0; cx < w; ++cx) {
           t[cx * s] = black;
@@ -95,7 +79,7 @@ void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
         t[w * s] = cellWord(w - 1, py);
       }
     }
-    CopyRow(line.data(), row, lastX + 1);
+    std::copy_n(line.data(), lastX + 1, row);
   }
 
   surface.MarkDirty({0, 0, kBlankRight + 1, surface.Height()});
@@ -105,9 +89,9 @@ void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
   SetCellColours(surface, s, store.Get(w - 1, h - 1) ? kSetColour : kClearColour);
 }
 
-void DrawCells(model::Canvas& surface, const model::PixelStore& store,
+void DrawCells(model::PaletteCanvas& surface, const model::PixelStore& store,
                const model::BoardGeometry& geometry, model::Rect cells) {
-  using model::Canvas;
+  using model::PaletteCanvas;
   cells = cells.Intersected({0, 0, geometry.width, geometry.height});
   if (cells.Empty()) return;
   const int s = geometry.scale;
@@ -115,11 +99,13 @@ void DrawCells(model::Canvas& surface, const model::PixelStore& store,
   const model::Rect area = model::Rect{cells.left * s, cells.top * s, cells.right * s + outline,
                                        cells.bottom * s + outline}
                                .Intersected({0, 0, surface.Width(), surface.Height()});
-  const std::uint32_t black = model::kBlack | Canvas::kOpaque;
-  std::vector<std::uint32_t> line(static_cast<std::size_t>(cells.Width() * s + outline));
+  const std::uint8_t black = surface.IndexOf(model::kBlack);
+  const std::uint8_t set = surface.IndexOf(kSetColour);
+  const std::uint8_t clear = surface.IndexOf(kClearColour);
+  std::vector<std::uint8_t> line(static_cast<std::size_t>(cells.Width() * s + outline));
   int templateRow = -1;
   for (int y = area.top; y < area.bottom; ++y) {
-    std::uint32_t* row = surface.Row(y) + area.left;
+    std::uint8_t* row = surface.Row(y) + area.left;
     if (s > 2 && y % s == 0) {
       std::fill(row, row + area.Width(), black);
       continue;
@@ -129,17 +115,16 @@ void DrawCells(model::Canvas& surface, const model::PixelStore& store,
       templateRow = py;
       // The template covers whole cells from cells.left on; the area may start and end inside
       // one only where the surface clips it.
-      std::uint32_t* t = line.data();
+      std::uint8_t* t = line.data();
       for (int cx = cells.left; cx < cells.right; ++cx) {
-        const std::uint32_t cell =
-            (store.Get(cx, py) ? kSetColour : kClearColour) | Canvas::kOpaque;
+        const std::uint8_t cell = store.Get(cx, py) ? set : clear;
         std::fill_n(t, s, cell);
         if (s > 2) *t = black;
         t += s;
       }
       if (s > 2) *t = black;
     }
-    CopyRow(line.data(), row, area.Width());
+    std::copy_n(line.data(), area.Width(), row);
   }
   surface.MarkDirty(area);
 }

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "model/canvas.h"
 #include "model/geometry.h"
+#include "model/palette_canvas.h"
 #include "model/pixel_store.h"
 
 namespace board {
@@ -19,7 +19,7 @@ inline constexpr Colour kClearColour = 0x008000;  // a clear pixel and the backg
 
 // Brush to `colour`; below scale 4 the pen too, so cells show no outline. At scales 4 and 8 the
 // pen stays as it is (black), giving every cell its grid outline.
-void SetCellColours(model::Canvas& surface, int scale, Colour colour);
+void SetCellColours(model::PaletteCanvas& surface, int scale, Colour colour);
 
 // The cell of picture pixel (x, y) in the full redraw: it reaches one screen pixel into its right
 // and lower neighbours, so neighbouring outlines coincide into one-pixel grid lines.
@@ -35,7 +35,7 @@ model::Rect CellRect(int x, int y, int scale);
 //     rectangle (at scales 4 and 8 with the pen black).
 // At scales 1 and 2 the cells cover the frame, so the board is (W*s + 1) x (H*s + 1) pixels of
 // cell colours, its last column and row repeated once.
-void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
+void DrawBoard(model::PaletteCanvas& surface, const model::PixelStore& store,
                const model::BoardGeometry& geometry, Colour buttonFace);
 
 // Paints the cells of picture pixels `cells.left`..`cells.right - 1` by `cells.top`..
@@ -44,7 +44,7 @@ void DrawBoard(model::Canvas& surface, const model::PixelStore& store,
 // outline, which reaches one pixel into the next cells; at scale 2 the 2 x 2 blocks; at scale 1
 // the single pixels. Nothing outside those cells changes. Fills by rows, so a large area costs
 // about as much as a full redraw of it, not a rectangle call a cell.
-void DrawCells(model::Canvas& surface, const model::PixelStore& store,
+void DrawCells(model::PaletteCanvas& surface, const model::PixelStore& store,
                const model::BoardGeometry& geometry, model::Rect cells);
 
 // "Dotwright 84x48".

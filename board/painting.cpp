@@ -14,13 +14,13 @@ void StoreValue(model::PixelStore& store, const model::BoardGeometry& geometry, 
 // only at the press: a full redraw in the middle of a drag (a scale picked from the keyboard
 // while the button is held) leaves them at the last cell's colours, and painting on with those
 // would show a colour that differs from the stored value.
-void PaintValue(model::Canvas& surface, int scale, Cell cell, bool set) {
+void PaintValue(model::PaletteCanvas& surface, int scale, Cell cell, bool set) {
   if (scale > 2) surface.SetPenColour(model::kBlack);
   SetCellColours(surface, scale, set ? kSetColour : kClearColour);
   PaintCell(surface, scale, cell);
 }
 
-void PaintWithButton(MouseButton button, model::Canvas& surface, model::PixelStore& store,
+void PaintWithButton(MouseButton button, model::PaletteCanvas& surface, model::PixelStore& store,
                      const model::BoardGeometry& geometry, Cell cell) {
   const bool set = button == MouseButton::Left;
   PaintValue(surface, geometry.scale, cell, set);
@@ -66,7 +66,7 @@ std::string ReadoutText(Cell cell) {
   return "X: " + std::to_string(cell.x) + "  Y: " + std::to_string(cell.y);
 }
 
-void PaintCell(model::Canvas& surface, int scale, Cell cell) {
+void PaintCell(model::PaletteCanvas& surface, int scale, Cell cell) {
   if (scale > 2) {
     const model::Rect r = CellRect(cell.x, cell.y, scale);
     surface.Rectangle(r.left, r.top, r.right, r.bottom);
@@ -80,7 +80,7 @@ void PaintCell(model::Canvas& surface, int scale, Cell cell) {
 }
 
 bool MouseDown(PaintState& state, MouseButton button, int x, int y, model::PixelStore& store,
-               const model::BoardGeometry& geometry, model::Canvas& surface) {
+               const model::BoardGeometry& geometry, model::PaletteCanvas& surface) {
   const std::optional<Cell> cell = HitTest(geometry, x, y);
   if (!cell) return false;
   state.PaintButton = button;
@@ -91,7 +91,8 @@ bool MouseDown(PaintState& state, MouseButton button, int x, int y, model::Pixel
 }
 
 std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::PixelStore& store,
-                                     const model::BoardGeometry& geometry, model::Canvas& surface) {
+                                     const model::BoardGeometry& geometry,
+                                     model::PaletteCanvas& surface) {
   const std::optional<Cell> cell = HitTest(geometry, x, y);
   if (!cell) {
     state.LastPosition.reset();
@@ -102,7 +103,12 @@ std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::Pix
     // may have moved the board under it.
     std::optional<Cell> from;
     if (state.LastPosition) from = HitTest(geometry, state.LastPosition->x, state.LastPosition->y);
-    if (from && *from != *cell) {
+    if (from && *from == *cell) {
+      // Still in the cell the stroke last painted: it already shows and holds the value.
+      state.LastPosition = Point{x, y};
+      return ReadoutText(*cell);
+    }
+    if (from) {
       const std::vector<Cell> line = CellLine(*from, *cell);
       for (std::size_t i = 1; i < line.size(); ++i) {
         PaintWithButton(state.PaintButton, surface, store, geometry, line[i]);
@@ -120,7 +126,7 @@ void MouseUp(PaintState& state) {
   state.LastPosition.reset();
 }
 
-void RepaintStep(model::Canvas& surface, const model::PixelStore& store,
+void RepaintStep(model::PaletteCanvas& surface, const model::PixelStore& store,
                  const model::BoardGeometry& geometry, const model::HistoryStep& step) {
   // Few cells are painted one by one; many by rows over the area that holds them, which paints
   // the unchanged cells there as they already are.

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "model/canvas.h"
 #include "model/geometry.h"
 #include "model/history.h"
+#include "model/palette_canvas.h"
 #include "model/pixel_store.h"
 
 namespace board {
@@ -56,21 +56,23 @@ std::string ReadoutText(Cell cell);
 //   scale 4, 8: the full redraw's overlapping cell, fill plus outline;
 //   scale 2:    the 2 x 2 block, no overlap;
 //   scale 1:    the one surface pixel, in the pen colour.
-void PaintCell(model::Canvas& surface, int scale, Cell cell);
+void PaintCell(model::PaletteCanvas& surface, int scale, Cell cell);
 
 // A press at surface position (x, y). Off the board nothing happens and false is returned.
 // On it: records the button, sets the cell colours (left sets, any other button clears), paints
 // the cell, stores the value and starts painting.
 bool MouseDown(PaintState& state, MouseButton button, int x, int y, model::PixelStore& store,
-               const model::BoardGeometry& geometry, model::Canvas& surface);
+               const model::BoardGeometry& geometry, model::PaletteCanvas& surface);
 
 // A move to surface position (x, y). Off the board nothing happens and nullopt is returned (the
 // readout keeps its last text). On it: the readout text for the cell; while painting, the cell is
 // painted and stored with the value of the button that started the painting. When the stroke's
 // previous position was on the board too, every cell of the CellLine from its cell to this one
 // is painted and stored as well: a quick drag, whose moves the toolkit merges, leaves no gaps.
+// A move that stays in the cell of the stroke's previous position paints and stores nothing.
 std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::PixelStore& store,
-                                     const model::BoardGeometry& geometry, model::Canvas& surface);
+                                     const model::BoardGeometry& geometry,
+                                     model::PaletteCanvas& surface);
 
 // Any release ends painting.
 void MouseUp(PaintState& state);
@@ -78,7 +80,7 @@ void MouseUp(PaintState& state);
 // Repaints the cells of `step`'s pixels after the step was undone or redone without a change of
 // size: each cell inside the geometry shows the store's value as a press paints it. The pixels
 // outside the geometry are hidden and painted by nothing.
-void RepaintStep(model::Canvas& surface, const model::PixelStore& store,
+void RepaintStep(model::PaletteCanvas& surface, const model::PixelStore& store,
                  const model::BoardGeometry& geometry, const model::HistoryStep& step);
 
 }  // namespace board

@@ -26,10 +26,10 @@ QString ApplicationTitle(const QString& executablePath) {
 namespace {
 
 // Written by the warm-up thread before it is joined, read by the main window after.
-std::optional<model::Canvas> preparedSurface;
+std::optional<model::PaletteCanvas> preparedSurface;
 
-model::Canvas NewBoardSurface() {
-  return model::Canvas(board::kSurfaceWidth, board::kSurfaceHeight);
+model::PaletteCanvas NewBoardSurface() {
+  return model::PaletteCanvas(board::kSurfaceWidth, board::kSurfaceHeight);
 }
 
 }  // namespace
@@ -48,9 +48,9 @@ void StartUpWarmUp::JoinStartUpWarmUp() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-model::Canvas TakeBoardSurface() {
+model::PaletteCanvas TakeBoardSurface() {
   if (!preparedSurface) return NewBoardSurface();
-  model::Canvas surface = std::move(*preparedSurface);
+  model::PaletteCanvas surface = std::move(*preparedSurface);
   preparedSurface.reset();
   return surface;
 }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "model/canvas.h"
+#include "model/palette_canvas.h"
 
 // The error box's text: the message, with "." appended when its last character sorts after "."
 // (a letter, a digit or ":" gets a full stop; ".", ")", "!", a blank or an empty message do not).
@@ -23,7 +24,7 @@ QString ApplicationTitle(const QString& executablePath);
 
 // Start-up work done on a second thread while the toolkit starts and connects to the display:
 // reading the system's font configuration (some fifty XML files; the first window needs it for
-// its first line of text) and making the 20 MB board surface. Together they are a good part of
+// its first line of text) and making the 5 MB board surface. Together they are a good part of
 // the time to the first board, which this hides. The thread touches nothing the windows use; it
 // is joined before any window is created.
 class StartUpWarmUp {
@@ -38,7 +39,7 @@ class StartUpWarmUp {
 
 // The board surface for the main window: the one made at start-up, the first time it is taken,
 // and a new one after that (or when the application made none).
-model::Canvas TakeBoardSurface();
+model::PaletteCanvas TakeBoardSurface();
 
 // The application: the one place where an error that escapes an event handler is caught. It
 // abandons that handler only; the user sees it in a message box with the stop icon and an OK

@@ -1,8 +1,11 @@
 #include "windows/BoardImage.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 
 namespace {
 
@@ -14,11 +17,45 @@ QPoint PixelAt(const QMouseEvent& event) {
 
 }  // namespace
 
-TBoardImage::TBoardImage(model::Canvas& surface, QWidget* parent) : TRasterImage(surface, parent) {
+TBoardImage::TBoardImage(model::PaletteCanvas& surface, QWidget* parent)
+    : QWidget(parent), m_surface(surface) {
   setFixedSize(surface.Width(), surface.Height());
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+void TBoardImage::RepaintDirty() {
+  const model::Rect dirty = m_surface.DirtyRect();
+  if (!dirty.Empty()) update(dirty.left, dirty.top, dirty.Width(), dirty.Height());
+  m_surface.ResetDirty();
+}
+
+void TBoardImage::paintEvent(QPaintEvent* event) {
+  // The palette in the screen's 0xFFRRGGBB pixels.
+  std::array<QRgb, model::PaletteCanvas::kPaletteSize> screen{};
+  const auto& palette = m_surface.Palette();
+  for (int i = 0; i < m_surface.ColourCount(); ++i) {
+    screen[i] =
+        qRgb(model::RedOf(palette[i]), model::GreenOf(palette[i]), model::BlueOf(palette[i]));
+  }
+  QPainter painter(this);
+  const QRect whole(0, 0, m_surface.Width(), m_surface.Height());
+  for (const QRect& area : event->region()) {
+    const QRect r = area & whole;
+    // A band of rows at a time: a few kilobytes of screen pixels instead of a viewport's worth.
+    for (int top = r.top(); top <= r.bottom(); top += kBandRows) {
+      const int rows = std::min(kBandRows, r.bottom() + 1 - top);
+      if (m_screen.width() < r.width())
+        m_screen = QImage(r.width(), kBandRows, QImage::Format_RGB32);
+      for (int y = 0; y < rows; ++y) {
+        const std::uint8_t* from = m_surface.Row(top + y) + r.left();
+        auto* to = reinterpret_cast<QRgb*>(m_screen.scanLine(y));
+        for (int x = 0; x < r.width(); ++x) to[x] = screen[from[x]];
+      }
+      painter.drawImage(QPoint(r.left(), top), m_screen, QRect(0, 0, r.width(), rows));
+    }
+  }
 }
 
 void TBoardImage::mousePressEvent(QMouseEvent* event) {

@@ -40,6 +40,7 @@ constexpr int kStripWidth = 27;
 constexpr int kBarPanel = 19;  // the scroll bars' panels: a bar of 17 inside a one-pixel bevel
 constexpr int kCornerBox = 17;
 constexpr int kStatusBarHeight = 19;
+constexpr int kStatusPanelHeight = kStatusBarHeight - 5;  // inside the bar's 3 + 2 pixel margins
 constexpr Qt::Alignment kBarLabel = Qt::AlignLeft | Qt::AlignVCenter;
 
 std::optional<board::MouseButton> BoardButton(Qt::MouseButton button) {
@@ -279,7 +280,9 @@ void TForm1::BuildStatusBar() {
   for (int i = 0; i < 2; ++i) {
     auto* panel = new QLabel(StatusBar1);
     panel->setObjectName(QString("StatusPanel%1").arg(i));
-    panel->setFixedWidth(widths[i]);
+    // Fixed in both directions, at the size the bar's layout gives them anyway: a new readout
+    // text then repaints the label alone instead of laying the whole status bar out again.
+    panel->setFixedSize(widths[i], kStatusPanelHeight);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StatusBar1->addWidget(panel);
     m_statusPanels[i] = panel;

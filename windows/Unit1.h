@@ -28,6 +28,7 @@
 
 #include "board/painting.h"
 #include "model/canvas.h"
+#include "model/palette_canvas.h"
 #include "model/geometry.h"
 #include "model/history.h"
 #include "model/output.h"
@@ -139,7 +140,7 @@ class TForm1 : public QMainWindow {
 
   const model::PixelStore& Store() const { return m_store; }
   const model::BoardGeometry& Geometry() const { return m_geometry; }
-  const model::Canvas& Surface() const { return m_surface; }
+  const model::PaletteCanvas& Surface() const { return m_surface; }
   const board::PaintState& Painting() const { return m_paint; }
   const model::History& History() const { return m_history; }
   // The array file in use: opened or last saved to; empty when none.
@@ -233,7 +234,7 @@ class TForm1 : public QMainWindow {
   model::PixelStore m_store;
   model::BoardGeometry m_geometry;
   board::PaintState m_paint;
-  model::Canvas m_surface;
+  model::PaletteCanvas m_surface;
   model::History m_history;
   QString m_fileName;
   QWidget* m_client;

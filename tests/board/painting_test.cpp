@@ -12,7 +12,7 @@ namespace {
 using board::MouseButton;
 using board::PaintState;
 using model::BoardGeometry;
-using model::Canvas;
+using Canvas = model::PaletteCanvas;
 using model::PixelStore;
 using testsupport::BoardLegend;
 using testsupport::RasterMatches;

@@ -17,7 +17,7 @@ namespace {
 using board::Cell;
 using board::MouseButton;
 using model::BoardGeometry;
-using model::Canvas;
+using Canvas = model::PaletteCanvas;
 using model::PixelStore;
 
 BoardGeometry Geometry(int w, int h, int s) {
@@ -62,8 +62,7 @@ struct Board {
 };
 
 bool SameSurface(const Canvas& a, const Canvas& b) {
-  return std::memcmp(a.Bits(), b.Bits(), static_cast<std::size_t>(a.BytesPerLine()) * a.Height()) ==
-         0;
+  return testsupport::SameColours(a, b);
 }
 
 bool SameStore(const PixelStore& a, const PixelStore& b) {
@@ -164,6 +163,33 @@ TEST(Strokes, SlowDragsPaintOnlyTheReportedCells) {
   clicked.ClickCells(MouseButton::Left, reported);
   EXPECT_TRUE(SameStore(slow.store, clicked.store));
   EXPECT_TRUE(SameSurface(*slow.surface, *clicked.surface));
+}
+
+TEST(Strokes, AMoveWithinTheCellPaintsAndStoresNothingAndANewCellPaintsOnlyItself) {
+  for (const int s : {1, 2, 4, 8}) {
+    Board b(40, 16, s);
+    b.Down(MouseButton::Left, 3 * s, 2 * s);
+    // Marks that a repaint or a store write of cell (3, 2) would overwrite.
+    b.surface->ResetDirty();
+    b.surface->SetPixel(3 * s, 2 * s, 0x123456);
+    b.surface->ResetDirty();
+    b.store.Set(3, 2, 0);
+    for (int d = 0; d < s; ++d) b.Move(3 * s + d, 2 * s + s - 1 - d);
+    EXPECT_TRUE(b.surface->DirtyRect().Empty()) << "scale " << s;
+    EXPECT_EQ(b.surface->Pixel(3 * s, 2 * s), 0x123456u) << "scale " << s;
+    EXPECT_EQ(b.store.Get(3, 2), 0) << "scale " << s;
+    // The next cell: exactly its own rectangle is painted.
+    b.Move(4 * s, 2 * s);
+    const int outline = s > 2 ? 1 : 0;
+    EXPECT_EQ(b.surface->DirtyRect(), (model::Rect{4 * s, 2 * s, 5 * s + outline, 3 * s + outline}))
+        << "scale " << s;
+    EXPECT_EQ(b.store.Get(4, 2), 1) << "scale " << s;
+    // Back into a cell painted earlier in the stroke: painted again, being another cell.
+    b.surface->ResetDirty();
+    b.Move(3 * s, 2 * s);
+    EXPECT_FALSE(b.surface->DirtyRect().Empty()) << "scale " << s;
+    EXPECT_EQ(b.store.Get(3, 2), 1) << "scale " << s;
+  }
 }
 
 TEST(Strokes, MovesFromOrToOffTheBoardAreNotJoined) {

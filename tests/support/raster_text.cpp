@@ -29,7 +29,7 @@ Legend BoardLegend() {
       {0x000000, '#'}, {0x00FF00, 'o'}, {0x008000, '.'}, {kTestButtonFace, '-'}, {0xFFFFFF, ' '}};
 }
 
-std::vector<std::string> RasterRows(const model::Canvas& canvas, const model::Rect& area,
+std::vector<std::string> RasterRows(const PixelSource& canvas, const model::Rect& area,
                                     const Legend& legend) {
   std::vector<std::string> rows;
   for (int y = area.top; y < area.bottom; ++y) {
@@ -40,7 +40,7 @@ std::vector<std::string> RasterRows(const model::Canvas& canvas, const model::Re
   return rows;
 }
 
-testing::AssertionResult RasterMatches(const model::Canvas& canvas, int left, int top,
+testing::AssertionResult RasterMatches(const PixelSource& canvas, int left, int top,
                                        const std::vector<std::string>& rows, const Legend& legend) {
   const int width = rows.empty() ? 0 : static_cast<int>(rows.front().size());
   const model::Rect area{left, top, left + width, top + static_cast<int>(rows.size())};
@@ -54,7 +54,7 @@ testing::AssertionResult RasterMatches(const model::Canvas& canvas, int left, in
   return testing::AssertionFailure() << out.str();
 }
 
-testing::AssertionResult WholeRasterMatches(const model::Canvas& canvas,
+testing::AssertionResult WholeRasterMatches(const PixelSource& canvas,
                                             const std::function<model::Colour(int, int)>& expected,
                                             const Legend& legend) {
   long differing = 0;
@@ -77,6 +77,14 @@ testing::AssertionResult WholeRasterMatches(const model::Canvas& canvas,
          << "region from (" << region.left << ", " << region.top << "), expected:\n"
          << Region(expected, region, legend) << "actual:\n"
          << Region([&](int x, int y) { return canvas.Pixel(x, y); }, region, legend);
+}
+
+bool SameColours(const PixelSource& a, const PixelSource& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x)
+      if (a.Pixel(x, y) != b.Pixel(x, y)) return false;
+  return true;
 }
 
 }  // namespace testsupport

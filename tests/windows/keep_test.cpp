@@ -64,7 +64,8 @@ struct Snapshot {
 
   model::PixelStore store;
   model::BoardGeometry geometry;
-  std::vector<std::uint32_t> surface;
+  // Indices of the one surface, whose palette only grows: equal indices are equal colours.
+  std::vector<std::uint8_t> surface;
   QString caption;
   QString fileName;
   std::size_t undo = 0;

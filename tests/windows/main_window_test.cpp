@@ -1,5 +1,6 @@
 #include "windows/Unit1.h"
 
+#include <map>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -84,7 +85,7 @@ TEST_F(MainWindow, StartsWithAnEmptyBoardOf84By48AtScale4) {
   EXPECT_EQ(Form1->StatusText(1), "");
   EXPECT_TRUE(SetPixels().empty());
   // 337 x 193 of dark green with a black frame and a grid every 4 pixels; button face around.
-  const model::Canvas& s = Form1->Surface();
+  const model::PaletteCanvas& s = Form1->Surface();
   EXPECT_TRUE(
       testsupport::RasterMatches(s, 0, 0, {"#####", "#...#", "#...#", "#...#", "#####"}, Legend()));
   EXPECT_TRUE(testsupport::RasterMatches(
@@ -426,6 +427,94 @@ TEST_F(MainWindow, AnEditRepaintsOnlyItsCell) {
         << p.x() << "," << p.y();
   }
   Form1->Image1->removeEventFilter(&recorder);
+}
+
+// Paint regions per widget, and the status bar's layout requests, while installed.
+struct PaintRecorder : QObject {
+  std::map<QObject*, QRegion> painted;
+  int paints = 0;
+  int layouts = 0;
+  explicit PaintRecorder(const std::vector<QWidget*>& watched) : m_watched(watched) {
+    for (QWidget* w : m_watched) w->installEventFilter(this);
+  }
+  ~PaintRecorder() override {
+    for (QWidget* w : m_watched) w->removeEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      painted[watched] += static_cast<QPaintEvent*>(event)->region();
+      ++paints;
+    }
+    if (event->type() == QEvent::LayoutRequest) ++layouts;
+    return false;
+  }
+  std::vector<QWidget*> m_watched;
+};
+
+TEST_F(MainWindow, PointerMovesRepaintTheCellAndTheReadoutOnly) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1, windowstest::kPatience));
+  QApplication::processEvents();
+  auto* readout = Form1->StatusBar1->findChild<QLabel*>("StatusPanel0");
+  auto* other = Form1->StatusBar1->findChild<QLabel*>("StatusPanel1");
+  ASSERT_NE(readout, nullptr);
+  ASSERT_NE(other, nullptr);
+  // The labels keep the places the bar's layout has always given them.
+  EXPECT_EQ(readout->geometry(), QRect(2, 3, 100, 14));
+  EXPECT_EQ(other->geometry(), QRect(108, 3, 50, 14));
+  PaintRecorder recorder({Form1->Image1, Form1->StatusBar1, readout, other});
+  Press(Form1->Image1, {9, 5});  // cell (2, 1)
+  ASSERT_TRUE(windowstest::WaitUntil([&] { return recorder.paints > 0; }));
+  QApplication::processEvents();
+  // Within the cell: no paint at all, the readout text is the same.
+  recorder.painted.clear();
+  recorder.paints = 0;
+  recorder.layouts = 0;
+  Move(Form1->Image1, {10, 6});
+  Move(Form1->Image1, {11, 7});
+  QApplication::processEvents();
+  EXPECT_EQ(recorder.paints, 0);
+  EXPECT_EQ(Form1->StatusText(0), "X: 2  Y: 1");
+  // Into cell (3, 1): that cell and the readout, once each; the bar is not laid out again.
+  Move(Form1->Image1, {13, 6});
+  ASSERT_TRUE(windowstest::WaitUntil([&] { return recorder.painted.count(Form1->Image1) > 0; }));
+  ASSERT_TRUE(windowstest::WaitUntil([&] { return recorder.painted.count(readout) > 0; }));
+  QApplication::processEvents();
+  EXPECT_EQ(Form1->StatusText(0), "X: 3  Y: 1");
+  EXPECT_EQ(recorder.painted[Form1->Image1], QRegion(12, 4, 5, 5));
+  // The label's text area; the bar paints only the background under it (the label is not
+  // opaque), not its own frame or the other panel.
+  EXPECT_EQ(recorder.painted[readout], QRegion(readout->contentsRect()));
+  EXPECT_EQ(recorder.painted[Form1->StatusBar1],
+            QRegion(readout->contentsRect().translated(readout->pos())));
+  EXPECT_EQ(recorder.painted.count(other), 0u);
+  EXPECT_EQ(recorder.paints, 3);
+  EXPECT_EQ(recorder.layouts, 0);
+  Release(Form1->Image1, {13, 6});
+}
+
+TEST_F(MainWindow, TheSurfaceTakesAByteAPixelAndOnlyTheViewportIsPainted) {
+  EXPECT_LE(Form1->Surface().MemoryBytes(), std::size_t{2560} * 1920 + 1024);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1, windowstest::kPatience));
+  QApplication::processEvents();
+  PaintRecorder recorder({Form1->Image1});
+  ApplySize(320, 240);
+  PickScale(3);
+  ASSERT_TRUE(windowstest::WaitUntil([&] { return recorder.paints > 0; }));
+  QApplication::processEvents();
+  // A full redraw of the largest board repaints what the viewport shows, not the whole surface.
+  const QWidget* viewport = Form1->Image1->parentWidget();
+  const QRect visible(-Form1->Image1->pos(), viewport->size());
+  EXPECT_FALSE(recorder.painted[Form1->Image1].isEmpty());
+  EXPECT_TRUE(QRegion(visible).contains(recorder.painted[Form1->Image1].boundingRect()));
+  // Every pixel shown is the surface's colour.
+  const QImage shown = Form1->Image1->grab(visible).toImage();
+  int differing = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x)
+      if (ToColour(shown.pixelColor(x, y)) !=
+          Form1->Surface().Pixel(x + visible.x(), y + visible.y()))
+        ++differing;
+  EXPECT_EQ(differing, 0);
 }
 
 TEST_F(MainWindow, ScrollBarsFollowTheBoardAndTheViewport) {

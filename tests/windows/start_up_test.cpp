@@ -78,7 +78,7 @@ TEST(Icons, WindowIconTakesTheDrawingMadeForEachSize) {
 
 TEST(BoardSurface, EveryTakenSurfaceIsANewWhiteSurface) {
   for (int i = 0; i < 2; ++i) {
-    model::Canvas surface = TakeBoardSurface();
+    model::PaletteCanvas surface = TakeBoardSurface();
     ASSERT_EQ(surface.Width(), board::kSurfaceWidth);
     ASSERT_EQ(surface.Height(), board::kSurfaceHeight);
     EXPECT_EQ(surface.DirtyRect(),
