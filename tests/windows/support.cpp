@@ -43,6 +43,9 @@ void WhenModalUp(const std::function<QWidget*()>& find, const std::function<void
     }
     timer.stop();
     // Keys sent before the platform activates the window would go to the one active before.
+    // An activation of the window below that was still pending when the modal one came up can
+    // win over the modal one's; asking for it again settles the order.
+    modal->activateWindow();
     if (!QTest::qWaitForWindowActive(modal, kPatience)) {
       ADD_FAILURE() << "the modal window " << modal->objectName().toStdString()
                     << " never became active";
