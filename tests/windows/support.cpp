@@ -102,7 +102,13 @@ void KeyInWindow(QWidget* window, Qt::Key key) {
 
 void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inside) {
   bool seen = false;
-  WhenModalUp([] { return QApplication::activeModalWidget(); },
+  // The window `open` brings up, not one already up (a dialog that opens a dialog): the poll can
+  // run while `open` still works its way there, under load.
+  QWidget* const before = QApplication::activeModalWidget();
+  WhenModalUp([before]() -> QWidget* {
+                QWidget* modal = QApplication::activeModalWidget();
+                return modal != before ? modal : nullptr;
+              },
               [&](QWidget* modal) {
                 seen = true;
                 inside(modal);

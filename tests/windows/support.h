@@ -47,9 +47,10 @@ void KeyInWindow(QWidget* window, Qt::Key key);
 // the test unless the board then has that size.
 void ApplySize(int width, int height);
 
-// Runs `open`, which shows a modal window and waits in its event loop; once that window is up and
-// active, `inside` runs with it. A window still open after `inside` is closed, so a failing check
-// cannot leave the test waiting. Fails the test when no modal window appears.
+// Runs `open`, which shows a modal window and waits in its event loop; once that window (not one
+// that was up before `open`) is up and active, `inside` runs with it. A window still open after
+// `inside` is closed, so a failing check cannot leave the test waiting. Fails the test when no
+// modal window appears.
 void WithModal(const std::function<void()>& open, const std::function<void(QWidget*)>& inside);
 
 // Waits up to 5 s until `window` is the application's active window; false if it never is.
