@@ -29,12 +29,16 @@ inline constexpr int kMaxIconSide = 1024;
 // can name the same broken one again and again.
 inline constexpr int kMaxIconTries = 8;
 
-// The work an icon's decoding took: the entries whose pixels were decoded, the one kept included.
+// The work an icon's decoding took: the entries whose pixels were decoded, the one kept included,
+// and the bytes inflated checking their PNG data before it is decoded.
 struct IconWork {
   int entriesDecoded = 0;
+  std::uint64_t bytesInflated = 0;
 };
 // DecodeIcon, counting its work into `work`: at most kMaxIconTries entries are decoded, each at
-// most kMaxIconSide a side, however many the directory names.
+// most kMaxIconSide a side, however many the directory names. A PNG entry is decoded only when
+// its image data is at most zlib's bound for the bytes its rows need and inflates to exactly
+// those bytes, checksum included; it is inflated at most one byte beyond them.
 std::unique_ptr<Picture> DecodeIconCounting(std::span<const std::uint8_t> file, IconWork& work);
 
 // ".wmf": Windows metafiles, with or without the placeable header.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <zlib.h>
 #include <QBuffer>
 #include <QImage>
 
@@ -201,6 +202,242 @@ TEST(Icon, EntriesAreDecodedUntilOneGivesAPicture) {
     picture::IconWork work;
     EXPECT_EQ(picture::DecodeIconCounting(c.file, work)->Width(), 4) << c.what;
     EXPECT_EQ(work.entriesDecoded, c.decoded) << c.what;
+  }
+}
+
+// PNG entries built byte by byte: a header, a palette for palette pictures, the image data as
+// given (a zlib stream) in IDAT chunks of at most `chunk` bytes, and the end.
+struct PngHeader {
+  std::uint32_t width;
+  std::uint32_t height;
+  int depth;
+  int type;  // 0 grey, 2 RGB, 3 palette, 4 grey and alpha, 6 RGBA
+  int interlace;
+};
+
+void PutChunk(Bytes& png, const char* type, const Bytes& data) {
+  auto be32 = [&](std::uint32_t v) {
+    for (int shift : {24, 16, 8, 0}) png.push_back(static_cast<std::uint8_t>(v >> shift));
+  };
+  be32(static_cast<std::uint32_t>(data.size()));
+  const std::size_t typeAt = png.size();
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), data.begin(), data.end());
+  be32(static_cast<std::uint32_t>(
+      crc32(0, png.data() + typeAt, static_cast<uInt>(png.size() - typeAt))));
+}
+
+Bytes BuildPng(const PngHeader& h, const Bytes& stream, std::size_t chunk = 1 << 16) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes ihdr;
+  for (std::uint32_t v : {h.width, h.height}) {
+    for (int shift : {24, 16, 8, 0}) ihdr.push_back(static_cast<std::uint8_t>(v >> shift));
+  }
+  ihdr.insert(ihdr.end(), {static_cast<std::uint8_t>(h.depth), static_cast<std::uint8_t>(h.type), 0,
+                           0, static_cast<std::uint8_t>(h.interlace)});
+  PutChunk(png, "IHDR", ihdr);
+  if (h.type == 3) {
+    Bytes palette;
+    for (int i = 0; i < 256; ++i) palette.insert(palette.end(), {std::uint8_t(i), 0, 0});
+    PutChunk(png, "PLTE", palette);
+  }
+  for (std::size_t at = 0; at < stream.size(); at += chunk) {
+    PutChunk(png, "IDAT",
+             Bytes(stream.begin() + at, stream.begin() + std::min(stream.size(), at + chunk)));
+  }
+  PutChunk(png, "IEND", {});
+  return png;
+}
+
+// The rows of a picture of `h` as a PNG stores them before compression: per pass (one, or the
+// seven of Adam7), each row a filter byte 0 then its samples, every sample byte `sample`.
+Bytes RawRows(const PngHeader& h, std::uint8_t sample) {
+  static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+  const std::uint64_t bits = std::uint64_t(kChannels[h.type]) * h.depth;
+  struct Pass {
+    std::uint32_t x0, y0, dx, dy;
+  };
+  std::vector<Pass> passes = {{0, 0, 1, 1}};
+  if (h.interlace == 1) {
+    passes = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+              {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  }
+  Bytes raw;
+  for (const Pass& p : passes) {
+    if (h.width <= p.x0 || h.height <= p.y0) continue;
+    const std::uint64_t w = (h.width - p.x0 + p.dx - 1) / p.dx;
+    for (std::uint32_t y = p.y0; y < h.height; y += p.dy) {
+      raw.push_back(0);
+      raw.insert(raw.end(), (w * bits + 7) / 8, sample);
+    }
+  }
+  return raw;
+}
+
+Bytes Deflate(const Bytes& raw) {
+  Bytes out(compressBound(static_cast<uLong>(raw.size())));
+  uLongf size = out.size();
+  EXPECT_EQ(compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9), Z_OK);
+  out.resize(size);
+  return out;
+}
+
+// A zlib stream of `mebibytes` MiB of zero bytes, about a kilobyte a MiB: one MiB deflated and
+// flushed so that it stands on its own, repeated, then an empty last block and the checksum.
+Bytes ZeroStream(int mebibytes) {
+  const Bytes zeros(1 << 20, 0);
+  Bytes segment(compressBound(zeros.size()));
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY), Z_OK);
+  z.next_in = const_cast<Bytef*>(zeros.data());
+  z.avail_in = static_cast<uInt>(zeros.size());
+  z.next_out = segment.data();
+  z.avail_out = static_cast<uInt>(segment.size());
+  EXPECT_EQ(deflate(&z, Z_FULL_FLUSH), Z_OK);
+  segment.resize(segment.size() - z.avail_out);
+  deflateEnd(&z);
+  Bytes stream = {0x78, 0xDA};
+  uLong adler = adler32(0, nullptr, 0);
+  const uLong segmentAdler = adler32(1, zeros.data(), static_cast<uInt>(zeros.size()));
+  for (int i = 0; i < mebibytes; ++i) {
+    stream.insert(stream.end(), segment.begin(), segment.end());
+    adler = adler32_combine(adler, segmentAdler, static_cast<z_off_t>(zeros.size()));
+  }
+  stream.insert(stream.end(), {0x03, 0x00});  // a last fixed-code block holding no data
+  for (int shift : {24, 16, 8, 0}) stream.push_back(static_cast<std::uint8_t>(adler >> shift));
+  return stream;
+}
+
+// The entry picked when the PNG entry gives way: 1 x 1, smaller than every PNG below.
+const Bytes kFallback = IconDib(1, 1, 32, {}, Bytes(4, 0), {});
+
+TEST(Icon, PngDataIsInflatedToExactlyItsRowsOrTheEntryGivesWay) {
+  const PngHeader grey1 = {5, 3, 1, 0, 0};
+  const PngHeader palette4 = {7, 5, 4, 3, 1};
+  const PngHeader rgb8 = {3, 2, 8, 2, 0};
+  auto exact = [](const PngHeader& h) { return Deflate(RawRows(h, 0xFF)); };
+  auto longer = [](const PngHeader& h) {
+    Bytes raw = RawRows(h, 0xFF);
+    raw.push_back(0);
+    return Deflate(raw);
+  };
+  auto shorter = [](const PngHeader& h) {
+    Bytes raw = RawRows(h, 0xFF);
+    raw.pop_back();
+    return Deflate(raw);
+  };
+  Bytes badChecksum = exact(rgb8);
+  badChecksum.back() ^= 1;
+  Bytes cut = exact(rgb8);
+  cut.resize(cut.size() - 5);
+  // A stream in zlib's bound, then junk that takes the compressed data one byte over it.
+  const Bytes rows = RawRows(rgb8, 0xFF);
+  Bytes overBound = exact(rgb8);
+  overBound.resize(compressBound(static_cast<uLong>(rows.size())) + 1, 0);
+  Bytes atBound = Deflate(rows);
+  const struct {
+    const char* what;
+    PngHeader header;
+    Bytes stream;
+    std::size_t chunk;
+    bool decodes;
+  } cases[] = {
+      {"1-bit grey, rows exactly", grey1, exact(grey1), 1 << 16, true},
+      {"1-bit grey, a byte beyond the rows", grey1, longer(grey1), 1 << 16, false},
+      {"1-bit grey, a byte short", grey1, shorter(grey1), 1 << 16, false},
+      {"4-bit palette, interlaced", palette4, exact(palette4), 1 << 16, true},
+      {"4-bit palette, interlaced, a byte beyond", palette4, longer(palette4), 1 << 16, false},
+      {"4-bit palette, interlaced, a byte short", palette4, shorter(palette4), 1 << 16, false},
+      {"grey and alpha, interlaced, passes left empty",
+       {2, 3, 8, 4, 1},
+       exact({2, 3, 8, 4, 1}),
+       1 << 16,
+       true},
+      {"16-bit RGBA", {3, 2, 16, 6, 0}, exact({3, 2, 16, 6, 0}), 1 << 16, true},
+      {"8-bit RGB in IDAT chunks of 3 bytes", rgb8, exact(rgb8), 3, true},
+      {"8-bit RGB, a bad checksum", rgb8, badChecksum, 1 << 16, false},
+      {"8-bit RGB, the stream cut short", rgb8, cut, 1 << 16, false},
+      {"8-bit RGB, compressed data over the bound", rgb8, overBound, 1 << 16, false},
+  };
+  for (const auto& c : cases) {
+    const Bytes file = mftest::BuildIcon(
+        {{int(c.header.width), int(c.header.height), 32, BuildPng(c.header, c.stream, c.chunk)},
+         {1, 1, 32, kFallback}});
+    picture::IconWork work;
+    const auto icon = picture::DecodeIconCounting(file, work);
+    EXPECT_EQ(icon->Width(), c.decodes ? int(c.header.width) : 1) << c.what;
+    EXPECT_EQ(work.entriesDecoded, c.decodes ? 1 : 2) << c.what;
+    EXPECT_LE(work.bytesInflated, RawRows(c.header, 0).size() + 1) << c.what;
+  }
+  // Refused on its size alone, before anything is inflated.
+  picture::IconWork work;
+  picture::DecodeIconCounting(
+      mftest::BuildIcon({{3, 2, 32, BuildPng(rgb8, overBound)}, {1, 1, 32, kFallback}}), work);
+  EXPECT_EQ(work.bytesInflated, 0u);
+  // White samples at full alpha: the decoded pixels are the rows' own.
+  const Bytes white =
+      mftest::BuildIcon({{3, 2, 32, BuildPng({3, 2, 16, 6, 0}, exact({3, 2, 16, 6, 0}))}});
+  EXPECT_TRUE(testsupport::RasterMatches(Draw(white, 3, 2), 0, 0, {"   ", "   "}, kLegend));
+  EXPECT_TRUE(testsupport::RasterMatches(
+      Draw(mftest::BuildIcon({{5, 3, 32, BuildPng(grey1, Deflate(RawRows(grey1, 0)))}}), 5, 3), 0,
+      0, {"#####", "#####", "#####"}, kLegend));
+}
+
+TEST(Icon, PngDataInflatingFarBeyondItsRowsIsInflatedOnlyToThem) {
+  // 1024 x 1024 16-bit grey: 2,098,176 bytes of rows, and zlib's bound for them lets about two
+  // megabytes of compressed data through, enough for two gibibytes of zeroes.
+  const PngHeader grey = {1024, 1024, 16, 0, 0};
+  const std::uint64_t need = RawRows(grey, 0).size();
+  const Bytes gibibyte = ZeroStream(1024);
+  ASSERT_LE(gibibyte.size(), compressBound(static_cast<uLong>(need)));
+  Bytes badChecksum = ZeroStream(1024);
+  badChecksum.back() ^= 1;
+  const Bytes cut(gibibyte.begin(), gibibyte.begin() + gibibyte.size() / 2);
+  const Bytes rows = Deflate(RawRows(grey, 0));
+  const struct {
+    const char* what;
+    Bytes stream;
+    int entries;  // directory entries naming the PNG, before the fallback
+    int width;    // of the picture decoded; 0 when none is
+  } cases[] = {
+      {"the rows' zeroes exactly", rows, 1, 1024},
+      {"a gibibyte of zeroes", gibibyte, 1, 1},
+      {"a gibibyte of zeroes, a bad checksum", badChecksum, 1, 1},
+      {"a gibibyte of zeroes cut short", cut, 1, 1},
+      {"a gibibyte of zeroes named 20000 times", gibibyte, 20000, 0},
+  };
+  for (const auto& c : cases) {
+    // The directory names the one PNG `entries` times, then the 1 x 1 fallback.
+    const Bytes png = BuildPng(grey, c.stream);
+    const auto count = static_cast<std::uint32_t>(c.entries + 1);
+    const std::uint32_t pngAt = 6 + 16 * count;
+    Bytes file;
+    mftest::Put16(file, 0);
+    mftest::Put16(file, 1);
+    mftest::Put16(file, static_cast<std::uint16_t>(count));
+    for (std::uint32_t i = 0; i < count; ++i) {
+      file.insert(file.end(), {0, 0, 0, 0, 1, 0, 32, 0});
+      const bool fallback = i + 1 == count;
+      mftest::Put32(file, static_cast<std::uint32_t>(fallback ? kFallback.size() : png.size()));
+      mftest::Put32(file, fallback ? pngAt + static_cast<std::uint32_t>(png.size()) : pngAt);
+    }
+    file.insert(file.end(), png.begin(), png.end());
+    file.insert(file.end(), kFallback.begin(), kFallback.end());
+
+    picture::IconWork work;
+    const int tried = std::min(c.entries, picture::kMaxIconTries);
+    if (c.width == 0) {
+      EXPECT_EQ(
+          pictest::ErrorOf([&](const Bytes& f) { picture::DecodeIconCounting(f, work); }, file),
+          "Icon image is not valid")
+          << c.what;
+      EXPECT_EQ(work.entriesDecoded, picture::kMaxIconTries) << c.what;
+    } else {
+      EXPECT_EQ(picture::DecodeIconCounting(file, work)->Width(), c.width) << c.what;
+      EXPECT_EQ(work.entriesDecoded, c.width == 1 ? 2 : 1) << c.what;
+    }
+    EXPECT_GE(work.bytesInflated, need) << c.what;
+    EXPECT_LE(work.bytesInflated, std::uint64_t(tried) * (need + 1)) << c.what;
   }
 }
 
