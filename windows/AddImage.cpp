@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -149,6 +150,7 @@ TForm_AddImage::TForm_AddImage(QWidget* parent)
   OpenDialog1 = new TOpenDialog(PictureFilters(), this);
   OpenDialog1->setObjectName("OpenDialog1");
   ChooseFile = [this] { return OpenDialog1->Execute(); };
+  LoadFile = [](const std::string& fileName) { return picture::LoadPicture(fileName); };
 
   // Every handler through ConnectHandler, so that an error escaping one (a picture that does not
   // load or draw) reaches the error box.
@@ -171,13 +173,50 @@ void TForm_AddImage::SetGeometry(std::uint16_t width, std::uint16_t height, std:
 void TForm_AddImage::BitBtn1Click() {
   const std::optional<QString> fileName = ChooseFile();
   if (!fileName) return;
-  // Throws when the file does not load, before the old picture is replaced.
-  SetSourcePicture(picture::LoadPicture(QFile::encodeName(*fileName).toStdString()));
+  LoadSourcePicture(*fileName);
 }
 
 void TForm_AddImage::SetSourcePicture(std::unique_ptr<picture::Picture> source) {
   m_picture = std::move(source);
+  m_origin = {};
   Image1->SetPicture(m_picture.get());
+}
+
+void TForm_AddImage::LoadSourcePicture(const QString& fileName) {
+  // Let go only what can be read again as it was: a large picture whose file has not changed.
+  bool released = false;
+  if (m_picture != nullptr && !m_origin.fileName.isEmpty()) {
+    const QFileInfo file(m_origin.fileName);
+    const std::uint64_t bytes =
+        std::max<std::uint64_t>(std::uint64_t(std::max(m_picture->Width(), 0)) *
+                                    std::uint64_t(std::max(m_picture->Height(), 0)) * 4,
+                                std::uint64_t(std::max<qint64>(m_origin.size, 0)));
+    if (bytes > kKeptPictureBytes && file.exists() && file.size() == m_origin.size &&
+        file.lastModified() == m_origin.modified) {
+      Image1->SetPicture(nullptr);
+      m_picture.reset();
+      released = true;
+    }
+  }
+  std::unique_ptr<picture::Picture> loaded;
+  try {
+    loaded = LoadFile(QFile::encodeName(fileName).toStdString());
+  } catch (...) {
+    if (released) {
+      // The file was as it was loaded a moment ago; should it fail now (changed meanwhile, or
+      // memory short), the view is left empty rather than the first error hidden.
+      try {
+        m_picture = LoadFile(QFile::encodeName(m_origin.fileName).toStdString());
+      } catch (...) {
+        m_origin = {};
+      }
+      Image1->SetPicture(m_picture.get());
+    }
+    throw;
+  }
+  SetSourcePicture(std::move(loaded));
+  const QFileInfo file(fileName);
+  m_origin = {fileName, file.size(), file.lastModified()};
 }
 
 void TForm_AddImage::BitBtn2Click() {

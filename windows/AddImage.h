@@ -19,7 +19,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
+#include <QDateTime>
 #include <QDialog>
 #include <QRect>
 #include <QString>
@@ -95,6 +97,22 @@ class TForm_AddImage : public QDialog {
   // the program comes this way).
   void SetSourcePicture(std::unique_ptr<picture::Picture> source);
 
+  // Loads `fileName` as the source picture ("Открыть" and a picture file opened in the main
+  // window). A file that fails to load throws the loader's error, with the source picture and the
+  // view as they were. A picture taking more than kKeptPictureBytes, read from a file that is
+  // still as it was then, is let go before the load, so that two large pictures are never held
+  // at once; should the load fail, it is read again from its file. Smaller ones, and pictures
+  // handed over by SetSourcePicture, are kept through the load.
+  void LoadSourcePicture(const QString& fileName);
+
+  // A picture's memory as counted against kKeptPictureBytes: 4 bytes a pixel of its size, or its
+  // file's size when larger (a metafile holds its file).
+  static constexpr std::uint64_t kKeptPictureBytes = std::uint64_t{32} << 20;
+
+  // Reads a picture file for LoadSourcePicture: picture::LoadPicture unless replaced (tests
+  // watch the loads here).
+  std::function<std::unique_ptr<picture::Picture>(const std::string&)> LoadFile;
+
   // Asks the user for the file to open: its name, or nothing when the user cancels. Runs
   // OpenDialog1 unless replaced (tests put a chooser of their own here).
   std::function<std::optional<QString>()> ChooseFile;
@@ -144,6 +162,13 @@ class TForm_AddImage : public QDialog {
   std::uint16_t m_height = 48;
   std::uint8_t m_scale = 4;
   std::unique_ptr<picture::Picture> m_picture;
+  // The file the source picture was read from, as it was then; no name for a picture handed over.
+  struct Origin {
+    QString fileName;
+    qint64 size = 0;
+    QDateTime modified;
+  };
+  Origin m_origin;
   model::Canvas m_scratch;
   model::Canvas m_preview;
 };

@@ -93,8 +93,9 @@ model::ParseHints TForm1::ReadingHints() const {
 
 void TForm1::OpenFile(const QString& fileName) {
   if (IsPictureFile(fileName)) {
-    // Throws before the dialog's picture is replaced.
-    ImportPicture(picture::LoadPicture(QFile::encodeName(fileName).toStdString()));
+    // Throws with the dialog's picture as it was.
+    Form_AddImage->LoadSourcePicture(fileName);
+    SpeedButton2Click();
     return;
   }
   PutOnBoard(ReadArrayFile(fileName, ReadingHints()));

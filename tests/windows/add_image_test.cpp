@@ -1,7 +1,9 @@
 #include "windows/AddImage.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,8 +22,8 @@
 #include <QToolButton>
 
 #include "board/board.h"
-#include "model/colour.h"
 #include "model/bitmap.h"
+#include "model/colour.h"
 #include "model/conversion.h"
 #include "model/dither.h"
 #include "tests/picture/bmp_builder.h"
@@ -617,6 +619,120 @@ TEST_F(AddImage, AFailedLoadShowsTheErrorAndChangesNothing) {
   });
   EXPECT_EQ(m_picks, 7);
   EXPECT_TRUE(StoreMatches([](int x, int y) { return x < 84 && y < 48 && DiagonalDark(x, y); }));
+}
+
+// A loaded picture that says, through `held`, whether anything still holds it.
+class Watched : public picture::Picture {
+ public:
+  Watched(std::unique_ptr<picture::Picture> inner, std::shared_ptr<bool> held)
+      : m_inner(std::move(inner)), m_held(std::move(held)) {}
+  ~Watched() override { *m_held = false; }
+  int Width() const override { return m_inner->Width(); }
+  int Height() const override { return m_inner->Height(); }
+  void StretchDraw(model::Canvas& canvas, const model::Rect& dest) const override {
+    m_inner->StretchDraw(canvas, dest);
+  }
+
+ private:
+  std::unique_ptr<picture::Picture> m_inner;
+  std::shared_ptr<bool> m_held;
+};
+
+TEST_F(AddImage, ALargePictureIsLetGoBeforeTheNextLoadAndReadAgainWhenThatFails) {
+  // 4000 x 3000 top-down, its top 40 rows red and the rest cut short: a small file, but a
+  // 48 MB picture, over what is kept through a load.
+  bmptest::BmpSpec spec;
+  spec.width = 4000;
+  spec.height = -3000;
+  for (int i = 0; i < 4000 * 40; ++i) spec.bits.insert(spec.bits.end(), {0, 0, 255});
+  ASSERT_GT(std::uint64_t{4000} * 3000 * 4, TForm_AddImage::kKeptPictureBytes);
+  const QString small = Write("small.bmp", Bmp24(84, 48, Diagonals));
+  ASSERT_LT(std::uint64_t{84} * 48 * 4, TForm_AddImage::kKeptPictureBytes);
+  const QString large = m_folder.filePath("large.bmp");
+  const QString missing = m_folder.filePath("missing.bmp");
+  const QString broken = Write("broken.bmp", std::vector<std::uint8_t>(64, 'X'));
+  const QString missingText = "Cannot open file \"" + missing + "\". No such file or directory.";
+
+  enum class Before { Loaded, Changed, RemovedDuringTheLoad };
+  const struct {
+    const char* what;
+    QString first;
+    Before before;
+    QString second;
+    QString error;     // empty when the second file loads
+    bool heldThrough;  // the first picture still held while the second loads
+    int loads;         // files read: the first, the second, the first again
+    bool keptAfter;    // the first picture object still the source afterwards
+  } cases[] = {
+      {"small, then missing", small, Before::Loaded, missing, missingText, true, 2, true},
+      {"large, then missing", large, Before::Loaded, missing, missingText, false, 3, false},
+      {"large, then not a bitmap", large, Before::Loaded, broken, "Bitmap image is not valid.",
+       false, 3, false},
+      {"large, then small", large, Before::Loaded, small, "", false, 2, false},
+      {"large, changed since, then missing", large, Before::Changed, missing, missingText, true, 2,
+       true},
+      {"large, gone while the next fails", large, Before::RemovedDuringTheLoad, missing,
+       missingText, false, 3, false},
+  };
+  TForm_AddImage* d = Form_AddImage;
+  InDialog([&] {
+    for (const auto& c : cases) {
+      Write("large.bmp", bmptest::BuildBmp(spec));
+      std::vector<std::shared_ptr<bool>> pictures;  // one per picture read, true while held
+      std::vector<bool> heldDuring;                 // any picture held when each load began
+      d->LoadFile = [&](const std::string& fileName) -> std::unique_ptr<picture::Picture> {
+        heldDuring.push_back(
+            std::any_of(pictures.begin(), pictures.end(), [](const auto& held) { return *held; }));
+        if (c.before == Before::RemovedDuringTheLoad && heldDuring.size() == 2) {
+          QFile::remove(large);
+        }
+        auto loaded = picture::LoadPicture(fileName);
+        pictures.push_back(std::make_shared<bool>(true));
+        return std::make_unique<Watched>(std::move(loaded), pictures.back());
+      };
+      Choose(c.first);
+      Click(d->BitBtn1);
+      const picture::Picture* first = d->SourcePicture();
+      ASSERT_NE(first, nullptr) << c.what;
+      const QSize firstSize(first->Width(), first->Height());
+      const QImage shown = d->Image1->grab().toImage();
+      if (c.before == Before::Changed) {
+        QFile file(large);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("more", 4);
+      }
+
+      Choose(c.second);
+      const windowstest::ErrorBoxSeen box = WithErrorBox([&] { Click(d->BitBtn1); });
+      EXPECT_EQ(box.shown, !c.error.isEmpty()) << c.what;
+      if (box.shown) {
+        EXPECT_EQ(box.text, c.error) << c.what;
+      }
+      ASSERT_EQ(static_cast<int>(heldDuring.size()), c.loads) << c.what;
+      EXPECT_EQ(heldDuring[1], c.heldThrough) << c.what;
+      if (c.loads == 3) {
+        EXPECT_FALSE(heldDuring[2]) << c.what;  // read again alone
+      }
+      EXPECT_EQ(*pictures[0], c.keptAfter) << c.what;
+      EXPECT_EQ(d->SourcePicture() == first, c.keptAfter) << c.what;
+      if (!c.error.isEmpty() && c.before != Before::RemovedDuringTheLoad) {
+        // The picture the user had, shown as before.
+        ASSERT_NE(d->SourcePicture(), nullptr) << c.what;
+        EXPECT_EQ(QSize(d->SourcePicture()->Width(), d->SourcePicture()->Height()), firstSize)
+            << c.what;
+        EXPECT_EQ(d->Image1->grab().toImage(), shown) << c.what;
+      } else if (c.error.isEmpty()) {
+        ASSERT_NE(d->SourcePicture(), nullptr) << c.what;
+        EXPECT_EQ(d->SourcePicture()->Width(), 84) << c.what;
+      } else {
+        // Its file gone, the picture cannot come back: the view is left empty.
+        EXPECT_EQ(d->SourcePicture(), nullptr) << c.what;
+        const QColor face = d->Panel1->palette().color(QPalette::Window);
+        EXPECT_TRUE(ViewShows(d->Image1, [&](int, int) { return ToColour(face); })) << c.what;
+      }
+    }
+    d->LoadFile = [](const std::string& fileName) { return picture::LoadPicture(fileName); };
+  });
 }
 
 TEST_F(AddImage, AnEmptyFileLoadsAsAnEmptyPictureThatDrawsNothing) {
