@@ -1,0 +1,359 @@
+#!/usr/bin/python3
+"""Builds hostile picture files and measures `dotwright convert` on each.
+
+Each file is built in a scratch folder (zeros left as holes of a sparse file, so the disk holds
+little), converted to a 320 x 240 array three times, and removed. For every run the script prints
+the outcome (loaded, or refused with the program's message), the wall time and the peak resident
+memory of the process (ru_maxrss); for every file, the medians against the targets: at most 1 s,
+and at most the raster the file decodes to plus 100 MB. Standard library only.
+
+  /usr/bin/python3 bench/hostile_files.py [--dotwright build/app/dotwright] [--runs 3]
+      [--timeout 120] [--only SUBSTRING] [--dir FOLDER] [--keep]
+
+The exit status is 1 when a file missed a target.
+"""
+
+import argparse
+import os
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import zlib
+
+MB = 1000 * 1000
+MIB = 1 << 20
+TIME_TARGET = 1.0  # seconds, load plus drawing into 320 x 240
+MEMORY_HEADROOM = 100 * MB  # over the decoded raster
+VIEW_RASTER = 320 * 240 * 4  # what a metafile decodes to: the drawing at 320 x 240
+
+
+# --- Enhanced metafiles ------------------------------------------------------------------------
+
+EMR_HEADER, EMR_EOF, EMR_SELECTOBJECT = 1, 14, 37
+EMR_EXTCREATEFONTINDIRECTW, EMR_EXTTEXTOUTW, EMR_POLYPOLYGON16 = 82, 84, 91
+
+
+def emf_header(total_bytes, records, handles=1):
+    """The 88-byte header of an EMF whose frame is 320 x 240 reference pixels."""
+    device, millimetres = (1024, 768), (270, 203)
+    frame = (0, 0, 320 * 27000 // 1024, 240 * 20300 // 768)  # hundredths of a millimetre
+    return struct.pack("<II4i4iIIIIHHIIIiiii", EMR_HEADER, 88, 0, 0, 319, 239, *frame,
+                       0x464D4520, 0x10000, total_bytes, records, handles, 0, 0, 0, 0,
+                       *device, *millimetres)
+
+
+def emf_eof():
+    return struct.pack("<IIIII", EMR_EOF, 20, 0, 16, 20)
+
+
+def build_emf_polypolygon(path):
+    """One EMR_POLYPOLYGON16 of 64 million polygons of no points: 256 MB of zero counts."""
+    polys = 64 << 20
+    record = 8 + 16 + 8 + 4 * polys
+    total = 88 + record + 20
+    with open(path, "wb") as f:
+        f.write(emf_header(total, 3))
+        f.write(struct.pack("<II4iII", EMR_POLYPOLYGON16, record, 0, 0, 319, 239, polys, 0))
+        f.seek(4 * polys, os.SEEK_CUR)  # the counts, all 0: a hole
+        f.write(emf_eof())
+    return VIEW_RASTER
+
+
+def build_emf_text(path):
+    """A font 2,500 units wide selected, then one million EMR_EXTTEXTOUTW records."""
+    face = "Arial".encode("utf-16-le").ljust(64, b"\0")
+    logfont = struct.pack("<iiiiiBBBBBBBB", -2500, 2500, 0, 0, 400, 0, 0, 0, 1, 0, 0, 0, 0) + face
+    font = struct.pack("<III", EMR_EXTCREATEFONTINDIRECTW, 12 + len(logfont), 1) + logfont
+    select = struct.pack("<III", EMR_SELECTOBJECT, 12, 1)
+    text = "Wide".encode("utf-16-le")
+    size = 8 + 68 + len(text)
+    record = struct.pack("<II4iIff2iIII4iI", EMR_EXTTEXTOUTW, size, 0, 0, -1, -1, 1, 0.0, 0.0,
+                         10, 10, len(text) // 2, 76, 0, 0, 0, 0, 0, 0) + text
+    count = 1000 * 1000
+    total = 88 + len(font) + len(select) + count * size + 20
+    with open(path, "wb") as f:
+        f.write(emf_header(total, count + 4, 2))
+        f.write(font + select)
+        block = record * 10000
+        for _ in range(count // 10000):
+            f.write(block)
+        f.write(emf_eof())
+    return VIEW_RASTER
+
+
+# --- Windows metafiles -------------------------------------------------------------------------
+
+META_EOF, META_SETBKMODE, META_CREATEREGION = 0x0000, 0x0102, 0x06FF
+
+
+def wmf_headers(total_words, max_record_words, placeable):
+    """The placeable header (a 320 x 240 frame at 96 units an inch) when asked, then the WMF
+    header."""
+    out = b""
+    if placeable:
+        words = struct.pack("<IHhhhhHI", 0x9AC6CDD7, 0, 0, 0, 320, 240, 96, 0)
+        checksum = 0
+        for (w,) in struct.iter_unpack("<H", words):
+            checksum ^= w
+        out = words + struct.pack("<H", checksum)
+    return out + struct.pack("<HHHIHIH", 1, 9, 0x0300, total_words, 1, max_record_words, 0)
+
+
+def build_wmf_region(path, placeable):
+    """One META_CREATEREGION of 2048 scans of 32,767 rectangles each: 67 million rectangles."""
+    scans, pairs = 2048, 32767
+    scan = struct.pack("<Hhh", 2 * pairs, 0, 1) + struct.pack("<hh", 0, 1) * pairs + \
+        struct.pack("<H", 2 * pairs)
+    record_bytes = 6 + 22 + scans * len(scan)
+    total_words = (18 + record_bytes + 6) // 2
+    with open(path, "wb") as f:
+        f.write(wmf_headers(total_words, record_bytes // 2, placeable))
+        f.write(struct.pack("<IH", record_bytes // 2, META_CREATEREGION))
+        f.write(struct.pack("<HhIhhh4h", 0, 6, 0, 0, scans, pairs, 0, 0, 1, 1))
+        for _ in range(scans):
+            f.write(scan)
+        f.write(struct.pack("<IH", 3, META_EOF))
+    return VIEW_RASTER
+
+
+def build_wmf_window_walk(path):
+    """No placeable header and no window extent: 80 million records of three words each (a
+    META_SETBKMODE without its parameter) for the window search to walk."""
+    count = 80 * 1000 * 1000
+    record = struct.pack("<IH", 3, META_SETBKMODE)
+    with open(path, "wb") as f:
+        f.write(wmf_headers((18 + 6 * count + 6) // 2, 3, False))
+        block = record * 1000000
+        for _ in range(count // 1000000):
+            f.write(block)
+        f.write(struct.pack("<IH", 3, META_EOF))
+    return VIEW_RASTER
+
+
+# --- Icons -------------------------------------------------------------------------------------
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def zero_stream(mebibytes, good_checksum=True):
+    """A zlib stream of `mebibytes` MiB of zeros, about 1 KB a MiB: one MiB deflated and flushed
+    to stand on its own, repeated, then an empty last block and the checksum."""
+    deflater = zlib.compressobj(9, zlib.DEFLATED, -15)
+    segment = deflater.compress(bytes(MIB)) + deflater.flush(zlib.Z_FULL_FLUSH)
+    n = mebibytes * MIB
+    adler = ((n % 65521) << 16) | 1  # of n zero bytes
+    if not good_checksum:
+        adler ^= 1
+    return b"\x78\xda" + segment * mebibytes + b"\x03\x00" + struct.pack(">I", adler)
+
+
+def png_1024_rgba(stream):
+    """A 1024 x 1024 RGBA PNG (4 MiB of rows) whose image data is `stream`."""
+    header = struct.pack(">IIBBBBB", 1024, 1024, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + png_chunk(b"IDAT", stream) +
+            png_chunk(b"IEND", b""))
+
+
+def icon_naming(png, entries):
+    """An icon whose directory names the one PNG `entries` times."""
+    at = 6 + 16 * entries
+    entry = struct.pack("<BBBBHHII", 0, 0, 0, 0, 1, 32, len(png), at)
+    return struct.pack("<HHH", 0, 1, entries) + entry * entries + png
+
+
+def build_icon_8gib(path):
+    with open(path, "wb") as f:
+        f.write(icon_naming(png_1024_rgba(zero_stream(8192)), 1))
+    return 1024 * 1024 * 4
+
+
+def build_icon_bad_checksum(path):
+    with open(path, "wb") as f:
+        f.write(icon_naming(png_1024_rgba(zero_stream(1024, good_checksum=False)), 65535))
+    return 1024 * 1024 * 4
+
+
+def build_icon_cut_short(path):
+    png = png_1024_rgba(zero_stream(1024))
+    with open(path, "wb") as f:
+        f.write(icon_naming(png[:len(png) // 2], 65535))
+    return 1024 * 1024 * 4
+
+
+# --- Bitmaps -----------------------------------------------------------------------------------
+
+def bmp_header(width, height, bits, file_size):
+    stride = (width * bits + 31) // 32 * 4
+    return (b"BM" + struct.pack("<IHHI", file_size, 0, 0, 54) +
+            struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, stride * abs(height),
+                        2835, 2835, 0, 0))
+
+
+def build_bmp_100mp(path):
+    """10,000 x 10,000 at 32 bits (400 MB of zero pixels), the file padded to 512 MiB."""
+    size = 512 * MIB
+    with open(path, "wb") as f:
+        f.write(bmp_header(10000, 10000, 32, size))
+        f.truncate(size)
+    return 10000 * 10000 * 4
+
+
+def build_bmp_wide_header(path):
+    """100,000,000 x 1 at 32 bits: the header alone, 54 bytes."""
+    with open(path, "wb") as f:
+        f.write(bmp_header(100 * 1000 * 1000, 1, 32, 54))
+    return 100 * 1000 * 1000 * 4
+
+
+# --- Files that are not files ------------------------------------------------------------------
+
+def build_proc(path):
+    os.symlink("/proc/self/status", path)
+    return 0
+
+
+def build_fifo(path):
+    os.mkfifo(path)
+    return 0
+
+
+def build_directory(path):
+    os.mkdir(path)
+    return 0
+
+
+def build_dev_zero(path):
+    os.symlink("/dev/zero", path)
+    return 0
+
+
+# name, builder, the outcome required ("refused", or None for either)
+FILES = [
+    ("polypolygon-64M.emf", build_emf_polypolygon, None),
+    ("region-67M-placeable.wmf", lambda p: build_wmf_region(p, True), None),
+    ("region-67M.wmf", lambda p: build_wmf_region(p, False), None),
+    ("window-walk-80M.wmf", build_wmf_window_walk, None),
+    ("png-8GiB.ico", build_icon_8gib, None),
+    ("png-1GiB-bad-checksum-x65535.ico", build_icon_bad_checksum, None),
+    ("png-1GiB-cut-short-x65535.ico", build_icon_cut_short, None),
+    ("text-1M-wide-font.emf", build_emf_text, None),
+    ("bmp-100MP-512MB.bmp", build_bmp_100mp, None),
+    ("bmp-100000000x1-54B.bmp", build_bmp_wide_header, None),
+    ("proc/x.bmp", build_proc, "refused"),
+    ("fifo.bmp", build_fifo, "refused"),
+    ("directory.bmp", build_directory, "refused"),
+    ("dev-zero.bmp", build_dev_zero, "refused"),
+]
+
+
+def remove(path):
+    if os.path.isdir(path) and not os.path.islink(path):
+        os.rmdir(path)
+    elif os.path.lexists(path):
+        os.unlink(path)
+
+
+def convert(dotwright, path, output, timeout):
+    """One `dotwright convert` of `path` at 320 x 240: (outcome, seconds, peak bytes)."""
+    start = time.monotonic()
+    child = subprocess.Popen([dotwright, "convert", "-s", "320x240", "-o", output, path],
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE)
+    killed = []
+
+    def kill():
+        killed.append(True)
+        child.kill()
+
+    timer = threading.Timer(timeout, kill)
+    timer.start()
+    # Read the messages while waiting, then reap the child with its resource usage.
+    message = child.stderr.read().decode("utf-8", "replace").strip()
+    _, status, usage = os.wait4(child.pid, 0)
+    seconds = time.monotonic() - start
+    timer.cancel()
+    child.returncode = os.waitstatus_to_exitcode(status)  # reaped here, not by Popen
+    child.stderr.close()
+    if killed:
+        outcome = "stopped after %d s" % timeout
+    elif status == 0:
+        outcome = "loaded"
+    else:
+        # "dotwright: FILE: MESSAGE"
+        outcome = "refused: " + message.split(": ", 2)[-1] if message else \
+            "failed (status %d)" % child.returncode
+    return outcome, seconds, usage.ru_maxrss * 1024
+
+
+def size_of(path):
+    try:
+        st = os.stat(path)
+    except OSError:
+        return "-"
+    if not os.path.isfile(path):
+        return "-"
+    return "%.1f MB" % (st.st_size / MB) if st.st_size >= 100 * 1000 else "%d B" % st.st_size
+
+
+def main():
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--dotwright", default=os.path.join(root, "build", "app", "dotwright"))
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--timeout", type=int, default=120, help="seconds before a run is stopped")
+    parser.add_argument("--only", default="", help="measure the files whose names hold this")
+    parser.add_argument("--dir", help="scratch folder (default: a new one under the temp folder)")
+    parser.add_argument("--keep", action="store_true", help="keep the files built")
+    args = parser.parse_args()
+    if not os.access(args.dotwright, os.X_OK):
+        sys.exit("no program at %s: build it first (cmake --build build --target dotwright)"
+                 % args.dotwright)
+
+    scratch = args.dir or tempfile.mkdtemp(prefix="dotwright-hostile-")
+    os.makedirs(os.path.join(scratch, "proc"), exist_ok=True)
+    output = os.path.join(scratch, "array.h")
+    missed = 0
+    print("%-34s %9s  %-3s %-44s %8s %10s" % ("file", "size", "run", "outcome", "wall", "peak"))
+    for name, build, required in FILES:
+        if args.only not in name:
+            continue
+        path = os.path.join(scratch, name)
+        remove(path)
+        raster = build(path)
+        size = size_of(path)
+        times, peaks, outcomes = [], [], []
+        for run in range(1, args.runs + 1):
+            outcome, seconds, peak = convert(args.dotwright, path, output, args.timeout)
+            times.append(seconds)
+            peaks.append(peak)
+            outcomes.append(outcome)
+            print("%-34s %9s  %-3d %-44s %6.2f s %7.1f MB" %
+                  (name, size, run, outcome[:44], seconds, peak / MB), flush=True)
+        wall, peak = statistics.median(times), statistics.median(peaks)
+        limit = raster + MEMORY_HEADROOM
+        outcome_ok = required is None or all(o.startswith(required) for o in outcomes)
+        ok = wall <= TIME_TARGET and peak <= limit and outcome_ok and \
+            not any(o.startswith("stopped") for o in outcomes)
+        missed += not ok
+        print("  median %.2f s (target <= %.0f s), peak %.1f MB (target <= %.1f MB: raster %.1f MB "
+              "+ %d MB)%s: %s" %
+              (wall, TIME_TARGET, peak / MB, limit / MB, raster / MB, MEMORY_HEADROOM // MB,
+               "" if outcome_ok else ", required: " + required, "PASS" if ok else "MISSED"),
+              flush=True)
+        if not args.keep:
+            remove(path)
+    if not args.keep:
+        remove(output)
+        if not args.dir:
+            os.rmdir(os.path.join(scratch, "proc"))
+            os.rmdir(scratch)
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
