@@ -129,6 +129,7 @@ bool PngDataFits(std::span<const std::uint8_t> png, IconWork& work) {
   const std::uint64_t need = PngRowBytes(Be32(png, 16), Be32(png, 20), png[24], png[25], png[28]);
   if (need == 0 || png[26] != 0 || png[27] != 0) return false;
   // The image data, in the order of its chunks, each as far as the entry holds it.
+  const std::uint64_t bound = compressBound(static_cast<uLong>(need));
   std::vector<std::span<const std::uint8_t>> data;
   std::uint64_t compressed = 0;
   while (at + 8 <= png.size()) {
@@ -139,13 +140,13 @@ bool PngDataFits(std::span<const std::uint8_t> png, IconWork& work) {
     if (std::equal(type.begin(), type.end(), "IDAT")) {
       data.push_back(png.subspan(start, held));
       compressed += held;
+      if (compressed > bound) return false;
     } else if (std::equal(type.begin(), type.end(), "IEND")) {
       break;
     }
     if (held < length) break;
     at = start + held + 4;
   }
-  if (compressed > compressBound(static_cast<uLong>(need))) return false;
 
   z_stream z{};
   if (inflateInit(&z) != Z_OK) return false;

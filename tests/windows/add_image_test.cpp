@@ -639,13 +639,13 @@ class Watched : public picture::Picture {
 };
 
 TEST_F(AddImage, ALargePictureIsLetGoBeforeTheNextLoadAndReadAgainWhenThatFails) {
-  // 4000 x 3000 top-down, its top 40 rows red and the rest cut short: a small file, but a
-  // 48 MB picture, over what is kept through a load.
+  // 3000 x 2900 top-down, its top 40 rows red and the rest cut short: a small file, but a
+  // 35 MB picture, over what is kept through a load.
   bmptest::BmpSpec spec;
-  spec.width = 4000;
-  spec.height = -3000;
-  for (int i = 0; i < 4000 * 40; ++i) spec.bits.insert(spec.bits.end(), {0, 0, 255});
-  ASSERT_GT(std::uint64_t{4000} * 3000 * 4, TForm_AddImage::kKeptPictureBytes);
+  spec.width = 3000;
+  spec.height = -2900;
+  for (int i = 0; i < 3000 * 40; ++i) spec.bits.insert(spec.bits.end(), {0, 0, 255});
+  ASSERT_GT(std::uint64_t{3000} * 2900 * 4, TForm_AddImage::kKeptPictureBytes);
   const QString small = Write("small.bmp", Bmp24(84, 48, Diagonals));
   ASSERT_LT(std::uint64_t{84} * 48 * 4, TForm_AddImage::kKeptPictureBytes);
   const QString large = m_folder.filePath("large.bmp");
