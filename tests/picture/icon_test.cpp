@@ -147,6 +147,26 @@ TEST(Icon, ABrokenBestEntryGivesWayToTheNext) {
   EXPECT_EQ(picture::DecodeIcon(file)->Width(), 2);
 }
 
+// An icon whose directory names the one `png` `times` times, then `fallback` when given: a few
+// bytes of directory for each entry, however large the PNG.
+Bytes IconNaming(const Bytes& png, std::uint32_t times, const Bytes& fallback = {}) {
+  const std::uint32_t count = times + (fallback.empty() ? 0 : 1);
+  const std::uint32_t pngAt = 6 + 16 * count;
+  Bytes file;
+  mftest::Put16(file, 0);
+  mftest::Put16(file, 1);
+  mftest::Put16(file, static_cast<std::uint16_t>(count));
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const bool last = i == times;
+    file.insert(file.end(), {0, 0, 0, 0, 1, 0, 32, 0});
+    mftest::Put32(file, static_cast<std::uint32_t>(last ? fallback.size() : png.size()));
+    mftest::Put32(file, last ? pngAt + static_cast<std::uint32_t>(png.size()) : pngAt);
+  }
+  file.insert(file.end(), png.begin(), png.end());
+  file.insert(file.end(), fallback.begin(), fallback.end());
+  return file;
+}
+
 TEST(Icon, ManyEntriesOfABrokenPictureAreNotAllTried) {
   // A PNG cut short within its pixel data, so each try allocates and inflates before it fails.
   // 20000 directory entries all name it; a few of them are tried.
@@ -159,18 +179,7 @@ TEST(Icon, ManyEntriesOfABrokenPictureAreNotAllTried) {
   buffer.open(QIODevice::WriteOnly);
   image.save(&buffer, "PNG");
   png.truncate(png.size() / 2);
-  constexpr std::uint32_t kEntries = 20000;
-  const std::uint32_t dataAt = 6 + 16 * kEntries;
-  Bytes file;
-  mftest::Put16(file, 0);
-  mftest::Put16(file, 1);
-  mftest::Put16(file, static_cast<std::uint16_t>(kEntries));
-  for (std::uint32_t i = 0; i < kEntries; ++i) {
-    file.insert(file.end(), 8, 0);
-    mftest::Put32(file, static_cast<std::uint32_t>(png.size()));
-    mftest::Put32(file, dataAt);
-  }
-  file.insert(file.end(), png.begin(), png.end());
+  const Bytes file = IconNaming(Bytes(png.begin(), png.end()), 20000);
   picture::IconWork work;
   EXPECT_EQ(pictest::ErrorOf([&](const Bytes& f) { picture::DecodeIconCounting(f, work); }, file),
             "Icon image is not valid");
@@ -407,22 +416,8 @@ TEST(Icon, PngDataInflatingFarBeyondItsRowsIsInflatedOnlyToThem) {
       {"a gibibyte of zeroes named 20000 times", gibibyte, 20000, 0},
   };
   for (const auto& c : cases) {
-    // The directory names the one PNG `entries` times, then the 1 x 1 fallback.
-    const Bytes png = BuildPng(grey, c.stream);
-    const auto count = static_cast<std::uint32_t>(c.entries + 1);
-    const std::uint32_t pngAt = 6 + 16 * count;
-    Bytes file;
-    mftest::Put16(file, 0);
-    mftest::Put16(file, 1);
-    mftest::Put16(file, static_cast<std::uint16_t>(count));
-    for (std::uint32_t i = 0; i < count; ++i) {
-      file.insert(file.end(), {0, 0, 0, 0, 1, 0, 32, 0});
-      const bool fallback = i + 1 == count;
-      mftest::Put32(file, static_cast<std::uint32_t>(fallback ? kFallback.size() : png.size()));
-      mftest::Put32(file, fallback ? pngAt + static_cast<std::uint32_t>(png.size()) : pngAt);
-    }
-    file.insert(file.end(), png.begin(), png.end());
-    file.insert(file.end(), kFallback.begin(), kFallback.end());
+    const Bytes file =
+        IconNaming(BuildPng(grey, c.stream), static_cast<std::uint32_t>(c.entries), kFallback);
 
     picture::IconWork work;
     const int tried = std::min(c.entries, picture::kMaxIconTries);
