@@ -140,10 +140,10 @@ TEST(MetafileMemory, ListsOfMillionsOfEntriesAreReadWithoutBeingKept) {
 }
 
 TEST(MetafileMemory, RunningOutOfMemoryInAPlayIsReportedAndLeavesNothingDrawn) {
-  // A polygon of three million points, which the points account allows: its play needs more
+  // A polygon of a million points, which the points account allows: its play needs more
   // than the child has.
   const Bytes file = Emf([](EmfBuilder& e) {
-    constexpr std::uint32_t kPoints = 3'000'000;
+    constexpr std::uint32_t kPoints = 1'000'000;
     Bytes params(16, 0);
     Put32(params, kPoints);
     for (std::uint32_t i = 0; i < kPoints; ++i) {
