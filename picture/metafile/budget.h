@@ -44,6 +44,9 @@ inline constexpr double kMaxFontPixels = 2000;
 inline constexpr std::size_t kMaxSavedStates = 1000;
 inline constexpr int kMaxTextLength = 8192;
 inline constexpr std::size_t kMaxRegionRects = 10000;
+// A path bracket holds at most this many elements: 24 bytes each, and about as much again on the
+// way through the painter when it is drawn. A file that grows it further ends the play.
+inline constexpr int kMaxPathElements = 1'000'000;
 // Hatch tiles kept for reuse; a file that keeps changing colours cannot grow the cache past this.
 inline constexpr std::size_t kMaxHatchTiles = 64;
 // Distinct typefaces looked up in one play; later ones use the default face.
@@ -67,7 +70,7 @@ struct Budget {
       : work(kPaintedAreas * std::max(kLargestArea, destinationArea)) {}
 
   std::int64_t work;       // painting, in the costs above; below 0 once work is done past it
-  bool overdrawn = false;  // a drawing call was refused for want of work
+  bool overdrawn = false;  // a drawing call was refused for want of work, or a limit was hit
   std::int64_t records = 1'000'000;        // records played
   // Points of lines, curves and polygons. A point takes about 60 bytes on its way through the
   // painter (read, mapped, in a path, outlined), so that this many keep a play within 64 MB.

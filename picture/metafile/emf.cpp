@@ -178,14 +178,19 @@ void Emf::Text(RecordReader& r, bool wide) {
   // Glyph indices belong to the producer's font, which is not the one substituted here.
   if (options & gdi::kEtoGlyphIndex) return;
   RecordReader whole(m_record);
-  const auto text = whole.At(offString, std::uint64_t{chars} * (wide ? 2 : 1));
-  if (text.size() != std::uint64_t{chars} * (wide ? 2 : 1)) return;
+  const std::size_t unit = wide ? 2 : 1;
+  if (whole.At(offString, std::uint64_t{chars} * unit).size() != std::uint64_t{chars} * unit) {
+    return;
+  }
+  // No more characters are drawn than kMaxTextLength, so no more are decoded, whatever the
+  // record holds.
+  const std::size_t used = std::min<std::size_t>(chars, kMaxTextLength);
+  const auto text = whole.At(offString, used * unit);
   const QString string = wide ? Utf16Le(text) : gdi::DecodeAnsi(text.data(), text.size(), 0);
   std::vector<double> dx;
-  const auto advances = whole.At(offDx, std::uint64_t{chars} * 4);
-  if (offDx != 0 && advances.size() == std::uint64_t{chars} * 4) {
-    RecordReader a(advances);
-    dx.resize(chars);
+  if (offDx != 0 && whole.At(offDx, std::uint64_t{chars} * 4).size() == std::uint64_t{chars} * 4) {
+    RecordReader a(whole.At(offDx, used * 4));
+    dx.resize(used);
     for (auto& d : dx) d = a.I32();
   }
   std::optional<QRectF> clip;

@@ -62,6 +62,10 @@ void Player::MoveTo(QPointF p) {
 
 void Player::AddToPath(const std::function<void(QPainterPath&)>& add) {
   const int before = m_path.elementCount();
+  if (before >= kMaxPathElements) {
+    m_budget.overdrawn = true;
+    return;
+  }
   add(m_path);
   // The bracket is only drawn at its end: what it grows by is paid for now, so that a file
   // cannot build a path of unbounded size first.

@@ -106,6 +106,9 @@ TEST(PlayBudget, EveryLoopOfDrawingChargesTheWork) {
       {"clipping regions", nothing,
        [&](EmfBuilder& e) { e.Raw(emf::kExtSelectClipRgn, selectRegion); },
        20 * kCostPerRegionRect},
+      {"saved states, each keeping the clipping region",
+       [&](EmfBuilder& e) { e.Raw(emf::kExtSelectClipRgn, selectRegion); },
+       [](EmfBuilder& e) { e.Record(emf::kSaveDc, {}); }, kCostPerCall + 20 * kCostPerRegionRect},
       {"clipping paths", nothing,
        [](EmfBuilder& e) {
          e.Record(emf::kBeginPath, {}).Rectangle(0, 0, 60, 40).Record(emf::kEndPath, {});
@@ -407,6 +410,25 @@ TEST(PlayBudget, ARegionIsReadNoFurtherThanTheRectanglesKept) {
   EXPECT_EQ(charged(kept + 1, 1), charged(4 * kept, 1));
   EXPECT_LT(charged(kept - 1, 1), charged(kept, 1));
   EXPECT_GE(charged(4 * kept, 0) - charged(kept, 0), 3 * kept * kCostPerRegionRect);
+}
+
+TEST(PlayBudget, APathBracketGrowsNoFurtherThanItsLimit) {
+  // Rectangles of five elements each added to a bracket: their work alone would let the play go
+  // on, but past kMaxPathElements the bracket ends it.
+  constexpr int kRectangles = picture::metafile::kMaxPathElements / 5 + 1000;
+  const Bytes file = Emf([](EmfBuilder& e) { e.Record(emf::kBeginPath, {}); },
+                         [](EmfBuilder& e) {
+                           for (int i = 0; i < kRectangles; ++i) e.Rectangle(30, 30, 40, 40);
+                         });
+  model::Canvas canvas(64, 48);
+  const Budget start(64 * 48);
+  const Budget left = PlayFrom(file, start, canvas);
+  EXPECT_TRUE(left.Spent());
+  EXPECT_GT(left.work, 0);
+  EXPECT_LE(start.records - left.records, kRectangles - 900);
+  EXPECT_GE(start.records - left.records, kRectangles - 1100);
+  EXPECT_EQ(canvas.Pixel(5, 5), kRed);
+  EXPECT_EQ(canvas.Pixel(25, 25), model::kWhite);
 }
 
 TEST(PlayBudget, TheWindowSearchTakesRecordsFromTheAccount) {
