@@ -44,9 +44,11 @@ inline constexpr double kMaxFontPixels = 2000;
 inline constexpr std::size_t kMaxSavedStates = 1000;
 inline constexpr int kMaxTextLength = 8192;
 inline constexpr std::size_t kMaxRegionRects = 10000;
-// A path bracket holds at most this many elements: 24 bytes each, and about as much again on the
-// way through the painter when it is drawn. A file that grows it further ends the play.
-inline constexpr int kMaxPathElements = 1'000'000;
+// A path bracket holds at most this many elements: 24 bytes each, held up to three times over
+// while the path grows, and about as much again on the way through the painter when it is drawn.
+// A file that grows it further ends the play. (One record may still add as many points as the
+// points account gives.)
+inline constexpr int kMaxPathElements = 250'000;
 // Hatch tiles kept for reuse; a file that keeps changing colours cannot grow the cache past this.
 inline constexpr std::size_t kMaxHatchTiles = 64;
 // Distinct typefaces looked up in one play; later ones use the default face.
