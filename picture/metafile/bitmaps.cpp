@@ -124,7 +124,8 @@ void Player::FillRegion(const RegionRects& rects, const Brush& brush) {
   if (b) FillDestRegion(UniteWithin(mapped, m_dest), *b);
 }
 
-void Player::FrameRegion(const RegionRects& rects, const Brush& brush, double width, double height) {
+void Player::FrameRegion(const RegionRects& rects, const Brush& brush, double width,
+                         double height) {
   if (m_inPath || brush.style == kBsNull) return;
   const std::vector<QRect> mapped = MapRects(rects, false);
   if (Collect(Bounds(mapped))) return;

@@ -73,7 +73,7 @@ struct Budget {
 
   std::int64_t work;       // painting, in the costs above; below 0 once work is done past it
   bool overdrawn = false;  // a drawing call was refused for want of work, or a limit was hit
-  std::int64_t records = 1'000'000;        // records played
+  std::int64_t records = 1'000'000;  // records played
   // Points of lines, curves and polygons. A point takes about 60 bytes on its way through the
   // painter (read, mapped, in a path, outlined), so that this many keep a play within 64 MB.
   std::int64_t points = 1'000'000;

@@ -47,9 +47,9 @@ Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& 
   }
   const bool twoColour = bitmap->TwoColour();
   const QImage image(
-      reinterpret_cast<uchar*>(bitmap->Row(0)), width, height,
-      static_cast<qsizetype>(width) * 4, QImage::Format_RGB32,
-      [](void* owned) { delete static_cast<model::Bitmap*>(owned); }, bitmap.get());
+      reinterpret_cast<uchar*>(bitmap->Row(0)), width, height, static_cast<qsizetype>(width) * 4,
+      QImage::Format_RGB32, [](void* owned) { delete static_cast<model::Bitmap*>(owned); },
+      bitmap.get());
   if (image.isNull()) return {};
   bitmap.release();
   return {image, twoColour, !info.topDown};
@@ -106,7 +106,19 @@ QImage SourcePart(const Dib& dib, int x, int y, int width, int height) {
   if (right <= left || bottom <= top) return {};
   const QRect part(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
                    static_cast<int>(bottom - top));
-  return part == dib.image.rect() ? dib.image : dib.image.copy(part);
+  if (part == dib.image.rect()) return dib.image;
+  // The part is read where it is, not copied: a view of the bitmap's rows that keeps the bitmap
+  // for as long as it lives.
+  const auto* whole = new QImage(dib.image);
+  const QImage view(
+      whole->constBits() + part.top() * whole->bytesPerLine() + part.left() * (whole->depth() / 8),
+      part.width(), part.height(), whole->bytesPerLine(), whole->format(),
+      [](void* kept) { delete static_cast<QImage*>(kept); }, const_cast<QImage*>(whole));
+  if (view.isNull()) {
+    delete whole;
+    return dib.image.copy(part);
+  }
+  return view;
 }
 
 }  // namespace picture::metafile

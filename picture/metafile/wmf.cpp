@@ -456,8 +456,9 @@ std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file, Budget& budget
     return f;
   }
   // No placeable header: the window origin and extent in force when drawing starts. The search
-  // takes its records from the budget's account, as the play that may follow does: a file of
-  // more records before its first drawing than a play reads is refused.
+  // takes its records from the budget's account, and the play for the drawing's extent goes on
+  // with what is left: a file that reaches neither its window nor its drawing within the records
+  // of one play is refused.
   RecordReader r(file);
   r.Seek(header->recordsAt);
   QPointF origin;

@@ -9,11 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <limits>
-#include <gtest/gtest.h>
 #include <string>
 
 #include "model/canvas.h"
@@ -129,7 +129,8 @@ bool DrawsBothSquares(const Bytes& file) {
 }
 
 TEST(MetafileMemory, ListsOfMillionsOfEntriesAreReadWithoutBeingKept) {
-  const auto figures = Emf([](EmfBuilder& e) { e.Raw(emf::kPolyPolygon16, EmptyFigures(4 << 20)); });
+  const auto figures =
+      Emf([](EmfBuilder& e) { e.Raw(emf::kPolyPolygon16, EmptyFigures(4 << 20)); });
   // META_CREATEREGION of four million one-pixel rectangles in scans of 30000, filled.
   Bytes region;
   constexpr int kRects = 4 << 20;
@@ -168,7 +169,8 @@ TEST(MetafileMemory, ListsOfMillionsOfEntriesAreReadWithoutBeingKept) {
   const Bytes text = Emf([](EmfBuilder& e) {
     constexpr std::uint32_t kChars = 4 << 20;
     Bytes params(16, 0);
-    for (std::uint32_t v : {1u, 0u, 0u, 30u, 30u, kChars, 76u, 0u, 0u, 0u, 0u, 0u, 76 + 2 * kChars}) {
+    for (std::uint32_t v :
+         {1u, 0u, 0u, 30u, 30u, kChars, 76u, 0u, 0u, 0u, 0u, 0u, 76 + 2 * kChars}) {
       Put32(params, v);
     }
     for (std::uint32_t i = 0; i < kChars; ++i) Put16(params, 'l');
@@ -219,14 +221,13 @@ TEST(MetafileMemory, RunningOutOfMemoryInAPlayIsReportedAndLeavesNothingDrawn) {
 
 TEST(MetafileMemory, TheLoaderHandsItsBytesToTheMetafile) {
   // A 32 MB file loads and draws in little more than its size.
-  const Bytes file =
-      Emf([](EmfBuilder& e) { e.Raw(emf::kPolyPolygon16, EmptyFigures(8 << 20)); });
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() /
-      ("dotwright-metafile-" + std::to_string(::getpid()) + ".emf");
+  const Bytes file = Emf([](EmfBuilder& e) { e.Raw(emf::kPolyPolygon16, EmptyFigures(8 << 20)); });
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("dotwright-metafile-" + std::to_string(::getpid()) + ".emf");
   {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
   }
   const int growth = PeakGrowthMB([&] {
     const auto picture = picture::LoadPicture(path.string());

@@ -284,7 +284,8 @@ struct ListCase {
   std::int64_t perItem;
 };
 
-Bytes Emf(const std::function<void(EmfBuilder&)>& before, const std::function<void(EmfBuilder&)>& list) {
+Bytes Emf(const std::function<void(EmfBuilder&)>& before,
+          const std::function<void(EmfBuilder&)>& list) {
   EmfBuilder emf(64, 48);
   emf.Brush(1, 0, kRed).Select(1).Select(emf::kNullPen).Rectangle(0, 0, 10, 10);
   before(emf);
@@ -338,14 +339,12 @@ const std::vector<ListCase>& ListCases() {
        kCostPerRegionRect},
       {"an EMF poly-polygon of empty figures",
        [=](int n) {
-         return Emf(nothing,
-                    [n](EmfBuilder& e) { e.Raw(emf::kPolyPolygon16, EmptyFigures(n)); });
+         return Emf(nothing, [n](EmfBuilder& e) { e.Raw(emf::kPolyPolygon16, EmptyFigures(n)); });
        },
        kCostPerElement},
       {"an EMF poly-polyline of empty figures",
        [=](int n) {
-         return Emf(nothing,
-                    [n](EmfBuilder& e) { e.Raw(emf::kPolyPolyline, EmptyFigures(n)); });
+         return Emf(nothing, [n](EmfBuilder& e) { e.Raw(emf::kPolyPolyline, EmptyFigures(n)); });
        },
        kCostPerElement},
       {"a WMF poly-polygon of empty figures",
@@ -444,8 +443,8 @@ TEST(PlayBudget, TheWindowSearchTakesRecordsFromTheAccount) {
     int before;
     std::int64_t account;
     bool found;
-  } cases[] = {{0, 100, true}, {98, 100, true}, {100, 100, false}, {5000, 100, false},
-               {5000, 6000, true}};
+  } cases[] = {
+      {0, 100, true}, {98, 100, true}, {100, 100, false}, {5000, 100, false}, {5000, 6000, true}};
   for (const auto& c : cases) {
     Budget budget(1);
     budget.records = c.account;
