@@ -39,15 +39,15 @@ Budget PlayFrom(const Bytes& file, const Budget& start, model::Canvas& canvas) {
   return metafile ? metafile->Play(canvas, {0, 0, 64, 48}, start) : start;
 }
 
-// RGNDATA of `count` one-pixel rectangles along a row.
-Bytes RegionData(int count) {
+// RGNDATA of `count` rectangles along a row, `width` pixels wide (0: empty) and one high.
+Bytes RegionData(int count, int width = 1) {
   Bytes out;
   for (std::uint32_t v : {32u, 1u, static_cast<std::uint32_t>(count),
                           static_cast<std::uint32_t>(count * 16), 0u, 0u, 0u, 0u}) {
     Put32(out, v);
   }
   for (int i = 0; i < count; ++i) {
-    for (int v : {2 * i, 0, 2 * i + 1, 1}) Put32(out, static_cast<std::uint32_t>(v));
+    for (int v : {2 * i, 0, 2 * i + width, 1}) Put32(out, static_cast<std::uint32_t>(v));
   }
   return out;
 }
@@ -254,19 +254,6 @@ Bytes WmfRegion(int count, int perScan, int width) {
   return out;
 }
 
-// RGNDATA of `count` empty rectangles.
-Bytes EmptyRegionData(int count) {
-  Bytes out;
-  for (std::uint32_t v : {32u, 1u, static_cast<std::uint32_t>(count),
-                          static_cast<std::uint32_t>(count * 16), 0u, 0u, 0u, 0u}) {
-    Put32(out, v);
-  }
-  for (int i = 0; i < count; ++i) {
-    for (int v : {5, 5, 5, 9}) Put32(out, static_cast<std::uint32_t>(v));
-  }
-  return out;
-}
-
 // Parameters of an EMF poly-poly record of `count` figures of no points.
 Bytes EmptyFigures(int count) {
   Bytes out(16, 0);  // bounds
@@ -316,7 +303,7 @@ const std::vector<ListCase>& ListCases() {
       {"an EMF region fill of empty rectangles",
        [=](int n) {
          return Emf(nothing, [n](EmfBuilder& e) {
-           const Bytes data = EmptyRegionData(n);
+           const Bytes data = RegionData(n, 0);
            Bytes params(16, 0);
            Put32(params, static_cast<std::uint32_t>(data.size()));
            Put32(params, 1);  // the red brush
@@ -328,7 +315,7 @@ const std::vector<ListCase>& ListCases() {
       {"an EMF clipping region of empty rectangles",
        [=](int n) {
          return Emf(nothing, [n](EmfBuilder& e) {
-           const Bytes data = EmptyRegionData(n);
+           const Bytes data = RegionData(n, 0);
            Bytes params;
            Put32(params, static_cast<std::uint32_t>(data.size()));
            Put32(params, 2 /* RGN_OR */);
