@@ -28,8 +28,8 @@ class RegionRects {
   class Cursor {
    public:
     explicit Cursor(const RegionRects& region);
-    // The next rectangle (left, top, right and bottom exclusive, in the record's units), which
-    // is empty when the record's is; false at the end, or where the record is cut short.
+    // The next rectangle, in the record's units; an empty one where the record's has no pixel.
+    // False at the end, or where the record is cut short.
     bool Next(QRect* rect);
 
    private:
