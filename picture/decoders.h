@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 
+#include "picture/loader.h"
 #include "picture/picture.h"
 
 namespace picture {
@@ -45,6 +46,10 @@ std::unique_ptr<Picture> DecodeIconCounting(std::span<const std::uint8_t> file, 
 std::unique_ptr<Picture> DecodeWmf(std::span<const std::uint8_t> file);
 // ".emf": enhanced metafiles.
 std::unique_ptr<Picture> DecodeEmf(std::span<const std::uint8_t> file);
+// Either metafile, keeping `file`: a metafile is played from its bytes whenever it is drawn, and
+// the loader hands over those it read rather than have them copied (DecodeWmf and DecodeEmf
+// copy the span they are given).
+std::unique_ptr<Picture> DecodeMetafile(FileBytes&& file);
 
 // Raster kinds read by Qt's image readers (picture/qt_image.cpp), each by its own reader only:
 // ".png", ".jpg"/".jpeg", ".gif" (the first frame), ".webp", ".tif"/".tiff", ".tga", ".pbm",

@@ -136,9 +136,12 @@ std::unique_ptr<Picture> LoadPicture(const std::string& fileName) {
   if (kind == nullptr)
     throw LoadError("Unknown picture file extension (." + FileExtension(fileName) + ")");
   try {
-    const FileBytes bytes = ReadWholeFile(fileName);
+    FileBytes bytes = ReadWholeFile(fileName);
     // A zero-byte file of any kind is an empty picture, which draws nothing.
     if (bytes.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
+    // A metafile keeps its bytes: they are handed over, not copied.
+    if (kind->decode == DecodeWmf || kind->decode == DecodeEmf)
+      return DecodeMetafile(std::move(bytes));
     return kind->decode(bytes);
   } catch (const std::bad_alloc&) {
     // The file's bytes and any partly decoded picture are gone by now; what the caller had

@@ -34,11 +34,13 @@ void TPictureImage::SetPicture(const picture::Picture* picture) {
 void TPictureImage::paintEvent(QPaintEvent* event) {
   if (m_picture == nullptr || m_picture->Empty()) return;
   if (m_drawn != size()) {
-    // A metafile draws only what it holds: the rest of the area is white, as on paper.
+    // A metafile draws only what it holds: the rest of the area is white, as on paper. Marked
+    // drawn first: a drawing that fails (for memory) leaves the area white and its error is shown
+    // once, not again at every paint that the error box itself brings about.
     raster.Fill(model::kWhite);
+    m_drawn = size();
     m_picture->StretchDraw(raster, {0, 0, width(), height()});
     raster.ResetDirty();
-    m_drawn = size();
   }
   TRasterImage::paintEvent(event);
 }

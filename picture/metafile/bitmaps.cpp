@@ -116,7 +116,7 @@ void Player::FillDestRegion(const QRegion& region, const QBrush& brush) {
   for (const QRect& r : region) m_painter.fillRect(r, brush);
 }
 
-void Player::FillRegion(const RectList& rects, const Brush& brush) {
+void Player::FillRegion(const RegionRects& rects, const Brush& brush) {
   if (m_inPath || brush.style == kBsNull) return;
   const std::vector<QRect> mapped = MapRects(rects, false);
   if (Collect(Bounds(mapped))) return;
@@ -124,7 +124,8 @@ void Player::FillRegion(const RectList& rects, const Brush& brush) {
   if (b) FillDestRegion(UniteWithin(mapped, m_dest), *b);
 }
 
-void Player::FrameRegion(const RectList& rects, const Brush& brush, double width, double height) {
+void Player::FrameRegion(const RegionRects& rects, const Brush& brush, double width,
+                         double height) {
   if (m_inPath || brush.style == kBsNull) return;
   const std::vector<QRect> mapped = MapRects(rects, false);
   if (Collect(Bounds(mapped))) return;
@@ -143,7 +144,7 @@ void Player::FrameRegion(const RectList& rects, const Brush& brush, double width
   FillDestRegion(region - inner, MakeBrush(brush));
 }
 
-void Player::InvertRegion(const RectList& rects) {
+void Player::InvertRegion(const RegionRects& rects) {
   if (m_inPath) return;
   const std::vector<QRect> mapped = MapRects(rects, false);
   if (Collect(Bounds(mapped))) return;

@@ -44,6 +44,11 @@ inline constexpr double kMaxFontPixels = 2000;
 inline constexpr std::size_t kMaxSavedStates = 1000;
 inline constexpr int kMaxTextLength = 8192;
 inline constexpr std::size_t kMaxRegionRects = 10000;
+// A path bracket holds at most this many elements: 24 bytes each, held up to three times over
+// while the path grows, and about as much again on the way through the painter when it is drawn.
+// A file that grows it further ends the play. (One record may still add as many points as the
+// points account gives.)
+inline constexpr int kMaxPathElements = 250'000;
 // Hatch tiles kept for reuse; a file that keeps changing colours cannot grow the cache past this.
 inline constexpr std::size_t kMaxHatchTiles = 64;
 // Distinct typefaces looked up in one play; later ones use the default face.
@@ -67,9 +72,11 @@ struct Budget {
       : work(kPaintedAreas * std::max(kLargestArea, destinationArea)) {}
 
   std::int64_t work;       // painting, in the costs above; below 0 once work is done past it
-  bool overdrawn = false;  // a drawing call was refused for want of work
-  std::int64_t records = 1'000'000;        // records played
-  std::int64_t points = 4'000'000;         // points of lines, curves and polygons
+  bool overdrawn = false;  // a drawing call was refused for want of work, or a limit was hit
+  std::int64_t records = 1'000'000;  // records played
+  // Points of lines, curves and polygons. A point takes about 60 bytes on its way through the
+  // painter (read, mapped, in a path, outlined), so that this many keep a play within 64 MB.
+  std::int64_t points = 1'000'000;
   std::int64_t bitmapPixels = 16'000'000;  // decoded bitmap pixels, all records together
 
   // Takes `cost` for a drawing call that can be left undone: false, and nothing taken, when it

@@ -61,7 +61,7 @@ void Player::ExcludeClipRect(const QRectF& r) {
   CombineClip(RectRegion(r), kRgnDiff);
 }
 
-void Player::SelectClipRegion(const RectList* rects, bool deviceUnits, int mode) {
+void Player::SelectClipRegion(const RegionRects* rects, bool deviceUnits, int mode) {
   if (!rects) {
     if (mode == kRgnCopy) m_dc.clip = QRegion(m_dest);
     return;

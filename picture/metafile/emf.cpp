@@ -15,7 +15,6 @@ namespace {
 using namespace emf;
 
 constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
-constexpr std::int32_t kRegionLimit = 1 << 29;
 
 QPointF Point(RecordReader& r, bool small) {
   if (small) {
@@ -43,25 +42,15 @@ QTransform Transform(RecordReader& r) {
   return QTransform(m11, m12, m21, m22, dx, r.F32());
 }
 
-// RGNDATA: a 32-byte header with the rectangle count, then the rectangles.
-std::optional<gdi::RectList> Region(std::span<const std::uint8_t> data) {
+// RGNDATA: a 32-byte header with the rectangle count, then the rectangles; none when the data
+// cannot hold them.
+std::optional<gdi::RegionRects> Region(std::span<const std::uint8_t> data) {
   RecordReader r(data);
   r.Skip(8);
   const std::uint32_t count = r.U32();
   r.Skip(20);
   if (!r.Ok() || count > r.Remaining() / 16) return std::nullopt;
-  gdi::RectList rects;
-  rects.reserve(count);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    // Kept within a range whose widths and heights fit an int.
-    auto coordinate = [&r] { return std::clamp(r.I32(), -kRegionLimit, kRegionLimit); };
-    const int l = coordinate();
-    const int t = coordinate();
-    const int right = coordinate();
-    const int b = coordinate();
-    if (right > l && b > t) rects.emplace_back(QPoint(l, t), QPoint(right - 1, b - 1));
-  }
-  return rects;
+  return gdi::RegionRects::Rectangles(r.Bytes(std::size_t{count} * 16), count);
 }
 
 // One play of the records of an enhanced metafile. Each record type the player knows has a
@@ -93,25 +82,17 @@ class Emf {
     for (std::uint32_t i = 0; i < count; ++i) points.append(Point(r, m_small));
     return points;
   }
-  std::vector<QPolygonF> PolyPoints(RecordReader& r) {
+  // The figures of a poly-poly record: their count, the total of their points, the count of
+  // each, then the points. None when the record cannot hold them or the points account is short.
+  gdi::Figures PolyPoints(RecordReader& r) {
     r.Skip(16);
     const std::uint32_t polys = r.U32();
     const std::uint32_t total = r.U32();
-    std::vector<QPolygonF> out;
-    if (polys > r.Remaining() / 4) return out;
-    std::vector<std::uint32_t> counts(polys);
-    for (auto& c : counts) c = r.U32();
-    if (total > r.Remaining() / (m_small ? 4 : 8) || !m_budget.TakePoints(total)) return out;
-    std::uint64_t left = total;
-    for (std::uint32_t c : counts) {
-      if (c > left) break;
-      left -= c;
-      QPolygonF poly;
-      poly.reserve(static_cast<qsizetype>(c));
-      for (std::uint32_t i = 0; i < c; ++i) poly.append(Point(r, m_small));
-      out.push_back(std::move(poly));
-    }
-    return out;
+    if (polys > r.Remaining() / 4) return {};
+    const auto counts = r.Bytes(std::size_t{polys} * 4);
+    const std::size_t pointSize = m_small ? 4 : 8;
+    if (total > r.Remaining() / pointSize || !m_budget.TakePoints(total)) return {};
+    return {counts, 4, polys, r.Bytes(total * pointSize), m_small ? 2 : 4, total};
   }
   // A DIB whose header and bits the record locates by offset and size.
   Dib RecordDib(std::uint32_t offBmi, std::uint32_t cbBmi, std::uint32_t offBits,
@@ -197,14 +178,19 @@ void Emf::Text(RecordReader& r, bool wide) {
   // Glyph indices belong to the producer's font, which is not the one substituted here.
   if (options & gdi::kEtoGlyphIndex) return;
   RecordReader whole(m_record);
-  const auto text = whole.At(offString, std::uint64_t{chars} * (wide ? 2 : 1));
-  if (text.size() != std::uint64_t{chars} * (wide ? 2 : 1)) return;
+  const std::size_t unit = wide ? 2 : 1;
+  if (whole.At(offString, std::uint64_t{chars} * unit).size() != std::uint64_t{chars} * unit) {
+    return;
+  }
+  // No more characters are drawn than kMaxTextLength, so no more are decoded, whatever the
+  // record holds.
+  const std::size_t used = std::min<std::size_t>(chars, kMaxTextLength);
+  const auto text = whole.At(offString, used * unit);
   const QString string = wide ? Utf16Le(text) : gdi::DecodeAnsi(text.data(), text.size(), 0);
   std::vector<double> dx;
-  const auto advances = whole.At(offDx, std::uint64_t{chars} * 4);
-  if (offDx != 0 && advances.size() == std::uint64_t{chars} * 4) {
-    RecordReader a(advances);
-    dx.resize(chars);
+  if (offDx != 0 && whole.At(offDx, std::uint64_t{chars} * 4).size() == std::uint64_t{chars} * 4) {
+    RecordReader a(whole.At(offDx, used * 4));
+    dx.resize(used);
     for (auto& d : dx) d = a.I32();
   }
   std::optional<QRectF> clip;

@@ -36,6 +36,8 @@ void PlayEmf(std::span<const std::uint8_t> file, gdi::Player& player, Budget& bu
 // without a placeable header takes its frame from its first window origin and extent, or else
 // from the extent of what it draws.
 std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file);
+// WmfFrame, the search for the window and the play for the drawing's extent drawing on `budget`.
+std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file, Budget& budget);
 // `frame` is the one WmfFrame gave: the window starts as the frame, mapped onto the viewport.
 void PlayWmf(std::span<const std::uint8_t> file, gdi::Player& player, const Frame& frame,
              Budget& budget);

@@ -123,10 +123,6 @@ struct Font {
   QString face;
 };
 
-// A region as a list of rectangles (left, top, right, bottom exclusive) in logical units (WMF
-// regions, EMF region fills) or device units (EMF clipping regions).
-using RectList = std::vector<QRect>;
-
 // Colour of a COLORREF.
 inline QColor ToQColor(ColourRef c) {
   return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);

@@ -174,18 +174,21 @@ QPainterPath Player::MapPath(const QPainterPath& logical) {
   return mapped;
 }
 
-std::vector<QRect> Player::MapRects(const RectList& rects, bool deviceUnits) {
+std::vector<QRect> Player::MapRects(const RegionRects& rects, bool deviceUnits) {
   std::vector<QRect> mapped;
   const QTransform m = deviceUnits ? m_deviceToDest : Matrix();
-  for (const QRect& r : rects) {
-    if (mapped.size() >= kMaxRegionRects) break;
+  m_budget.Charge(kCostPerCall);
+  RegionRects::Cursor cursor(rects);
+  QRect r;
+  while (mapped.size() < kMaxRegionRects && m_budget.work >= 0 && cursor.Next(&r)) {
+    m_budget.Charge(kCostPerRegionRect);
+    if (r.isEmpty()) continue;
     const QRectF f = m.mapRect(QRectF(r.left(), r.top(), r.width(), r.height()));
     const QRect d(
         QPoint(std::lround(Bounded(f.left())), std::lround(Bounded(f.top()))),
         QPoint(std::lround(Bounded(f.right())) - 1, std::lround(Bounded(f.bottom())) - 1));
     if (!d.isEmpty()) mapped.push_back(d);
   }
-  m_budget.Charge(kCostPerCall + kCostPerRegionRect * static_cast<std::int64_t>(rects.size()));
   return mapped;
 }
 

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "picture/bitmap_picture.h"
@@ -11,6 +12,20 @@
 namespace picture {
 
 namespace metafile {
+
+void MetafilePicture::StretchDraw(model::Canvas& canvas, const model::Rect& dest) const {
+  try {
+    Play(canvas, dest);
+  } catch (const std::bad_alloc&) {
+    // No part of a picture is shown: what the play drew before it failed is wiped.
+    const model::Rect clip = dest.Intersected({0, 0, canvas.Width(), canvas.Height()});
+    if (!clip.Empty()) {
+      canvas.FillRect(clip, model::kWhite);
+      canvas.MarkDirty(clip);
+    }
+    throw LoadError(kNotEnoughMemory);
+  }
+}
 
 Budget MetafilePicture::Play(model::Canvas& canvas, const model::Rect& dest,
                              std::optional<Budget> start) const {
@@ -50,27 +65,35 @@ Budget MetafilePicture::Play(model::Canvas& canvas, const model::Rect& dest,
 
 namespace {
 
-// Either kind of metafile is read whatever the extension says: the contents decide.
-std::unique_ptr<Picture> DecodeMetafile(std::span<const std::uint8_t> file) {
-  if (file.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
-  using metafile::MetafilePicture;
-  if (const auto frame = metafile::EmfFrame(file)) {
-    return std::make_unique<MetafilePicture>(MetafilePicture::Format::kEmf, file, *frame);
-  }
-  if (const auto frame = metafile::WmfFrame(file)) {
-    return std::make_unique<MetafilePicture>(MetafilePicture::Format::kWmf, file, *frame);
-  }
-  throw LoadError("Metafile is not valid");
+FileBytes Copy(std::span<const std::uint8_t> file) {
+  FileBytes bytes;
+  bytes.assign(file.begin(), file.end());
+  return bytes;
 }
 
 }  // namespace
 
+// Either kind of metafile is read whatever the extension says: the contents decide.
+std::unique_ptr<Picture> DecodeMetafile(FileBytes&& file) {
+  if (file.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
+  using metafile::MetafilePicture;
+  if (const auto frame = metafile::EmfFrame(file)) {
+    return std::make_unique<MetafilePicture>(MetafilePicture::Format::kEmf, std::move(file),
+                                             *frame);
+  }
+  if (const auto frame = metafile::WmfFrame(file)) {
+    return std::make_unique<MetafilePicture>(MetafilePicture::Format::kWmf, std::move(file),
+                                             *frame);
+  }
+  throw LoadError("Metafile is not valid");
+}
+
 std::unique_ptr<Picture> DecodeWmf(std::span<const std::uint8_t> file) {
-  return DecodeMetafile(file);
+  return DecodeMetafile(Copy(file));
 }
 
 std::unique_ptr<Picture> DecodeEmf(std::span<const std::uint8_t> file) {
-  return DecodeMetafile(file);
+  return DecodeMetafile(Copy(file));
 }
 
 }  // namespace picture

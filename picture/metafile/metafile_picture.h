@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <vector>
+#include <utility>
 
+#include "picture/loader.h"
 #include "picture/metafile/budget.h"
 #include "picture/metafile/formats.h"
 #include "picture/picture.h"
@@ -16,14 +17,15 @@ class MetafilePicture : public Picture {
  public:
   enum class Format { kWmf, kEmf };
 
-  MetafilePicture(Format format, std::span<const std::uint8_t> file, const Frame& frame)
-      : m_format(format), m_bytes(file.begin(), file.end()), m_frame(frame) {}
+  // Keeps `file`, the whole file, whose frame is `frame`.
+  MetafilePicture(Format format, FileBytes file, const Frame& frame)
+      : m_format(format), m_bytes(std::move(file)), m_frame(frame) {}
 
   int Width() const override { return m_frame.width; }
   int Height() const override { return m_frame.height; }
-  void StretchDraw(model::Canvas& canvas, const model::Rect& dest) const override {
-    Play(canvas, dest);
-  }
+  // Plays the records into `dest`. Running out of memory on the way leaves the part of `dest` on
+  // the canvas white and throws LoadError kNotEnoughMemory.
+  void StretchDraw(model::Canvas& canvas, const model::Rect& dest) const override;
 
   // Draws as StretchDraw does and gives what the play left of each account of its budget: how
   // much work a file made, and whether it stopped because an account ran out. The budget is
@@ -33,7 +35,7 @@ class MetafilePicture : public Picture {
 
  private:
   Format m_format;
-  std::vector<std::uint8_t> m_bytes;
+  FileBytes m_bytes;
   Frame m_frame;
 };
 

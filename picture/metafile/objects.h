@@ -19,9 +19,9 @@
 
 namespace picture::metafile {
 
-// A region object (WMF): rectangles in logical units.
+// A region object (WMF): rectangles in logical units, read from the record that created it.
 struct Region {
-  gdi::RectList rects;
+  gdi::RegionRects rects;
 };
 // Objects that only hold a slot in the table (palettes, bitmaps).
 struct Placeholder {};

@@ -25,6 +25,9 @@ Player::Player(QPainter& painter, const QTransform& deviceToDest, const QRect& d
 // --- State -----------------------------------------------------------------------------------
 
 void Player::SaveDc() {
+  // A saved state keeps the clipping region as it is, however the file changes it afterwards:
+  // its rectangles are charged, so that the regions a play keeps are bounded by its work.
+  m_budget.Charge(kCostPerCall + kCostPerRegionRect * m_dc.clip.rectCount());
   if (m_saved.size() < kMaxSavedStates) m_saved.push_back(m_dc);
 }
 

@@ -19,6 +19,7 @@
 
 #include "picture/metafile/budget.h"
 #include "picture/metafile/gdi.h"
+#include "picture/metafile/record_lists.h"
 
 namespace picture::gdi {
 
@@ -80,7 +81,7 @@ class Player {
   void ExcludeClipRect(const QRectF& r);
   // Combines the clipping region with `rects` in logical (WMF) or device (EMF) units; kRgnCopy
   // with no region at all (null) restores the default clipping.
-  void SelectClipRegion(const RectList* rects, bool deviceUnits, int mode);
+  void SelectClipRegion(const RegionRects* rects, bool deviceUnits, int mode);
   void OffsetClipRegion(double dx, double dy);
   void SelectClipPath(int mode);
 
@@ -94,8 +95,10 @@ class Player {
   // PT_MOVETO 6, PT_LINETO 2, PT_BEZIERTO 4, with PT_CLOSEFIGURE 1.
   void PolyDraw(const QPolygonF& points, const std::vector<std::uint8_t>& types);
   void Polygon(const QPolygonF& points);
-  void PolyPolygon(const std::vector<QPolygonF>& polygons);
-  void PolyPolyline(const std::vector<QPolygonF>& polylines);
+  // The figures are read as they are added; every one read is charged, so that a record of
+  // millions of empty figures ends the play once its work is spent.
+  void PolyPolygon(Figures polygons);
+  void PolyPolyline(Figures polylines);
   void Rectangle(const QRectF& box);
   void RoundRect(const QRectF& box, double cornerWidth, double cornerHeight);
   void Ellipse(const QRectF& box);
@@ -114,10 +117,10 @@ class Player {
   // destination-only `rop` fills with the brush.
   void DrawImage(const QRectF& dest, const QImage& image, std::uint32_t rop);
   void PatBlt(const QRectF& dest, std::uint32_t rop);
-  void FillRegion(const RectList& rects, const Brush& brush);
-  void FrameRegion(const RectList& rects, const Brush& brush, double width, double height);
-  void InvertRegion(const RectList& rects);
-  void PaintRegion(const RectList& rects) { FillRegion(rects, m_dc.brush); }
+  void FillRegion(const RegionRects& rects, const Brush& brush);
+  void FrameRegion(const RegionRects& rects, const Brush& brush, double width, double height);
+  void InvertRegion(const RegionRects& rects);
+  void PaintRegion(const RegionRects& rects) { FillRegion(rects, m_dc.brush); }
 
   // Paths (EMF).
   void BeginPath();
@@ -162,8 +165,9 @@ class Player {
   QPolygonF Map(const QPolygonF& points);
   QRectF MapBox(const QRectF& box);  // axis-aligned mapping; an empty rect when rotated
   QPainterPath MapPath(const QPainterPath& logical);
-  // The rectangles in canvas pixels, empty ones left out, at most kMaxRegionRects of them.
-  std::vector<QRect> MapRects(const RectList& rects, bool deviceUnits);
+  // The rectangles in canvas pixels, empty ones left out, at most kMaxRegionRects of them. Each
+  // rectangle read is charged, and the reading stops once the work is spent.
+  std::vector<QRect> MapRects(const RegionRects& rects, bool deviceUnits);
   // The union of `rects` (canvas pixels) within `box`.
   QRegion UniteWithin(const std::vector<QRect>& rects, const QRect& box);
   static QRect Bounds(const std::vector<QRect>& rects);
@@ -202,6 +206,9 @@ class Player {
   // the pen. Shapes built from a bounding box pass an outline drawn inside it.
   void Shape(const QPainterPath& fill, const QPainterPath& stroke);
   void OpenFigure(const QPainterPath& line);
+  // Adds the figures to `path` (mapped; closed when `close`), those of fewer than two points left
+  // out, until they end or the work is spent.
+  void AddFigures(Figures figures, QPainterPath& path, bool close);
   // Adds to the path bracket what `add` adds to the path it is given, charging it to the budget.
   void AddToPath(const std::function<void(QPainterPath&)>& add);
   // A "To" figure: from the current position, what `add` adds, the current position ending at

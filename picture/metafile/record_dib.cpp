@@ -1,6 +1,8 @@
 #include "picture/metafile/record_dib.h"
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 #include "picture/dib.h"
 #include "picture/picture.h"
@@ -31,17 +33,26 @@ Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& 
     for (int i = 0; i < info.paletteSize; ++i)
       info.palette[i] = kDefaultPalette[info.palette[i] % 16];
   }
-  const dib::Image decoded = dib::DecodeBits(info, bits);
-  const model::Bitmap& bitmap = decoded.bitmap;
-  QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB32);
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    const model::Colour* in = bitmap.Row(y);
-    auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < bitmap.Width(); ++x) {
-      out[x] = qRgb(model::RedOf(in[x]), model::GreenOf(in[x]), model::BlueOf(in[x]));
+  // The decoded pixels become the image's where they are, turned into its format, so that a
+  // large bitmap is held once rather than twice: the image owns the bitmap from then on.
+  auto bitmap = std::make_unique<model::Bitmap>(std::move(dib::DecodeBits(info, bits).bitmap));
+  const int width = bitmap->Width();
+  const int height = bitmap->Height();
+  if (width <= 0 || height <= 0) return {};
+  for (int y = 0; y < height; ++y) {
+    model::Colour* row = bitmap->Row(y);
+    for (int x = 0; x < width; ++x) {
+      row[x] = qRgb(model::RedOf(row[x]), model::GreenOf(row[x]), model::BlueOf(row[x]));
     }
   }
-  return {image, bitmap.TwoColour(), !info.topDown};
+  const bool twoColour = bitmap->TwoColour();
+  const QImage image(
+      reinterpret_cast<uchar*>(bitmap->Row(0)), width, height, static_cast<qsizetype>(width) * 4,
+      QImage::Format_RGB32, [](void* owned) { delete static_cast<model::Bitmap*>(owned); },
+      bitmap.get());
+  if (image.isNull()) return {};
+  bitmap.release();
+  return {image, twoColour, !info.topDown};
 }
 
 dib::Options RecordOptions(bool paletteIndices) {
@@ -95,7 +106,19 @@ QImage SourcePart(const Dib& dib, int x, int y, int width, int height) {
   if (right <= left || bottom <= top) return {};
   const QRect part(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
                    static_cast<int>(bottom - top));
-  return part == dib.image.rect() ? dib.image : dib.image.copy(part);
+  if (part == dib.image.rect()) return dib.image;
+  // The part is read where it is, not copied: a view of the bitmap's rows that keeps the bitmap
+  // for as long as it lives.
+  const auto* whole = new QImage(dib.image);
+  const QImage view(
+      whole->constBits() + part.top() * whole->bytesPerLine() + part.left() * (whole->depth() / 8),
+      part.width(), part.height(), whole->bytesPerLine(), whole->format(),
+      [](void* kept) { delete static_cast<QImage*>(kept); }, const_cast<QImage*>(whole));
+  if (view.isNull()) {
+    delete whole;
+    return dib.image.copy(part);
+  }
+  return view;
 }
 
 }  // namespace picture::metafile

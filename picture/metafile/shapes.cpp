@@ -62,6 +62,10 @@ void Player::MoveTo(QPointF p) {
 
 void Player::AddToPath(const std::function<void(QPainterPath&)>& add) {
   const int before = m_path.elementCount();
+  if (before >= kMaxPathElements) {
+    m_budget.overdrawn = true;
+    return;
+  }
   add(m_path);
   // The bracket is only drawn at its end: what it grows by is paid for now, so that a file
   // cannot build a path of unbounded size first.
@@ -104,11 +108,19 @@ void Player::Polyline(const QPolygonF& points) {
   OpenFigure(path);
 }
 
-void Player::PolyPolyline(const std::vector<QPolygonF>& polylines) {
-  QPainterPath path;
-  for (const QPolygonF& p : polylines) {
-    if (p.size() >= 2) path.addPolygon(Map(p));
+void Player::AddFigures(Figures figures, QPainterPath& path, bool close) {
+  QPolygonF points;
+  while (m_budget.work >= 0 && figures.Next(points)) {
+    m_budget.Charge(kCostPerElement);
+    if (points.size() < 2) continue;
+    path.addPolygon(Map(points));
+    if (close) path.closeSubpath();
   }
+}
+
+void Player::PolyPolyline(Figures polylines) {
+  QPainterPath path;
+  AddFigures(polylines, path, false);
   OpenFigure(path);
 }
 
@@ -159,14 +171,10 @@ void Player::Polygon(const QPolygonF& points) {
   Shape(path, path);
 }
 
-void Player::PolyPolygon(const std::vector<QPolygonF>& polygons) {
+void Player::PolyPolygon(Figures polygons) {
   QPainterPath path;
   path.setFillRule(FillRule());
-  for (const QPolygonF& p : polygons) {
-    if (p.size() < 2) continue;
-    path.addPolygon(Map(p));
-    path.closeSubpath();
-  }
+  AddFigures(polygons, path, true);
   Shape(path, path);
 }
 

@@ -23,6 +23,9 @@ void Player::TextOut(QPointF p, const QString& fullText, const std::vector<doubl
   }
   if (text.isEmpty()) return;
 
+  // The characters are charged before the font is looked up and laid out, which costs about as
+  // much whether or not the text can then be drawn (a font too large is not).
+  if (!m_budget.Spend(kCostPerCharacter * text.size())) return;
   const std::optional<TextLayout> layout = LayOutText(p, text, dx);
   if (!layout) return;
   const auto& [font, raw, glyphs, allGlyphs, advances, width, x0, baseline, local, cell] = *layout;
@@ -31,7 +34,6 @@ void Player::TextOut(QPointF p, const QString& fullText, const std::vector<doubl
     m_dc.position = local.map(QPointF(advance, 0));
   }
   if (Collect(local.mapRect(cell)) || !Spend(local.mapRect(cell))) return;
-  if (!m_budget.Spend(kCostPerCharacter * text.size())) return;
 
   ApplyClip();
   m_painter.save();

@@ -135,15 +135,19 @@ void Wmf::Play(std::size_t offset) {
 void Wmf::PolyPolygon(RecordReader& r) {
   const std::uint16_t polys = r.U16();
   if (polys > r.Remaining() / 2) return;
-  std::vector<std::uint16_t> counts(polys);
-  for (auto& c : counts) c = r.U16();
-  std::vector<QPolygonF> polygons;
-  for (std::uint16_t c : counts) {
-    QPolygonF poly = Points(r, c);
-    if (poly.size() != c) break;
-    polygons.push_back(std::move(poly));
+  const auto counts = r.Bytes(std::size_t{polys} * 2);
+  // The polygons up to the first whose points the record does not hold or the account does not
+  // give.
+  RecordReader count(counts);
+  const std::size_t room = r.Remaining() / 4;
+  std::uint64_t total = 0;
+  std::uint32_t figures = 0;
+  for (; figures < polys; ++figures) {
+    const std::uint16_t n = count.U16();
+    if (total + n > room || !m_budget.TakePoints(n)) break;
+    total += n;
   }
-  p.PolyPolygon(polygons);
+  p.PolyPolygon({counts, 2, figures, r.Bytes(r.Remaining()), 2, total});
 }
 
 void Wmf::PatternBrush(RecordReader& r) {
@@ -212,27 +216,13 @@ void Wmf::Text(RecordReader& r, bool extended) {
   p.TextOut(at, gdi::DecodeAnsi(bytes.data(), bytes.size(), m_charset), dx, options, rect);
 }
 
-// META_CREATEREGION: a region header, then scans of left-right pairs sharing a top and bottom.
+// META_CREATEREGION: a region header, then scans of left-right pairs sharing a top and bottom,
+// which are read where they are when the region is used.
 Region Wmf::ReadRegion(RecordReader& r) {
-  Region region;
   r.Skip(10);  // next in chain, object type, object count, region size
   const std::uint16_t scans = r.U16();
   r.Skip(2 + 8);  // largest scan, bounding rectangle
-  for (std::uint16_t s = 0; s < scans && r.Ok(); ++s) {
-    const std::uint16_t count = r.U16();  // left and right values, two a rectangle
-    const int top = r.I16();
-    const int bottom = r.I16();
-    if (!r.Ok() || count / 2 > r.Remaining() / 4) break;
-    for (std::uint16_t i = 0; i < count / 2; ++i) {
-      const int left = r.I16();
-      const int right = r.I16();
-      if (right > left && bottom > top) {
-        region.rects.emplace_back(QPoint(left, top), QPoint(right - 1, bottom - 1));
-      }
-    }
-    r.Skip(2);  // the count again
-  }
-  return region;
+  return Region{gdi::RegionRects::Scans(r.Bytes(r.Remaining()), scans)};
 }
 
 void Wmf::Bitmap(RecordReader& r) {
@@ -449,6 +439,11 @@ std::optional<Header> ReadHeader(std::span<const std::uint8_t> file) {
 }  // namespace
 
 std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file) {
+  Budget budget(1);
+  return WmfFrame(file, budget);
+}
+
+std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file, Budget& budget) {
   const std::optional<Header> header = ReadHeader(file);
   if (!header) return std::nullopt;
   Frame f;
@@ -460,15 +455,20 @@ std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file) {
         std::max(1, static_cast<int>(std::lround(f.device.height() * 96 / header->unitsPerInch)));
     return f;
   }
-  // No placeable header: the window origin and extent in force when drawing starts.
+  // No placeable header: the window origin and extent in force when drawing starts. The search
+  // takes its records from the budget's account, and the play for the drawing's extent goes on
+  // with what is left: a file that reaches neither its window nor its drawing within the records
+  // of one play is refused.
   RecordReader r(file);
   r.Seek(header->recordsAt);
   QPointF origin;
   std::optional<QPointF> extent;
-  while (true) {
+  while (!budget.Spent()) {
     std::uint16_t function = kEof;
     RecordReader record(NextRecord(r, &function));
-    if (record.Size() == 0 || function == kEof) break;
+    if (record.Size() == 0) break;
+    --budget.records;
+    if (function == kEof) break;
     record.Skip(6);
     if (function == kSetWindowOrg || function == kSetWindowExt) {
       const double y = record.I16();
@@ -485,7 +485,6 @@ std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file) {
     QImage scratch(1, 1, QImage::Format_RGB32);
     QPainter painter(&scratch);
     QRectF bounds;
-    Budget budget(1);
     gdi::Player player(painter, QTransform(), QRect(0, 0, 1, 1), f.pixelsPerMm, budget);
     player.CollectBounds(&bounds);
     player.SetMapMode(gdi::kMmAnisotropic);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "picture/decoders.h"
 #include "picture/metafile/budget.h"
 #include "picture/metafile/emf_records.h"
+#include "picture/metafile/formats.h"
 #include "picture/metafile/metafile_picture.h"
 #include "picture/metafile/wmf_records.h"
 #include "tests/picture/metafile_builder.h"
@@ -37,15 +39,15 @@ Budget PlayFrom(const Bytes& file, const Budget& start, model::Canvas& canvas) {
   return metafile ? metafile->Play(canvas, {0, 0, 64, 48}, start) : start;
 }
 
-// RGNDATA of `count` one-pixel rectangles along a row.
-Bytes RegionData(int count) {
+// RGNDATA of `count` rectangles along a row, `width` pixels wide (0: empty) and one high.
+Bytes RegionData(int count, int width = 1) {
   Bytes out;
   for (std::uint32_t v : {32u, 1u, static_cast<std::uint32_t>(count),
                           static_cast<std::uint32_t>(count * 16), 0u, 0u, 0u, 0u}) {
     Put32(out, v);
   }
   for (int i = 0; i < count; ++i) {
-    for (int v : {2 * i, 0, 2 * i + 1, 1}) Put32(out, static_cast<std::uint32_t>(v));
+    for (int v : {2 * i, 0, 2 * i + width, 1}) Put32(out, static_cast<std::uint32_t>(v));
   }
   return out;
 }
@@ -104,6 +106,9 @@ TEST(PlayBudget, EveryLoopOfDrawingChargesTheWork) {
       {"clipping regions", nothing,
        [&](EmfBuilder& e) { e.Raw(emf::kExtSelectClipRgn, selectRegion); },
        20 * kCostPerRegionRect},
+      {"saved states, each keeping the clipping region",
+       [&](EmfBuilder& e) { e.Raw(emf::kExtSelectClipRgn, selectRegion); },
+       [](EmfBuilder& e) { e.Record(emf::kSaveDc, {}); }, kCostPerCall + 20 * kCostPerRegionRect},
       {"clipping paths", nothing,
        [](EmfBuilder& e) {
          e.Record(emf::kBeginPath, {}).Rectangle(0, 0, 60, 40).Record(emf::kEndPath, {});
@@ -217,6 +222,234 @@ TEST(PlayBudget, PointsAndBitmapPixelsAreTakenUntilTheyRunOut) {
     EXPECT_EQ(canvas.Pixel(5, i), i < 4 ? kRed : model::kWhite) << i;
     EXPECT_EQ(canvas.Pixel(50, 20 + 2 * i), i < 2 ? 0x808080 : model::kWhite) << i;
   }
+}
+
+// --- Lists whose length the file decides ----------------------------------------------------
+
+using picture::metafile::kCostPerCall;
+using picture::metafile::kCostPerCharacter;
+using picture::metafile::kCostPerElement;
+using picture::metafile::kCostPerRegionRect;
+using picture::metafile::kMaxRegionRects;
+
+// META_CREATEREGION parameters: `count` rectangles, `perScan` to a scan, each from x to x + width
+// (width 0: empty) on rows 0 to 1.
+Bytes WmfRegion(int count, int perScan, int width) {
+  Bytes out;
+  const int scans = (count + perScan - 1) / perScan;
+  for (int v : {0, 6, 0, 0, 0, scans, 2 * perScan, 0, 0, 64, 48}) {
+    mftest::Put16(out, static_cast<std::uint16_t>(v));
+  }
+  for (int s = 0, left = count; s < scans; ++s) {
+    const int here = std::min(left, perScan);
+    left -= here;
+    for (int v : {2 * here, 0, 1}) mftest::Put16(out, static_cast<std::uint16_t>(v));
+    for (int i = 0; i < here; ++i) {
+      const int x = 2 * (i % 30);
+      mftest::Put16(out, static_cast<std::uint16_t>(x));
+      mftest::Put16(out, static_cast<std::uint16_t>(x + width));
+    }
+    mftest::Put16(out, static_cast<std::uint16_t>(2 * here));
+  }
+  return out;
+}
+
+// Parameters of an EMF poly-poly record of `count` figures of no points.
+Bytes EmptyFigures(int count) {
+  Bytes out(16, 0);  // bounds
+  Put32(out, static_cast<std::uint32_t>(count));
+  Put32(out, 0);
+  for (int i = 0; i < count; ++i) Put32(out, 0);
+  return out;
+}
+
+struct ListCase {
+  const char* name;
+  // A red square, a list of `n` items the file decides, a blue square.
+  std::function<Bytes(int n)> build;
+  // The least each item is charged.
+  std::int64_t perItem;
+};
+
+Bytes Emf(const std::function<void(EmfBuilder&)>& before,
+          const std::function<void(EmfBuilder&)>& list) {
+  EmfBuilder emf(64, 48);
+  emf.Brush(1, 0, kRed).Select(1).Select(emf::kNullPen).Rectangle(0, 0, 10, 10);
+  before(emf);
+  list(emf);
+  emf.Brush(2, 0, kBlue).Select(2).Rectangle(20, 20, 30, 30);
+  return emf.Build();
+}
+
+// Objects 0 and 1 are the red and blue brushes; the list's own come after.
+Bytes Wmf(const std::function<void(WmfBuilder&)>& list) {
+  WmfBuilder wmf(0, 0, 64, 48);
+  wmf.Brush(0, kRed).Brush(0, kBlue).Select(0).Rectangle(0, 0, 10, 10);
+  list(wmf);
+  wmf.Select(1).Rectangle(20, 20, 30, 30);
+  return wmf.Build();
+}
+
+const std::vector<ListCase>& ListCases() {
+  const auto nothing = [](EmfBuilder&) {};
+  static const std::vector<ListCase> cases = {
+      {"a WMF region of empty rectangles",
+       [](int n) {
+         return Wmf([n](WmfBuilder& w) {
+           w.Raw(wmf::kCreateRegion, WmfRegion(n, 700, 0)).Record(wmf::kFillRegion, {2, 0});
+         });
+       },
+       kCostPerRegionRect},
+      {"an EMF region fill of empty rectangles",
+       [=](int n) {
+         return Emf(nothing, [n](EmfBuilder& e) {
+           const Bytes data = RegionData(n, 0);
+           Bytes params(16, 0);
+           Put32(params, static_cast<std::uint32_t>(data.size()));
+           Put32(params, 1);  // the red brush
+           params.insert(params.end(), data.begin(), data.end());
+           e.Raw(emf::kFillRgn, params);
+         });
+       },
+       kCostPerRegionRect},
+      {"an EMF clipping region of empty rectangles",
+       [=](int n) {
+         return Emf(nothing, [n](EmfBuilder& e) {
+           const Bytes data = RegionData(n, 0);
+           Bytes params;
+           Put32(params, static_cast<std::uint32_t>(data.size()));
+           Put32(params, 2 /* RGN_OR */);
+           params.insert(params.end(), data.begin(), data.end());
+           e.Raw(emf::kExtSelectClipRgn, params);
+         });
+       },
+       kCostPerRegionRect},
+      {"an EMF poly-polygon of empty figures",
+       [=](int n) {
+         return Emf(nothing, [n](EmfBuilder& e) { e.Raw(emf::kPolyPolygon16, EmptyFigures(n)); });
+       },
+       kCostPerElement},
+      {"an EMF poly-polyline of empty figures",
+       [=](int n) {
+         return Emf(nothing, [n](EmfBuilder& e) { e.Raw(emf::kPolyPolyline, EmptyFigures(n)); });
+       },
+       kCostPerElement},
+      {"a WMF poly-polygon of empty figures",
+       [](int n) {
+         return Wmf([n](WmfBuilder& w) {
+           Bytes params;
+           mftest::Put16(params, static_cast<std::uint16_t>(n));
+           for (int i = 0; i < n; ++i) mftest::Put16(params, 0);
+           w.Raw(wmf::kPolyPolygon, params);
+         });
+       },
+       kCostPerElement},
+      {"text in a font too large to draw",
+       [](int n) {
+         return Emf([](EmfBuilder& e) { e.Font(7, -2500, "DejaVu Sans").Select(7); },
+                    [n](EmfBuilder& e) {
+                      for (int i = 0; i < n; ++i) e.Text(30, 30, u"W");
+                    });
+       },
+       kCostPerCharacter},
+  };
+  return cases;
+}
+
+TEST(PlayBudget, ListsTheFileSizesAreChargedItemByItemAndStopThePlay) {
+  constexpr int kFew = 1000;
+  constexpr int kMany = 3000;
+  const std::int64_t area = 64 * 48;
+  for (const ListCase& c : ListCases()) {
+    model::Canvas canvas(64, 48);
+    const Budget few = PlayFrom(c.build(kFew), Budget(area), canvas);
+    const Budget many = PlayFrom(c.build(kMany), Budget(area), canvas);
+    ASSERT_FALSE(many.Spent()) << c.name;
+    EXPECT_EQ(canvas.Pixel(25, 25), kBlue) << c.name;
+    // The work grows with the list, item by item.
+    EXPECT_GE(few.work - many.work, (kMany - kFew) * c.perItem) << c.name;
+    // Given the work of the shorter file, the longer one stops within an item or two of where the
+    // work runs out: its list is not read to its end, and the blue square after it is not drawn;
+    // the red square before it stands.
+    Budget start(area);
+    start.work -= many.work + (few.work - many.work) / 2;
+    const Budget left = PlayFrom(c.build(kMany), start, canvas);
+    EXPECT_TRUE(left.Spent()) << c.name;
+    EXPECT_GE(left.work, -(2 * c.perItem + kCostPerCall)) << c.name;
+    EXPECT_EQ(canvas.Pixel(5, 5), kRed) << c.name;
+    EXPECT_EQ(canvas.Pixel(25, 25), model::kWhite) << c.name;
+  }
+}
+
+TEST(PlayBudget, ARegionIsReadNoFurtherThanTheRectanglesKept) {
+  // Past kMaxRegionRects drawn rectangles, more of them in the record cost nothing more: they
+  // are not read. Empty ones before that are read, and charged, however many there are.
+  const std::int64_t area = 64 * 48;
+  const auto charged = [&](int count, int width) {
+    model::Canvas canvas(64, 48);
+    const Bytes file = Wmf([&](WmfBuilder& w) {
+      w.Raw(wmf::kCreateRegion, WmfRegion(count, 30000, width)).Record(wmf::kFillRegion, {2, 0});
+    });
+    return Budget(area).work - PlayFrom(file, Budget(area), canvas).work;
+  };
+  const int kept = static_cast<int>(kMaxRegionRects);
+  EXPECT_EQ(charged(kept + 1, 1), charged(4 * kept, 1));
+  EXPECT_LT(charged(kept - 1, 1), charged(kept, 1));
+  EXPECT_GE(charged(4 * kept, 0) - charged(kept, 0), 3 * kept * kCostPerRegionRect);
+}
+
+TEST(PlayBudget, APathBracketGrowsNoFurtherThanItsLimit) {
+  // Rectangles of five elements each added to a bracket: their work alone would let the play go
+  // on, but past kMaxPathElements the bracket ends it.
+  constexpr int kRectangles = picture::metafile::kMaxPathElements / 5 + 1000;
+  const Bytes file = Emf([](EmfBuilder& e) { e.Record(emf::kBeginPath, {}); },
+                         [](EmfBuilder& e) {
+                           for (int i = 0; i < kRectangles; ++i) e.Rectangle(30, 30, 40, 40);
+                         });
+  model::Canvas canvas(64, 48);
+  const Budget start(64 * 48);
+  const Budget left = PlayFrom(file, start, canvas);
+  EXPECT_TRUE(left.Spent());
+  EXPECT_GT(left.work, 0);
+  EXPECT_LE(start.records - left.records, kRectangles - 900);
+  EXPECT_GE(start.records - left.records, kRectangles - 1100);
+  EXPECT_EQ(canvas.Pixel(5, 5), kRed);
+  EXPECT_EQ(canvas.Pixel(25, 25), model::kWhite);
+}
+
+TEST(PlayBudget, TheWindowSearchTakesRecordsFromTheAccount) {
+  // A WMF without a placeable header: `before` records that neither set the window nor draw,
+  // then the window's extent and a rectangle.
+  const auto file = [](int before) {
+    WmfBuilder wmf(0, 0, 0, 0, 96, false);
+    for (int i = 0; i < before; ++i) wmf.Record(wmf::kSetBkMode, {});
+    wmf.WindowExt(64, 48).Rectangle(0, 0, 10, 10);
+    return wmf.Build();
+  };
+  const struct {
+    int before;
+    std::int64_t account;
+    bool found;
+  } cases[] = {
+      {0, 100, true}, {98, 100, true}, {100, 100, false}, {5000, 100, false}, {5000, 6000, true}};
+  for (const auto& c : cases) {
+    Budget budget(1);
+    budget.records = c.account;
+    const auto frame = picture::metafile::WmfFrame(file(c.before), budget);
+    EXPECT_EQ(frame.has_value(), c.found) << c.before;
+    if (c.found) {
+      // The search reads up to the first drawing record.
+      EXPECT_EQ(c.account - budget.records, c.before + 2) << c.before;
+      EXPECT_EQ(frame->device, QRectF(0, 0, 64, 48));
+    } else {
+      EXPECT_EQ(budget.records, 0) << c.before;
+    }
+  }
+  // With the account of a whole play, a file of more records than that before its window is
+  // refused.
+  EXPECT_EQ(pictest::ErrorOf(picture::DecodeWmf, file(static_cast<int>(Budget(1).records))),
+            "Metafile is not valid");
+  EXPECT_EQ(pictest::ErrorOf(picture::DecodeWmf, file(1000)), "(no error)");
 }
 
 }  // namespace

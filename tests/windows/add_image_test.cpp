@@ -26,6 +26,8 @@
 #include "model/colour.h"
 #include "model/conversion.h"
 #include "model/dither.h"
+#include "picture/loader.h"
+#include "picture/picture.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/support/raster_text.h"
 #include "tests/windows/support.h"
@@ -559,6 +561,38 @@ TEST_F(AddImage, StateIsKeptAcrossOpenings) {
     QTest::keyClick(d, Qt::Key_Escape);
   });
   EXPECT_TRUE(StoreMatches([&](int x, int y) { return x < 84 && y < 48 && !dark(x, y); }));
+}
+
+TEST_F(AddImage, ADrawingThatRunsOutOfMemorySaysSoOnce) {
+  // A picture whose drawing runs out of memory, as a metafile's play may.
+  class OutOfMemory : public picture::Picture {
+   public:
+    explicit OutOfMemory(int* draws) : m_draws(draws) {}
+    int Width() const override { return 10; }
+    int Height() const override { return 10; }
+    void StretchDraw(model::Canvas&, const model::Rect&) const override {
+      ++*m_draws;
+      throw picture::LoadError(picture::kNotEnoughMemory);
+    }
+
+   private:
+    int* m_draws;
+  };
+  int draws = 0;
+  TForm_AddImage* d = Form_AddImage;
+  InDialog([&] {
+    const windowstest::ErrorBoxSeen box = WithErrorBox([&] {
+      d->SetSourcePicture(std::make_unique<OutOfMemory>(&draws));
+      d->Image1->repaint();
+    });
+    EXPECT_TRUE(box.shown);
+    EXPECT_EQ(box.text, "Not enough memory to load the picture.");
+    // Painting the view again does not try the drawing again, nor bring the box up again.
+    const windowstest::ErrorBoxSeen again = WithErrorBox([&] { d->Image1->repaint(); });
+    EXPECT_FALSE(again.shown);
+    EXPECT_EQ(draws, 1);
+    EXPECT_TRUE(d->isVisible());
+  });
 }
 
 TEST_F(AddImage, AFailedLoadShowsTheErrorAndChangesNothing) {
