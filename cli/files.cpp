@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include <QFile>
-#include <QSaveFile>
 
 #include "cli/command.h"
+#include "picture/file_writing.h"
 
 namespace cli {
 
@@ -19,13 +19,8 @@ void WriteOutput(const QString& path, const std::string& bytes) {
     }
     return;
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) throw FileError(path, file.errorString().toStdString());
-  if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-          static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    throw FileError(path, file.errorString().toStdString());
-  }
+  if (const auto failure = picture::WriteWholeFile(path, bytes))
+    throw FileError(path, failure->toStdString());
 }
 
 std::optional<std::string> ReadExisting(const QString& path) {

@@ -13,11 +13,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QTextCursor>
 
+#include "picture/file_writing.h"
 #include "windows/Application.h"
 #include "windows/Controls.h"
 
@@ -384,19 +384,8 @@ SaveOffer SaveOfferFor(const model::OutputOptions& options) {
 }
 
 void SaveFileAtomically(const QString& path, const std::string& data) {
-  // QSaveFile writes a temporary file beside the target and renames it over the target only
-  // when everything is written: a failure leaves no half file and the old file as it was.
-  QSaveFile file(path);
-  const auto fail = [&](const QString& reason) {
+  if (const auto failure = picture::WriteWholeFile(path, data)) {
     throw std::runtime_error(
-        QString("Не удалось сохранить файл «%1»: %2").arg(path, reason).toStdString());
-  };
-  if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
-  const qint64 size = static_cast<qint64>(data.size());
-  if (file.write(data.data(), size) != size) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    fail(reason);
+        QString("Не удалось сохранить файл «%1»: %2").arg(path, *failure).toStdString());
   }
-  if (!file.commit()) fail(file.errorString());
 }

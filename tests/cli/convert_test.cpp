@@ -1,11 +1,16 @@
 // `dotwright convert` run as a process: its bytes against the output module's for pixels worked
 // out by hand, its exit statuses and messages, and what it leaves in the output file.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QString>
@@ -257,6 +262,30 @@ TEST_F(ConvertCommand, AFailedRunLeavesTheOldOutputByteForByte) {
   ASSERT_EQ(Dotwright({"convert", "good.bmp", "-o", "out.h"}).status, 0);
   EXPECT_EQ(Read("out.h"), FileOf(8, 8, DiagonalDark));
   EXPECT_EQ(Names(), (QStringList{"bad.bmp", "good.bmp", "out.h"}));
+}
+
+// An output that is not a regular file (a named pipe here, /dev/null alike) is written in place,
+// never replaced by a file of the output.
+TEST_F(ConvertCommand, AnOutputPipeIsWrittenToAndStaysAPipe) {
+  Write("good.bmp", Bmp24(8, 8, Diagonals));
+  const QByteArray pipe = QFile::encodeName(m_folder.filePath("out.h"));
+  ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
+  // Open for reading first, without waiting for a writer; the output is far below a pipe's room.
+  const int reader = ::open(pipe.constData(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const Result run = Dotwright({"convert", "good.bmp", "-o", "out.h"});
+  EXPECT_EQ(run.status, 0) << run.err.toStdString();
+  QByteArray received;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(reader, buffer, sizeof buffer)) > 0;) received.append(buffer, n);
+  ::close(reader);
+  EXPECT_EQ(received, FileOf(8, 8, DiagonalDark));
+  struct stat status {};
+  ASSERT_EQ(::lstat(pipe.constData(), &status), 0);
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+  // No temporary file is left beside it (the pipe is listed only among system entries).
+  EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+            (QStringList{"good.bmp", "out.h"}));
 }
 
 TEST_F(ConvertCommand, ExitStatusesAndMessages) {
