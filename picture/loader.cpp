@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "picture/bitmap_picture.h"
+#include "picture/bmp.h"
 #include "picture/decoders.h"
+#include "picture/dib.h"
 #include "picture/loader.h"
 #include "picture/picture.h"
 
@@ -19,14 +21,20 @@ namespace picture {
 namespace {
 
 using Decoder = std::unique_ptr<Picture> (*)(std::span<const std::uint8_t>);
+// A decoder that reads the open file itself, as far as it needs: the descriptor, the size the file
+// had when opened (more than 0) and the name for messages.
+using FileDecoder = std::unique_ptr<Picture> (*)(int fd, std::uint64_t size,
+                                                 const std::string& fileName);
+std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName);
 
 struct Kind {
   std::string_view extension;  // lower case
   Decoder decode;
+  FileDecoder readFile = nullptr;
 };
 
 constexpr Kind kKinds[] = {
-    {"bmp", DecodeBitmapFile}, {"ico", DecodeIcon}, {"wmf", DecodeWmf},   {"emf", DecodeEmf},
+    {"bmp", DecodeBitmapFile, ReadBitmapFile}, {"ico", DecodeIcon}, {"wmf", DecodeWmf},   {"emf", DecodeEmf},
     {"png", DecodePng},        {"jpg", DecodeJpeg}, {"jpeg", DecodeJpeg}, {"gif", DecodeGif},
     {"webp", DecodeWebp},      {"tif", DecodeTiff}, {"tiff", DecodeTiff}, {"tga", DecodeTga},
     {"pbm", DecodePbm},        {"pgm", DecodePgm},  {"ppm", DecodePpm},   {"xbm", DecodeXbm},
@@ -55,16 +63,18 @@ constexpr const char* kTooLarge = "The file is larger than 512 MB";
 // Closes a descriptor on every way out.
 class Descriptor {
  public:
-  explicit Descriptor(int fd) : m_fd(fd) {}
-  ~Descriptor() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
+  Descriptor() = default;
+  ~Descriptor() { Reset(-1); }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int Get() const { return m_fd; }
+  void Reset(int fd) {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
+  }
 
  private:
-  int m_fd;
+  int m_fd = -1;
 };
 
 }  // namespace
@@ -83,9 +93,21 @@ std::vector<std::string> PictureExtensions() {
   return extensions;
 }
 
-FileBytes ReadWholeFile(const std::string& fileName) {
+namespace {
+
+// Reads up to `size` bytes at `dest`; 0 at the end of the file.
+std::size_t ReadSome(int fd, std::uint8_t* dest, std::size_t size, const std::string& fileName) {
+  for (;;) {
+    const ssize_t n = ::read(fd, dest, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) CannotOpen(fileName, std::strerror(errno));
+  }
+}
+
+// Opens a regular file of at most kMaxFileBytes for reading and returns its size as reported.
+std::uint64_t OpenRegularFile(const std::string& fileName, Descriptor& file) {
   // Non-blocking, so that a named pipe cannot hang the open; regular files ignore the flag.
-  const Descriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  file.Reset(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.Get() < 0) CannotOpen(fileName, std::strerror(errno));
   struct stat status {};
   if (::fstat(file.Get(), &status) != 0) CannotOpen(fileName, std::strerror(errno));
@@ -93,27 +115,49 @@ FileBytes ReadWholeFile(const std::string& fileName) {
   if (!S_ISREG(status.st_mode)) CannotOpen(fileName, "It is not a regular file");
   if (status.st_size < 0 || static_cast<std::uint64_t>(status.st_size) > kMaxFileBytes)
     CannotOpen(fileName, kTooLarge);
+  return static_cast<std::uint64_t>(status.st_size);
+}
 
+FileBytes ReadToEnd(int fd, std::uint64_t reportedSize, const std::string& fileName) {
   // The reported size is where the read starts, not where it ends: a file under /proc reports 0
   // and a file may grow or shrink meanwhile. One byte past the limit tells a file that is too
   // large from one that is exactly at it.
   constexpr std::size_t kFirstGrowth = std::size_t{64} << 10;
   FileBytes bytes;
-  bytes.resize(std::max<std::size_t>(static_cast<std::size_t>(status.st_size) + 1, kFirstGrowth));
+  bytes.resize(std::max<std::size_t>(static_cast<std::size_t>(reportedSize) + 1, kFirstGrowth));
   std::size_t done = 0;
   for (;;) {
     if (done == bytes.size()) {
       if (bytes.size() > kMaxFileBytes) CannotOpen(fileName, kTooLarge);
       bytes.resize(std::min<std::size_t>(bytes.size() * 2, kMaxFileBytes + 1));
     }
-    const ssize_t n = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) CannotOpen(fileName, std::strerror(errno));
+    const std::size_t n = ReadSome(fd, bytes.data() + done, bytes.size() - done, fileName);
     if (n == 0) break;
-    done += static_cast<std::size_t>(n);
+    done += n;
   }
   bytes.resize(done);
   return bytes;
+}
+
+// A bitmap file decoded as it is read, never held whole. The reads stop at kMaxFileBytes all the
+// same, should the file grow meanwhile.
+std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName) {
+  std::uint64_t done = 0;
+  dib::BitsReader reader([&](std::uint8_t* dest, std::size_t wanted) {
+    const std::size_t n = ReadSome(fd, dest, wanted, fileName);
+    done += n;
+    if (done > kMaxFileBytes) CannotOpen(fileName, kTooLarge);
+    return n;
+  });
+  return std::make_unique<BitmapPicture>(DecodeBmp(size, reader));
+}
+
+}  // namespace
+
+FileBytes ReadWholeFile(const std::string& fileName) {
+  Descriptor file;
+  const std::uint64_t size = OpenRegularFile(fileName, file);
+  return ReadToEnd(file.Get(), size, fileName);
 }
 
 namespace {
@@ -136,7 +180,11 @@ std::unique_ptr<Picture> LoadPicture(const std::string& fileName) {
   if (kind == nullptr)
     throw LoadError("Unknown picture file extension (." + FileExtension(fileName) + ")");
   try {
-    const FileBytes bytes = ReadWholeFile(fileName);
+    Descriptor file;
+    const std::uint64_t size = OpenRegularFile(fileName, file);
+    // A file that reports no size (one under /proc) is read to its end like any other kind.
+    if (kind->readFile != nullptr && size > 0) return kind->readFile(file.Get(), size, fileName);
+    const FileBytes bytes = ReadToEnd(file.Get(), size, fileName);
     // A zero-byte file of any kind is an empty picture, which draws nothing.
     if (bytes.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
     return kind->decode(bytes);
