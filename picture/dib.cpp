@@ -4,6 +4,11 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define DOTWRIGHT_DIB_SSSE3 1
+#endif
+
 #include "picture/picture.h"
 
 namespace picture::dib {
@@ -107,6 +112,40 @@ struct Channels {
   }
 };
 
+#ifdef DOTWRIGHT_DIB_SSSE3
+// True-colour rows, B G R (X) in the file, to 0x00BBGGRR, four pixels a byte shuffle on
+// processors with SSSE3 (nearly all x86 ones in use): several times faster than a byte at a time.
+// Each returns how many of the `w` pixels it did; the caller does the rest.
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+
+__attribute__((target("ssse3"))) int Decode24Ssse3(const std::uint8_t* in, model::Colour* out,
+                                                   int w) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, -128, 5, 4, 3, -128, 8, 7, 6, -128, 11, 10, 9, -128);
+  int x = 0;
+  // Sixteen bytes are loaded for twelve: only while they all lie within the row's pixels.
+  for (; x + 6 <= w; x += 4, in += 12) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(bytes, order));
+  }
+  return x;
+}
+
+__attribute__((target("ssse3"))) int Decode32Ssse3(const std::uint8_t* in, model::Colour* out,
+                                                   int w) {
+  const __m128i order =
+      _mm_setr_epi8(2, 1, 0, -128, 6, 5, 4, -128, 10, 9, 8, -128, 14, 13, 12, -128);
+  int x = 0;
+  for (; x + 4 <= w; x += 4, in += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(bytes, order));
+  }
+  return x;
+}
+#endif
+
 // Decodes `w` pixels of an uncompressed row from `in` (the bytes those pixels take) into `out`.
 void DecodeRow(const Info& info, const Channels& channels, const std::uint8_t* in,
                model::Colour* out, int w) {
@@ -137,8 +176,14 @@ void DecodeRow(const Info& info, const Channels& channels, const std::uint8_t* i
       for (int x = 0; x < w; ++x) out[x] = channels(U16(in + 2 * x));
       break;
     case 24: {
-      // Four pixels from three little-endian words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
       int x = 0;
+#ifdef DOTWRIGHT_DIB_SSSE3
+      if (HasSsse3()) {
+        x = Decode24Ssse3(in, out, w);
+        in += 3 * static_cast<std::size_t>(x);
+      }
+#endif
+      // Four pixels from three little-endian words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
       for (; x + 4 <= w; x += 4, in += 12) {
         std::uint32_t a, b, c;
         std::memcpy(&a, in, 4);
@@ -158,7 +203,14 @@ void DecodeRow(const Info& info, const Channels& channels, const std::uint8_t* i
     }
     case 32:
       if (info.masks == std::array<std::uint32_t, 3>{0xFF0000, 0xFF00, 0xFF}) {
-        for (int x = 0; x < w; ++x, in += 4) {
+        int x = 0;
+#ifdef DOTWRIGHT_DIB_SSSE3
+        if (HasSsse3()) {
+          x = Decode32Ssse3(in, out, w);
+          in += 4 * static_cast<std::size_t>(x);
+        }
+#endif
+        for (; x < w; ++x, in += 4) {
           std::uint32_t p;
           std::memcpy(&p, in, 4);
           p = Le32(p);
