@@ -412,7 +412,7 @@ void BitsReader::Fill(std::size_t size) {
   if (!m_read || m_ready.size() - m_pos >= size) return;
   // What is left moves to the front of the buffer and the rest of the buffer is read.
   std::size_t have = m_ready.size() - m_pos;
-  std::memmove(m_buffer.get(), m_ready.data() + m_pos, have);
+  if (have > 0) std::memmove(m_buffer.get(), m_ready.data() + m_pos, have);
   m_pos = 0;
   while (have < size) {
     const std::size_t n = m_read(m_buffer.get() + have, kPiece - have);

@@ -43,7 +43,7 @@ inline Decoded DecodeInPieces(std::span<const std::uint8_t> file, std::size_t pi
     std::size_t at = 0;
     picture::dib::BitsReader reader([&](std::uint8_t* dest, std::size_t size) {
       const std::size_t n = std::min({size, piece, file.size() - at});
-      std::memcpy(dest, file.data() + at, n);
+      if (n > 0) std::memcpy(dest, file.data() + at, n);
       at += n;
       return n;
     });
