@@ -331,11 +331,22 @@ void DecodeRle(const Info& info, BitsReader& bits, model::Bitmap& out) {
     x += count;
     return row;
   };
+  // The stream is read a window at a time, from where it stands; `ready` moves the window on
+  // when the bytes asked for run past it, and returns how many of them there are.
+  std::span<const std::uint8_t> in = bits.Peek(BitsReader::kPiece);
+  std::size_t pos = 0;
+  const auto ready = [&](std::size_t n) {
+    if (in.size() - pos >= n) return n;
+    bits.Skip(pos);
+    in = bits.Peek(BitsReader::kPiece);
+    pos = 0;
+    return std::min(n, in.size());
+  };
   for (;;) {
-    const auto op = bits.Next(2);
-    if (op.size() < 2) return;
-    const int count = op[0];
-    const std::uint8_t value = op[1];
+    if (ready(2) < 2) return;
+    const int count = in[pos];
+    const std::uint8_t value = in[pos + 1];
+    pos += 2;
     if (count > 0) {
       model::Colour* row = pixels(count);
       if (four) {
@@ -350,10 +361,10 @@ void DecodeRle(const Info& info, BitsReader& bits, model::Bitmap& out) {
     } else if (value == 1) {  // end of bitmap
       return;
     } else if (value == 2) {  // delta
-      const auto delta = bits.Next(2);
-      if (delta.size() < 2) return;
-      const int dx = delta[0];
-      const int dy = delta[1];
+      if (ready(2) < 2) return;
+      const int dx = in[pos];
+      const int dy = in[pos + 1];
+      pos += 2;
       if (dx > info.width - x || dy > info.height - y) Fail(kNotValid);
       x += dx;
       y += dy;
@@ -361,14 +372,16 @@ void DecodeRle(const Info& info, BitsReader& bits, model::Bitmap& out) {
       const int n = value;
       const std::size_t bytes = four ? (n + 1) / 2 : n;
       model::Colour* row = pixels(n);
-      const auto in = bits.Next(bytes + (bytes & 1));
-      const std::size_t have = std::min(bytes, in.size());
+      const std::size_t got = ready(bytes + (bytes & 1));
+      const std::size_t have = std::min(bytes, got);
+      const std::uint8_t* data = in.data() + pos;
       for (int i = 0; i < n; ++i) {
         const std::size_t at = four ? i / 2 : i;
         if (at >= have) break;
-        const std::uint8_t b = in[at];
+        const std::uint8_t b = data[at];
         row[i] = pal[four ? (i % 2 == 0 ? b >> 4 : b & 0x0F) : b];
       }
+      pos += got;
     }
   }
 }
@@ -427,7 +440,7 @@ std::span<const std::uint8_t> BitsReader::Peek(std::size_t size) {
   return m_ready.subspan(m_pos, std::min(size, m_ready.size() - m_pos));
 }
 
-std::span<const std::uint8_t> BitsReader::Next(std::size_t size) {
+std::span<const std::uint8_t> BitsReader::NextFilled(std::size_t size) {
   const auto bytes = Peek(size);
   m_pos += bytes.size();
   return bytes;

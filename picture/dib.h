@@ -114,8 +114,13 @@ class BitsReader {
   explicit BitsReader(ReadFunction read);
 
   // The next `size` bytes (at most kPiece), fewer only where the data ends; valid until the next
-  // call.
-  std::span<const std::uint8_t> Next(std::size_t size);
+  // call. Inline where the bytes are ready: an RLE stream asks for two at a time.
+  std::span<const std::uint8_t> Next(std::size_t size) {
+    if (m_ready.size() - m_pos < size) return NextFilled(size);
+    const std::span<const std::uint8_t> bytes = m_ready.subspan(m_pos, size);
+    m_pos += size;
+    return bytes;
+  }
   // The same bytes as Next, left to be read again.
   std::span<const std::uint8_t> Peek(std::size_t size);
   // Passes over `size` bytes, or what is left of them.
@@ -124,6 +129,7 @@ class BitsReader {
  private:
   // Makes `size` bytes (or all that is left) ready from m_pos on.
   void Fill(std::size_t size);
+  std::span<const std::uint8_t> NextFilled(std::size_t size);
 
   ReadFunction m_read;
   std::unique_ptr<std::uint8_t[]> m_buffer;  // kPiece bytes, for a file
