@@ -421,8 +421,17 @@ BitsReader::BitsReader(std::span<const std::uint8_t> bytes) : m_ready(bytes) {}
 BitsReader::BitsReader(ReadFunction read)
     : m_read(std::move(read)), m_buffer(new std::uint8_t[kPiece]) {}
 
+BitsReader::BitsReader(ViewFunction view) : m_view(std::move(view)) {}
+
 void BitsReader::Fill(std::size_t size) {
-  if (!m_read || m_ready.size() - m_pos >= size) return;
+  if (m_ready.size() - m_pos >= size) return;
+  if (m_view) {
+    m_viewed += m_pos;
+    m_pos = 0;
+    m_ready = m_view(m_viewed);
+    return;
+  }
+  if (!m_read) return;
   // What is left moves to the front of the buffer and the rest of the buffer is read.
   std::size_t have = m_ready.size() - m_pos;
   if (have > 0) std::memmove(m_buffer.get(), m_ready.data() + m_pos, have);
@@ -447,6 +456,13 @@ std::span<const std::uint8_t> BitsReader::NextFilled(std::size_t size) {
 }
 
 void BitsReader::Skip(std::uint64_t size) {
+  if (m_view && size > m_ready.size() - m_pos) {
+    // Passed over unseen; the next read shows what follows.
+    m_viewed += m_pos + size;
+    m_pos = 0;
+    m_ready = {};
+    return;
+  }
   while (size > 0) {
     const std::size_t n = Next(static_cast<std::size_t>(std::min<std::uint64_t>(size, kPiece))).size();
     if (n == 0) return;

@@ -108,10 +108,16 @@ class BitsReader {
   // Throws (picture::LoadError) when it cannot read.
   using ReadFunction = std::function<std::size_t(std::uint8_t* dest, std::size_t size)>;
 
+  // Shows the data from `offset` on, at least kPiece bytes of it unless the data ends sooner
+  // (nothing from its end on); what it shows stays valid until the next call. A mapped file.
+  using ViewFunction = std::function<std::span<const std::uint8_t>(std::uint64_t offset)>;
+
   // Bytes in memory, handed out where they are.
   explicit BitsReader(std::span<const std::uint8_t> bytes);
-  // Bytes that `read` produces.
+  // Bytes that `read` produces, copied into a buffer.
   explicit BitsReader(ReadFunction read);
+  // Bytes that `view` shows, handed out where they are.
+  explicit BitsReader(ViewFunction view);
 
   // The next `size` bytes (at most kPiece), fewer only where the data ends; valid until the next
   // call. Inline where the bytes are ready: an RLE stream asks for two at a time.
@@ -132,7 +138,9 @@ class BitsReader {
   std::span<const std::uint8_t> NextFilled(std::size_t size);
 
   ReadFunction m_read;
-  std::unique_ptr<std::uint8_t[]> m_buffer;  // kPiece bytes, for a file
+  std::unique_ptr<std::uint8_t[]> m_buffer;  // kPiece bytes, for m_read
+  ViewFunction m_view;
+  std::uint64_t m_viewed = 0;  // where m_ready starts in the data, for m_view
   std::span<const std::uint8_t> m_ready;
   std::size_t m_pos = 0;
 };

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,9 +140,60 @@ FileBytes ReadToEnd(int fd, std::uint64_t reportedSize, const std::string& fileN
   return bytes;
 }
 
-// A bitmap file decoded as it is read, never held whole. The reads stop at kMaxFileBytes all the
-// same, should the file grow meanwhile.
+// A window onto a file mapped into memory: the bits are decoded where the system's file cache
+// holds them, with no copy, and a window at a time so that a large file is never mapped whole.
+// (A file cut shorter by another program during those milliseconds would fault; files are taken
+// as they stand when opened, as with any program that maps them.)
+class FileWindow {
+ public:
+  static constexpr std::size_t kWindow = std::size_t{16} << 20;
+
+  FileWindow(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
+  ~FileWindow() { Unmap(); }
+  FileWindow(const FileWindow&) = delete;
+  FileWindow& operator=(const FileWindow&) = delete;
+
+  // The file from `offset` on, up to kWindow bytes from the page holding it (so at least
+  // kWindow less a page unless the file ends sooner); empty when it cannot be mapped.
+  std::span<const std::uint8_t> At(std::uint64_t offset) {
+    Unmap();
+    if (offset >= m_size) return {};
+    static const std::uint64_t page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t start = offset / page * page;
+    const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, m_size - start));
+    // Populated at once: one call sets up the pages instead of a fault for each.
+    void* memory = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, m_fd,
+                          static_cast<off_t>(start));
+    if (memory == MAP_FAILED) {
+      if (errno == ENOMEM) throw std::bad_alloc();
+      return {};
+    }
+    m_memory = memory;
+    m_length = length;
+    return {static_cast<const std::uint8_t*>(memory) + (offset - start), length - (offset - start)};
+  }
+
+ private:
+  void Unmap() {
+    if (m_memory != nullptr) ::munmap(m_memory, m_length);
+    m_memory = nullptr;
+  }
+
+  int m_fd;
+  std::uint64_t m_size;
+  void* m_memory = nullptr;
+  std::size_t m_length = 0;
+};
+
+// A bitmap file decoded as it is mapped (or, where the system cannot map it, read a piece at a
+// time), never held whole.
 std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName) {
+  FileWindow window(fd, size);
+  if (!window.At(0).empty()) {
+    dib::BitsReader reader([&](std::uint64_t offset) { return window.At(offset); });
+    return std::make_unique<BitmapPicture>(DecodeBmp(size, reader));
+  }
+  // The reads stop at kMaxFileBytes all the same, should the file grow meanwhile.
   std::uint64_t done = 0;
   dib::BitsReader reader([&](std::uint8_t* dest, std::size_t wanted) {
     const std::size_t n = ReadSome(fd, dest, wanted, fileName);

@@ -198,6 +198,26 @@ TEST(Dib, PackedTableRunningPastTheDataIsAReadError) {
 
 namespace {
 
+// Bits far past the headers (a gap of several read pieces) are found however the file is read.
+TEST(Bmp, BitsFarPastTheHeadersDecodeEveryWay) {
+  bmptest::BmpSpec spec;
+  spec.width = 3;
+  spec.height = 2;
+  spec.bitCount = 24;
+  spec.gap = 3 * static_cast<std::uint32_t>(picture::dib::BitsReader::kPiece) + 7;
+  spec.bits = bmptest::PackRows({{0x010203, 0x040506, 0x070809}, {0x0A0B0C, 0x0D0E0F, 0x101112}},
+                                24);
+  const std::vector<std::uint8_t> file = bmptest::BuildBmp(spec);
+  const model::Bitmap bitmap = picture::DecodeBmp(file);
+  EXPECT_EQ(bitmap.Pixel(0, 0), model::Rgb(1, 2, 3));
+  EXPECT_EQ(bitmap.Pixel(2, 1), model::Rgb(0x10, 0x11, 0x12));
+  EXPECT_TRUE(bmptest::DecodesAlikeEveryWay(file));
+  // Cut where the bits start, they are all missing: black.
+  const auto cut = std::span(file).first(file.size() - spec.bits.size());
+  EXPECT_EQ(picture::DecodeBmp(cut).Pixel(2, 1), model::kBlack);
+  EXPECT_TRUE(bmptest::DecodesAlikeEveryWay(cut));
+}
+
 // Rows longer than the piece a file is read in are decoded a piece at a time; cut anywhere, the
 // bits there decode as always and the rest as zero bits.
 TEST(Bmp, RowsLongerThanAReadPieceDecodeCutAnywhere) {
@@ -247,8 +267,67 @@ TEST(Bmp, RowsLongerThanAReadPieceDecodeCutAnywhere) {
       for (int y = 0; y < c.height; ++y)
         for (int x = 0; x < c.width; ++x)
           ASSERT_EQ(bitmap.Pixel(x, y), expected(cut, x, y)) << x << ", " << y;
-      // Handed over in pieces that never line up with the decoder's.
+      // Handed over in pieces that never line up with the decoder's, and shown a piece at a time
+      // as a mapped file is.
       EXPECT_TRUE(bmptest::SameOutcome(bmptest::DecodeInPieces(file, 100'003), whole));
+      EXPECT_TRUE(bmptest::SameOutcome(bmptest::DecodeInViews(file), whole));
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The reader hands out the same bytes, from the same places, whether the data is in memory, read
+// a piece at a time or shown through views, across the ends of its buffer and its views.
+TEST(BitsReader, HandsOutTheSameBytesFromEverySource) {
+  constexpr std::size_t kPiece = picture::dib::BitsReader::kPiece;
+  std::vector<std::uint8_t> data(3 * kPiece + 5);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i ^ i >> 9);
+  const std::span<const std::uint8_t> all(data);
+
+  enum Op { kNext, kPeek, kSkip };
+  struct Step {
+    Op op;
+    std::size_t size;
+  };
+  const Step steps[] = {{kPeek, 10},     {kNext, 7},    {kSkip, kPiece}, {kNext, kPiece},
+                        {kSkip, 5},      {kNext, 100},  {kPeek, kPiece}, {kSkip, kPiece - 50},
+                        {kNext, 200},    {kSkip, 2 * kPiece}, {kNext, 1},  {kPeek, 4}};
+  std::size_t piece = 0;
+  std::size_t at = 0;
+  const auto read = [&](std::uint8_t* dest, std::size_t size) {
+    const std::size_t n = std::min({size, piece, data.size() - at});
+    std::memcpy(dest, data.data() + at, n);
+    at += n;
+    return n;
+  };
+  const auto view = [&](std::uint64_t offset) {
+    if (offset >= data.size()) return std::span<const std::uint8_t>();
+    return all.subspan(offset, std::min<std::size_t>(kPiece, data.size() - offset));
+  };
+  for (const int source : {0, 1, 2, 3}) {
+    SCOPED_TRACE(source);
+    at = 0;
+    piece = source == 1 ? 4097 : kPiece;
+    picture::dib::BitsReader reader =
+        source == 0 ? picture::dib::BitsReader(all)
+        : source == 3 ? picture::dib::BitsReader(picture::dib::BitsReader::ViewFunction(view))
+                      : picture::dib::BitsReader(picture::dib::BitsReader::ReadFunction(read));
+    std::size_t expected = 0;  // where the data stands
+    for (const Step& step : steps) {
+      if (step.op == kSkip) {
+        reader.Skip(step.size);
+        expected = std::min(data.size(), expected + step.size);
+        continue;
+      }
+      const auto bytes = step.op == kNext ? reader.Next(step.size) : reader.Peek(step.size);
+      const std::size_t want = std::min(step.size, data.size() - expected);
+      ASSERT_EQ(bytes.size(), want) << "at " << expected;
+      ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), data.begin() + expected))
+          << "at " << expected;
+      if (step.op == kNext) expected += want;
     }
   }
 }

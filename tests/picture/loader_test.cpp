@@ -10,10 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "model/canvas.h"
+#include "picture/bitmap_picture.h"
 #include "picture/loader.h"
 #include "picture/picture.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/picture/bmp_cases.h"
+#include "tests/picture/bmp_pieces.h"
 
 namespace {
 
@@ -135,6 +137,26 @@ TEST_F(Loader, PicksTheDecoderByExtensionWithoutRegardToCase) {
   EXPECT_EQ(ErrorOf(Write("short.bmp", {'B', 'M', 0})), "Stream read error");
   EXPECT_EQ(ErrorOf(Write("other.bmp", std::vector<std::uint8_t>(100, 'x'))),
             "Bitmap image is not valid");
+}
+
+TEST_F(Loader, BitmapFilesLoadAsTheyDecodeFromMemory) {
+  // Every case, and a picture larger than the window the file is mapped through (24 MB).
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+  for (const auto& c : bmptest::GoodCases()) files.emplace_back(c.name, c.file);
+  for (const auto& c : bmptest::BadCases()) files.emplace_back(c.name, c.file);
+  files.emplace_back("large", bmptest::Bmp24(4001, 2000, [](int x, int y) {
+                       return model::Rgb(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                                         static_cast<std::uint8_t>(x ^ y));
+                     }));
+  for (const auto& [name, file] : files) {
+    SCOPED_TRACE(name);
+    const std::string path = Write(name + ".bmp", file);
+    const bmptest::Decoded loaded = bmptest::Outcome([&] {
+      const auto picture = picture::LoadPicture(path);
+      return dynamic_cast<const picture::BitmapPicture&>(*picture).Bitmap();
+    });
+    EXPECT_TRUE(bmptest::SameOutcome(loaded, bmptest::DecodeWhole(file)));
+  }
 }
 
 TEST_F(Loader, FileWhoseReportedSizeIsZeroIsReadToItsEnd) {
