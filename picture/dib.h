@@ -98,8 +98,8 @@ struct Info {
 // end of `data`; kNotValid for anything it cannot decode (see above).
 Info ParseInfo(std::span<const std::uint8_t> data, const Options& options = {});
 
-// Bytes read in order, from memory or a piece at a time from a file, so that a decoder never
-// holds a whole file beside the raster it writes.
+// Bytes read in order, from memory, a piece at a time from a file or through views of a mapped
+// file, so that a decoder never holds a whole file beside the raster it writes.
 class BitsReader {
  public:
   // The largest piece asked for at once; a file is read through a buffer of this size.
