@@ -104,7 +104,7 @@ const std::vector<std::uint8_t>& File() {
 const std::string& FilePath() {
   static const struct Written {
     std::string path = (std::filesystem::temp_directory_path() /
-                         ("dotwright-picture-bench-" + std::to_string(::getpid()) + ".bmp"))
+                        ("dotwright-picture-bench-" + std::to_string(::getpid()) + ".bmp"))
                            .string();
     Written() {
       std::ofstream(path, std::ios::binary)
@@ -196,8 +196,8 @@ struct QtRaster {
 
 // Reads into a fresh raster; false unless the reader wrote the picture into that raster.
 bool ReadIntoRaster(QImageReader& reader, QtRaster& raster) {
-  return reader.read(&raster.image) && raster.image.constBits() ==
-                                           reinterpret_cast<const uchar*>(raster.pixels.data());
+  return reader.read(&raster.image) &&
+         raster.image.constBits() == reinterpret_cast<const uchar*>(raster.pixels.data());
 }
 
 void BM_DecodeQtFromMemory(benchmark::State& state) {
@@ -303,15 +303,16 @@ int main(int argc, char** argv) {
   benchsupport::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  std::printf("\nOurs / peer, 4000 x 3000 x 24-bit BMP, every decoder writing into raster memory:\n");
+  std::printf(
+      "\nOurs / peer, 4000 x 3000 x 24-bit BMP, every decoder writing into raster memory:\n");
   reporter.PrintRatio("decode from memory / stb_image (4 channels)", "BM_DecodeOursFromMemory",
                       "BM_DecodeStbImageFromMemory/channels:4", 0.25);
-  reporter.PrintRatio("decode from memory / Qt", "BM_DecodeOursFromMemory",
-                      "BM_DecodeQtFromMemory", 0.5);
+  reporter.PrintRatio("decode from memory / Qt", "BM_DecodeOursFromMemory", "BM_DecodeQtFromMemory",
+                      0.5);
   reporter.PrintRatio("decode from the file / stb_image (4 channels)", "BM_DecodeOursFromFile",
                       "BM_DecodeStbImageFromFile", 0.25);
-  reporter.PrintRatio("decode from the file / Qt", "BM_DecodeOursFromFile",
-                      "BM_DecodeQtFromFile", 0.5);
+  reporter.PrintRatio("decode from the file / Qt", "BM_DecodeOursFromFile", "BM_DecodeQtFromFile",
+                      0.5);
   reporter.PrintRatio("open and draw into 320x240 / Qt reader and QPainter", "BM_OpenAndDrawOurs",
                       "BM_OpenAndDrawQt", 0.3);
   reporter.PrintRatio("open and draw into 320x240 / QImage(path) and QPainter (Qt's own memory)",

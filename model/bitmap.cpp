@@ -54,8 +54,12 @@ Span SourceSpan(std::int64_t d, std::int64_t sn, std::int64_t dn, bool merge) {
 }  // namespace
 
 void StretchBitmap(const Bitmap& source, Canvas& canvas, const Rect& dest) {
-  PixelRows rows{source.Row(source.FirstKeptRow()), source.Width(), source.Height(),
-                 source.Width(),  source.TwoColour(), false};
+  PixelRows rows;
+  rows.pixels = source.Row(source.FirstKeptRow());
+  rows.width = source.Width();
+  rows.height = source.Height();
+  rows.stride = source.Width();
+  rows.twoColour = source.TwoColour();
   rows.firstKept = source.FirstKeptRow();
   rows.keptRows = source.KeptRows();
   rows.rest = source.Rest();

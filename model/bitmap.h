@@ -81,9 +81,9 @@ class Bitmap {
 void StretchBitmap(const Bitmap& source, Canvas& canvas, const Rect& dest);
 
 // Pixels held elsewhere, for StretchPixels: `height` rows of `width` colours, row y starting at
-// pixels + (y - firstKept) * stride. The high byte of each pixel is ignored. `redBlueSwapped`: the pixels are
-// 0x..RRGGBB (red in the third byte, as a toolkit's 32-bit image holds them), so a picked
-// pixel's red and blue are exchanged.
+// pixels + (y - firstKept) * stride. The high byte of each pixel is ignored. `redBlueSwapped`: the
+// pixels are 0x..RRGGBB (red in the third byte, as a toolkit's 32-bit image holds them), so a
+// picked pixel's red and blue are exchanged.
 struct PixelRows {
   const Colour* pixels = nullptr;
   int width = 0;

@@ -22,7 +22,8 @@ model::Bitmap DecodeBmp(std::span<const std::uint8_t> file) {
 }
 
 model::Bitmap DecodeBmp(std::uint64_t fileSize, dib::BitsReader& file) {
-  const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kHeadBytes));
+  const std::size_t wanted =
+      static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kHeadBytes));
   const std::span<const std::uint8_t> head = file.Peek(wanted);
   // A file that ends sooner than its size said is as long as it is.
   const std::uint64_t size = head.size() < wanted ? head.size() : fileSize;

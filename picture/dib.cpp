@@ -464,7 +464,8 @@ void BitsReader::Skip(std::uint64_t size) {
     return;
   }
   while (size > 0) {
-    const std::size_t n = Next(static_cast<std::size_t>(std::min<std::uint64_t>(size, kPiece))).size();
+    const std::size_t n =
+        Next(static_cast<std::size_t>(std::min<std::uint64_t>(size, kPiece))).size();
     if (n == 0) return;
     size -= n;
   }

@@ -35,10 +35,22 @@ struct Kind {
 };
 
 constexpr Kind kKinds[] = {
-    {"bmp", DecodeBitmapFile, ReadBitmapFile}, {"ico", DecodeIcon}, {"wmf", DecodeWmf},   {"emf", DecodeEmf},
-    {"png", DecodePng},        {"jpg", DecodeJpeg}, {"jpeg", DecodeJpeg}, {"gif", DecodeGif},
-    {"webp", DecodeWebp},      {"tif", DecodeTiff}, {"tiff", DecodeTiff}, {"tga", DecodeTga},
-    {"pbm", DecodePbm},        {"pgm", DecodePgm},  {"ppm", DecodePpm},   {"xbm", DecodeXbm},
+    {"bmp", DecodeBitmapFile, ReadBitmapFile},
+    {"ico", DecodeIcon},
+    {"wmf", DecodeWmf},
+    {"emf", DecodeEmf},
+    {"png", DecodePng},
+    {"jpg", DecodeJpeg},
+    {"jpeg", DecodeJpeg},
+    {"gif", DecodeGif},
+    {"webp", DecodeWebp},
+    {"tif", DecodeTiff},
+    {"tiff", DecodeTiff},
+    {"tga", DecodeTga},
+    {"pbm", DecodePbm},
+    {"pgm", DecodePgm},
+    {"ppm", DecodePpm},
+    {"xbm", DecodeXbm},
     {"svg", DecodeSvg},
 };
 
@@ -148,26 +160,31 @@ class FileWindow {
  public:
   static constexpr std::size_t kWindow = std::size_t{16} << 20;
 
-  FileWindow(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
+  FileWindow(int fd, std::uint64_t size, const std::string& fileName)
+      : m_fd(fd), m_size(size), m_fileName(fileName) {}
   ~FileWindow() { Unmap(); }
   FileWindow(const FileWindow&) = delete;
   FileWindow& operator=(const FileWindow&) = delete;
 
   // The file from `offset` on, up to kWindow bytes from the page holding it (so at least
-  // kWindow less a page unless the file ends sooner); empty when it cannot be mapped.
+  // kWindow less a page unless the file ends sooner). Empty when the file cannot be mapped at
+  // all; a later window that cannot be mapped is a read error.
   std::span<const std::uint8_t> At(std::uint64_t offset) {
     Unmap();
     if (offset >= m_size) return {};
     static const std::uint64_t page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
     const std::uint64_t start = offset / page * page;
-    const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, m_size - start));
+    const std::size_t length =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, m_size - start));
     // Populated at once: one call sets up the pages instead of a fault for each.
     void* memory = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, m_fd,
                           static_cast<off_t>(start));
     if (memory == MAP_FAILED) {
       if (errno == ENOMEM) throw std::bad_alloc();
+      if (m_mapped) CannotOpen(m_fileName, std::strerror(errno));
       return {};
     }
+    m_mapped = true;
     m_memory = memory;
     m_length = length;
     return {static_cast<const std::uint8_t*>(memory) + (offset - start), length - (offset - start)};
@@ -181,6 +198,8 @@ class FileWindow {
 
   int m_fd;
   std::uint64_t m_size;
+  const std::string& m_fileName;
+  bool m_mapped = false;  // a window was mapped before
   void* m_memory = nullptr;
   std::size_t m_length = 0;
 };
@@ -188,7 +207,7 @@ class FileWindow {
 // A bitmap file decoded as it is mapped (or, where the system cannot map it, read a piece at a
 // time), never held whole.
 std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName) {
-  FileWindow window(fd, size);
+  FileWindow window(fd, size, fileName);
   if (!window.At(0).empty()) {
     dib::BitsReader reader([&](std::uint64_t offset) { return window.At(offset); });
     return std::make_unique<BitmapPicture>(DecodeBmp(size, reader));

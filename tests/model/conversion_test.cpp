@@ -200,8 +200,8 @@ TEST(Stretch, BitmapKeepingSomeRowsDrawsAsOneKeepingThemAll) {
               for (int x = 0; x < 10; ++x)
                 ASSERT_EQ(got.Pixel(x, y), want.Pixel(x, y))
                     << "rows " << first << " to " << first + kept - 1 << ", two colours "
-                    << twoColour << ", dest " << dest.right << " x " << dest.bottom << " at ("
-                    << x << ", " << y << ")";
+                    << twoColour << ", dest " << dest.right << " x " << dest.bottom << " at (" << x
+                    << ", " << y << ")";
             EXPECT_EQ(got.DirtyRect(), want.DirtyRect());
           }
         }

@@ -76,8 +76,8 @@ inline model::Bitmap DecodeEveryRow(std::span<const std::uint8_t> file) {
 
 inline testing::AssertionResult SameBitmap(const model::Bitmap& a, const model::Bitmap& b) {
   if (a.Width() != b.Width() || a.Height() != b.Height() || a.TwoColour() != b.TwoColour())
-    return testing::AssertionFailure() << a.Width() << " x " << a.Height() << " against "
-                                       << b.Width() << " x " << b.Height();
+    return testing::AssertionFailure()
+           << a.Width() << " x " << a.Height() << " against " << b.Width() << " x " << b.Height();
   for (int y = 0; y < a.Height(); ++y)
     for (int x = 0; x < a.Width(); ++x)
       if (a.Pixel(x, y) != b.Pixel(x, y))

@@ -205,8 +205,8 @@ TEST(Bmp, BitsFarPastTheHeadersDecodeEveryWay) {
   spec.height = 2;
   spec.bitCount = 24;
   spec.gap = 3 * static_cast<std::uint32_t>(picture::dib::BitsReader::kPiece) + 7;
-  spec.bits = bmptest::PackRows({{0x010203, 0x040506, 0x070809}, {0x0A0B0C, 0x0D0E0F, 0x101112}},
-                                24);
+  spec.bits =
+      bmptest::PackRows({{0x010203, 0x040506, 0x070809}, {0x0A0B0C, 0x0D0E0F, 0x101112}}, 24);
   const std::vector<std::uint8_t> file = bmptest::BuildBmp(spec);
   const model::Bitmap bitmap = picture::DecodeBmp(file);
   EXPECT_EQ(bitmap.Pixel(0, 0), model::Rgb(1, 2, 3));
@@ -252,9 +252,9 @@ TEST(Bmp, RowsLongerThanAReadPieceDecodeCutAnywhere) {
       if (c.bitCount == 1) return kPalette[(byte(x / 8) >> (7 - x % 8)) & 1];
       return model::Rgb(byte(bytes * x + 2), byte(bytes * x + 1), byte(bytes * x));
     };
-    const std::size_t cuts[] = {spec.bits.size(), kPiece - 1,     kPiece,
-                                kPiece + 2,       stride - 1,     stride + kPiece + 1,
-                                0,                stride * c.height - 3};
+    const std::size_t cuts[] = {
+        spec.bits.size(), kPiece - 1,          kPiece, kPiece + 2,
+        stride - 1,       stride + kPiece + 1, 0,      stride * c.height - 3};
     for (const std::size_t cut : cuts) {
       if (cut > spec.bits.size()) continue;
       SCOPED_TRACE(std::to_string(c.bitCount) + " bits, cut at " + std::to_string(cut));
@@ -292,9 +292,9 @@ TEST(BitsReader, HandsOutTheSameBytesFromEverySource) {
     Op op;
     std::size_t size;
   };
-  const Step steps[] = {{kPeek, 10},     {kNext, 7},    {kSkip, kPiece}, {kNext, kPiece},
-                        {kSkip, 5},      {kNext, 100},  {kPeek, kPiece}, {kSkip, kPiece - 50},
-                        {kNext, 200},    {kSkip, 2 * kPiece}, {kNext, 1},  {kPeek, 4}};
+  const Step steps[] = {{kPeek, 10},  {kNext, 7},          {kSkip, kPiece}, {kNext, kPiece},
+                        {kSkip, 5},   {kNext, 100},        {kPeek, kPiece}, {kSkip, kPiece - 50},
+                        {kNext, 200}, {kSkip, 2 * kPiece}, {kNext, 1},      {kPeek, 4}};
   std::size_t piece = 0;
   std::size_t at = 0;
   const auto read = [&](std::uint8_t* dest, std::size_t size) {
@@ -312,7 +312,7 @@ TEST(BitsReader, HandsOutTheSameBytesFromEverySource) {
     at = 0;
     piece = source == 1 ? 4097 : kPiece;
     picture::dib::BitsReader reader =
-        source == 0 ? picture::dib::BitsReader(all)
+        source == 0   ? picture::dib::BitsReader(all)
         : source == 3 ? picture::dib::BitsReader(picture::dib::BitsReader::ViewFunction(view))
                       : picture::dib::BitsReader(picture::dib::BitsReader::ReadFunction(read));
     std::size_t expected = 0;  // where the data stands

@@ -247,11 +247,23 @@ TEST_F(Loader, RowsTheFileDoesNotReachTakeNoMemory) {
       {"wide.bmp", 100'000'000, 1, 32, {}, {}, model::kBlack, model::kBlack},
       // 10000 x 10000 in its 50 bottom rows: white at the bottom (row 239 shows row 9958),
       // black above.
-      {"tall.bmp", 10'000, 10'000, 24, {}, std::vector<std::uint8_t>(50 * 30'000, 0xFF),
-       model::kBlack, model::kWhite},
+      {"tall.bmp",
+       10'000,
+       10'000,
+       24,
+       {},
+       std::vector<std::uint8_t>(50 * 30'000, 0xFF),
+       model::kBlack,
+       model::kWhite},
       // 8 bits: the rows no bits reach take palette entry 0.
-      {"indexed.bmp", 10'000, 10'000, 8, {model::Rgb(1, 2, 3), model::kBlack},
-       std::vector<std::uint8_t>(50 * 10'000, 1), model::Rgb(1, 2, 3), model::kBlack},
+      {"indexed.bmp",
+       10'000,
+       10'000,
+       8,
+       {model::Rgb(1, 2, 3), model::kBlack},
+       std::vector<std::uint8_t>(50 * 10'000, 1),
+       model::Rgb(1, 2, 3),
+       model::kBlack},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
