@@ -1,10 +1,15 @@
-// Feeds arbitrary bytes to the BMP file decoder, to the DIB entry points the icon and metafile
-// decoders use, and draws what decodes. Anything but LoadError escaping, a sanitizer report, a
+// Feeds arbitrary bytes to the BMP file decoder, whole and read a few bytes at a time (which must
+// decode alike), to the DIB entry points the icon and metafile decoders use, and draws what
+// decodes. Anything but LoadError escaping, a sanitizer report, a
 // hang or a large allocation is a finding.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <span>
+#include <string>
 
 #include "model/canvas.h"
 #include "model/bitmap.h"
@@ -30,21 +35,64 @@ void Draw(const model::Bitmap& bitmap) {
   model::StretchBitmap(twoColour, canvas, {1, 1, 5, 300});
 }
 
-void File(std::span<const std::uint8_t> data) {
+// Whether the file claims a picture too large to decode quickly, by the same header parse the
+// file decoder makes (a header it cannot parse is not: the decoder raises the same error).
+bool TooLarge(std::span<const std::uint8_t> data) {
+  if (data.size() < 14) return false;
+  const std::uint64_t bitsOffset = std::uint64_t{data[10]} | std::uint64_t{data[11]} << 8 |
+                                   std::uint64_t{data[12]} << 16 | std::uint64_t{data[13]} << 24;
+  picture::dib::Options options;
+  options.bitsOffset = bitsOffset >= 14 ? bitsOffset - 14 : 0;
   try {
-    if (data.size() >= 14) {
-      // The same header parse the file decoder makes, to skip pictures too large to be quick.
-      const std::uint64_t bitsOffset = std::uint64_t{data[10]} | std::uint64_t{data[11]} << 8 |
-                                       std::uint64_t{data[12]} << 16 |
-                                       std::uint64_t{data[13]} << 24;
-      picture::dib::Options options;
-      options.bitsOffset = bitsOffset >= 14 ? bitsOffset - 14 : 0;
-      const auto info = picture::dib::ParseInfo(data.subspan(14), options);
-      if (std::int64_t{info.width} * info.height > kFuzzMaxPixels) return;
-    }
+    const auto info = picture::dib::ParseInfo(data.subspan(14), options);
+    return std::int64_t{info.width} * info.height > kFuzzMaxPixels;
+  } catch (const picture::LoadError&) {
+    return false;
+  }
+}
+
+void File(std::span<const std::uint8_t> data) {
+  if (TooLarge(data)) return;
+  try {
     Draw(picture::DecodeBmp(data));
   } catch (const picture::LoadError&) {
   }
+}
+
+// The decoding's outcome: the bitmap, or the message it raised.
+template <class Decode>
+std::pair<std::optional<model::Bitmap>, std::string> Outcome(const Decode& decode) {
+  try {
+    return {decode(), {}};
+  } catch (const picture::LoadError& e) {
+    return {std::nullopt, e.what()};
+  }
+}
+
+// The file read a few bytes at a time decodes as it does whole.
+void InPieces(std::span<const std::uint8_t> data) {
+  if (TooLarge(data)) return;
+  const auto whole = Outcome([&] { return picture::DecodeBmp(data); });
+  const std::size_t piece = data.empty() ? 1 : data.back() % 13 + 1;
+  std::size_t at = 0;
+  const auto pieces = Outcome([&] {
+    picture::dib::BitsReader reader([&](std::uint8_t* dest, std::size_t size) {
+      const std::size_t n = std::min({size, piece, data.size() - at});
+      if (n > 0) std::memcpy(dest, data.data() + at, n);
+      at += n;
+      return n;
+    });
+    return picture::DecodeBmp(data.size(), reader);
+  });
+  if (whole.second != pieces.second || whole.first.has_value() != pieces.first.has_value())
+    __builtin_trap();
+  if (!whole.first) return;
+  const model::Bitmap& a = *whole.first;
+  const model::Bitmap& b = *pieces.first;
+  if (a.Width() != b.Width() || a.Height() != b.Height()) __builtin_trap();
+  for (int y = 0; y < a.Height(); ++y)
+    for (int x = 0; x < a.Width(); ++x)
+      if (a.Pixel(x, y) != b.Pixel(x, y)) __builtin_trap();
 }
 
 // A packed DIB, with the options chosen by the first byte.
@@ -71,6 +119,7 @@ void Packed(std::span<const std::uint8_t> data) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);
   File(bytes);
+  InPieces(bytes);
   // The same bytes after a file header, as a packed DIB.
   if (size > 14) Packed(bytes.subspan(13));
   return 0;

@@ -5,9 +5,11 @@
 
 namespace model {
 
-Bitmap::Bitmap(int width, int height, Uninit)
+Bitmap::Bitmap(int width, int height, Uninit, int firstKept, int keptRows)
     : m_width(width > 0 && height > 0 ? width : 0), m_height(m_width > 0 ? height : 0) {
-  m_pixels.resize(static_cast<std::size_t>(m_width) * m_height);
+  m_firstKept = std::clamp(firstKept, 0, m_height);
+  m_keptRows = std::clamp(keptRows, 0, m_height - m_firstKept);
+  m_pixels.resize(static_cast<std::size_t>(m_width) * m_keptRows);
 }
 
 Bitmap::Bitmap(int width, int height, Colour fill) : Bitmap(width, height, Uninit{}) {
@@ -18,9 +20,15 @@ Bitmap Bitmap::Uninitialised(int width, int height) {
   return Bitmap(width, height, Uninit{});
 }
 
+Bitmap Bitmap::Partial(int width, int height, int firstKept, int keptRows, Colour rest) {
+  Bitmap bitmap(width, height, Uninit{}, firstKept, keptRows);
+  bitmap.m_rest = rest;
+  return bitmap;
+}
+
 Colour Bitmap::Pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= m_width || y >= m_height) return kInvalidColour;
-  return Row(y)[x];
+  return Keeps(y) ? Row(y)[x] : m_rest;
 }
 
 namespace {
@@ -46,9 +54,16 @@ Span SourceSpan(std::int64_t d, std::int64_t sn, std::int64_t dn, bool merge) {
 }  // namespace
 
 void StretchBitmap(const Bitmap& source, Canvas& canvas, const Rect& dest) {
-  StretchPixels(
-      {source.Row(0), source.Width(), source.Height(), source.Width(), source.TwoColour(), false},
-      canvas, dest);
+  PixelRows rows;
+  rows.pixels = source.Row(source.FirstKeptRow());
+  rows.width = source.Width();
+  rows.height = source.Height();
+  rows.stride = source.Width();
+  rows.twoColour = source.TwoColour();
+  rows.firstKept = source.FirstKeptRow();
+  rows.keptRows = source.KeptRows();
+  rows.rest = source.Rest();
+  StretchPixels(rows, canvas, dest);
 }
 
 namespace {
@@ -70,7 +85,10 @@ void StretchPixels(const PixelRows& source, Canvas& canvas, const Rect& dest) {
   const std::int64_t sw = source.width;
   const std::int64_t sh = source.height;
   const bool merge = source.twoColour && (dw < sw || dh < sh);
-  const auto row = [&](int sy) { return source.pixels + sy * source.stride; };
+  const auto row = [&](int sy) { return source.pixels + (sy - source.firstKept) * source.stride; };
+  // Rows not kept lie before firstKept or from keptEnd on.
+  const std::int64_t keptEnd = std::int64_t{source.firstKept} + source.keptRows;
+  const Colour rest = source.redBlueSwapped ? SwapRedBlue(source.rest) : source.rest;
 
   // One division per visible column and row, none per pixel.
   std::vector<Span> columns(static_cast<std::size_t>(clip.Width()));
@@ -81,6 +99,10 @@ void StretchPixels(const PixelRows& source, Canvas& canvas, const Rect& dest) {
     const Span rows = SourceSpan(y - std::int64_t{dest.top}, sh, dh, merge);
     std::uint32_t* out = canvas.Row(y) + clip.left;
     if (!merge) {
+      if (rows.first < source.firstKept || rows.first >= keptEnd) {
+        std::fill(out, out + columns.size(), rest | Canvas::kOpaque);
+        continue;
+      }
       const Colour* in = row(rows.first);
       if (source.redBlueSwapped) {
         for (std::size_t i = 0; i < columns.size(); ++i)
@@ -91,9 +113,13 @@ void StretchPixels(const PixelRows& source, Canvas& canvas, const Rect& dest) {
       }
       continue;
     }
+    // The rows merged that are kept; any other merges `rest`, once being as good as many times.
+    const int keptFirst = std::max(rows.first, source.firstKept);
+    const int keptLast = static_cast<int>(std::min<std::int64_t>(rows.last, keptEnd));
+    const bool mergesRest = keptFirst > rows.first || keptLast < rows.last;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-      Colour c = 0xFFFFFF;
-      for (int sy = rows.first; sy < rows.last; ++sy) {
+      Colour c = mergesRest ? source.rest & 0xFFFFFF : 0xFFFFFF;
+      for (int sy = keptFirst; sy < keptLast; ++sy) {
         const Colour* in = row(sy);
         for (int sx = columns[i].first; sx < columns[i].last; ++sx) c &= in[sx];
       }

@@ -4,6 +4,11 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define DOTWRIGHT_DIB_SSSE3 1
+#endif
+
 #include "picture/picture.h"
 
 namespace picture::dib {
@@ -107,10 +112,43 @@ struct Channels {
   }
 };
 
-// Decodes one uncompressed row of `info.width` pixels from `in` (Stride() bytes) into `out`.
+#ifdef DOTWRIGHT_DIB_SSSE3
+// True-colour rows, B G R (X) in the file, to 0x00BBGGRR, four pixels a byte shuffle on
+// processors with SSSE3 (nearly all x86 ones in use): several times faster than a byte at a time.
+// Each returns how many of the `w` pixels it did; the caller does the rest.
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+
+__attribute__((target("ssse3"))) int Decode24Ssse3(const std::uint8_t* in, model::Colour* out,
+                                                   int w) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, -128, 5, 4, 3, -128, 8, 7, 6, -128, 11, 10, 9, -128);
+  int x = 0;
+  // Sixteen bytes are loaded for twelve: only while they all lie within the row's pixels.
+  for (; x + 6 <= w; x += 4, in += 12) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(bytes, order));
+  }
+  return x;
+}
+
+__attribute__((target("ssse3"))) int Decode32Ssse3(const std::uint8_t* in, model::Colour* out,
+                                                   int w) {
+  const __m128i order =
+      _mm_setr_epi8(2, 1, 0, -128, 6, 5, 4, -128, 10, 9, 8, -128, 14, 13, 12, -128);
+  int x = 0;
+  for (; x + 4 <= w; x += 4, in += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(bytes, order));
+  }
+  return x;
+}
+#endif
+
+// Decodes `w` pixels of an uncompressed row from `in` (the bytes those pixels take) into `out`.
 void DecodeRow(const Info& info, const Channels& channels, const std::uint8_t* in,
-               model::Colour* out) {
-  const int w = info.width;
+               model::Colour* out, int w) {
   const model::Colour* pal = info.palette.data();
   switch (info.bitCount) {
     case 1:
@@ -138,8 +176,14 @@ void DecodeRow(const Info& info, const Channels& channels, const std::uint8_t* i
       for (int x = 0; x < w; ++x) out[x] = channels(U16(in + 2 * x));
       break;
     case 24: {
-      // Four pixels from three little-endian words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
       int x = 0;
+#ifdef DOTWRIGHT_DIB_SSSE3
+      if (HasSsse3()) {
+        x = Decode24Ssse3(in, out, w);
+        in += 3 * static_cast<std::size_t>(x);
+      }
+#endif
+      // Four pixels from three little-endian words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
       for (; x + 4 <= w; x += 4, in += 12) {
         std::uint32_t a, b, c;
         std::memcpy(&a, in, 4);
@@ -159,7 +203,14 @@ void DecodeRow(const Info& info, const Channels& channels, const std::uint8_t* i
     }
     case 32:
       if (info.masks == std::array<std::uint32_t, 3>{0xFF0000, 0xFF00, 0xFF}) {
-        for (int x = 0; x < w; ++x, in += 4) {
+        int x = 0;
+#ifdef DOTWRIGHT_DIB_SSSE3
+        if (HasSsse3()) {
+          x = Decode32Ssse3(in, out, w);
+          in += 4 * static_cast<std::size_t>(x);
+        }
+#endif
+        for (; x < w; ++x, in += 4) {
           std::uint32_t p;
           std::memcpy(&p, in, 4);
           p = Le32(p);
@@ -172,8 +223,8 @@ void DecodeRow(const Info& info, const Channels& channels, const std::uint8_t* i
   }
 }
 
-// Rows of `stride` bytes read from `bits`; a row that the data cuts short reads as that much
-// data followed by zero bytes.
+// Rows of `stride` bytes read from `bits` (an icon's AND mask); a row that the data cuts short
+// reads as that much data followed by zero bytes.
 class RowReader {
  public:
   RowReader(std::span<const std::uint8_t> bits, std::size_t stride)
@@ -202,21 +253,76 @@ int OutputRow(const Info& info, int fileRow) {
   return info.topDown ? fileRow : info.height - 1 - fileRow;
 }
 
-void DecodeUncompressed(const Info& info, std::span<const std::uint8_t> bits, model::Bitmap& out) {
-  const Channels channels(info.masks);
-  RowReader rows(bits, info.Stride());
-  for (int r = 0; r < info.height; ++r)
-    DecodeRow(info, channels, rows.Row(r), out.Row(OutputRow(info, r)));
+// Bytes the pixels of a row take, without the padding to 4.
+std::size_t PixelBytes(const Info& info, int pixels) {
+  return (static_cast<std::size_t>(pixels) * info.bitCount + 7) / 8;
+}
+
+// Rows (or, when a row is longer than a piece, parts of rows) decoded from pieces that the data
+// may cut short: what is there followed by zero bytes, and past the end the colour of zero bits.
+class PieceDecoder {
+ public:
+  PieceDecoder(const Info& info) : m_info(info), m_channels(info.masks), m_zero(ZeroPixel(info)) {}
+
+  // Decodes `count` pixels from the first `bytes` bytes of `piece`, or from what it holds.
+  void Decode(std::span<const std::uint8_t> piece, std::size_t bytes, model::Colour* out,
+              int count) {
+    if (piece.size() >= bytes) {
+      DecodeRow(m_info, m_channels, piece.data(), out, count);
+    } else if (piece.empty()) {
+      std::fill_n(out, count, m_zero);
+    } else {
+      m_scratch.assign(bytes, 0);
+      std::memcpy(m_scratch.data(), piece.data(), piece.size());
+      DecodeRow(m_info, m_channels, m_scratch.data(), out, count);
+    }
+  }
+
+ private:
+  const Info& m_info;
+  const Channels m_channels;
+  const model::Colour m_zero;
+  std::vector<std::uint8_t> m_scratch;  // only for the piece cut short: at most kPiece bytes
+};
+
+void DecodeUncompressed(const Info& info, BitsReader& bits, model::Bitmap& out) {
+  PieceDecoder decoder(info);
+  const std::size_t stride = info.Stride();
+  // File rows 0 to rows - 1 are decoded: those the bitmap keeps.
+  int rows = 0;
+  while (rows < info.height && out.Keeps(OutputRow(info, rows))) ++rows;
+  if (stride <= BitsReader::kPiece) {
+    const int perPiece = static_cast<int>(BitsReader::kPiece / stride);
+    for (int r = 0; r < rows;) {
+      const int n = std::min(perPiece, rows - r);
+      const auto piece = bits.Next(n * stride);
+      for (int i = 0; i < n; ++i, ++r) {
+        const std::size_t at = std::min(i * stride, piece.size());
+        decoder.Decode(piece.subspan(at, std::min(stride, piece.size() - at)), stride,
+                       out.Row(OutputRow(info, r)), info.width);
+      }
+    }
+    return;
+  }
+  // A row longer than a piece, decoded a piece at a time: a multiple of 8 pixels starts on a
+  // byte at every depth.
+  const int piecePixels = static_cast<int>(BitsReader::kPiece * 8 / info.bitCount / 8 * 8);
+  for (int r = 0; r < rows; ++r) {
+    model::Colour* row = out.Row(OutputRow(info, r));
+    for (int x = 0; x < info.width; x += piecePixels) {
+      const int n = std::min(piecePixels, info.width - x);
+      const std::size_t bytes = PixelBytes(info, n);
+      decoder.Decode(bits.Next(bytes), bytes, row + x, n);
+    }
+    bits.Skip(stride - PixelBytes(info, info.width));
+  }
 }
 
 // RLE8 and RLE4 (bottom-up only). A stream that ends early leaves the rest as it is; a run or
 // delta that would leave the picture is a bad stream.
-void DecodeRle(const Info& info, std::span<const std::uint8_t> bits, model::Bitmap& out) {
+void DecodeRle(const Info& info, BitsReader& bits, model::Bitmap& out) {
   const bool four = info.compression == kRle4;
   const model::Colour* pal = info.palette.data();
-  const std::size_t size = bits.size();
-  const std::uint8_t* in = bits.data();
-  std::size_t pos = 0;
   int x = 0;
   int y = 0;  // rows from the bottom
   const auto pixels = [&](int count) {
@@ -225,7 +331,19 @@ void DecodeRle(const Info& info, std::span<const std::uint8_t> bits, model::Bitm
     x += count;
     return row;
   };
-  while (pos + 2 <= size) {
+  // The stream is read a window at a time, from where it stands; `ready` moves the window on
+  // when the bytes asked for run past it, and returns how many of them there are.
+  std::span<const std::uint8_t> in = bits.Peek(BitsReader::kPiece);
+  std::size_t pos = 0;
+  const auto ready = [&](std::size_t n) {
+    if (in.size() - pos >= n) return n;
+    bits.Skip(pos);
+    in = bits.Peek(BitsReader::kPiece);
+    pos = 0;
+    return std::min(n, in.size());
+  };
+  for (;;) {
+    if (ready(2) < 2) return;
     const int count = in[pos];
     const std::uint8_t value = in[pos + 1];
     pos += 2;
@@ -243,7 +361,7 @@ void DecodeRle(const Info& info, std::span<const std::uint8_t> bits, model::Bitm
     } else if (value == 1) {  // end of bitmap
       return;
     } else if (value == 2) {  // delta
-      if (pos + 2 > size) return;
+      if (ready(2) < 2) return;
       const int dx = in[pos];
       const int dy = in[pos + 1];
       pos += 2;
@@ -254,14 +372,16 @@ void DecodeRle(const Info& info, std::span<const std::uint8_t> bits, model::Bitm
       const int n = value;
       const std::size_t bytes = four ? (n + 1) / 2 : n;
       model::Colour* row = pixels(n);
-      const std::size_t have = std::min(bytes, size - pos);
+      const std::size_t got = ready(bytes + (bytes & 1));
+      const std::size_t have = std::min(bytes, got);
+      const std::uint8_t* data = in.data() + pos;
       for (int i = 0; i < n; ++i) {
         const std::size_t at = four ? i / 2 : i;
         if (at >= have) break;
-        const std::uint8_t b = in[pos + at];
+        const std::uint8_t b = data[at];
         row[i] = pal[four ? (i % 2 == 0 ? b >> 4 : b & 0x0F) : b];
       }
-      pos += std::min(bytes + (bytes & 1), size - pos);
+      pos += got;
     }
   }
 }
@@ -295,6 +415,61 @@ void ReadColourTable(std::span<const std::uint8_t> data, std::uint64_t tableStar
 }
 
 }  // namespace
+
+BitsReader::BitsReader(std::span<const std::uint8_t> bytes) : m_ready(bytes) {}
+
+BitsReader::BitsReader(ReadFunction read)
+    : m_read(std::move(read)), m_buffer(new std::uint8_t[kPiece]) {}
+
+BitsReader::BitsReader(ViewFunction view) : m_view(std::move(view)) {}
+
+void BitsReader::Fill(std::size_t size) {
+  if (m_ready.size() - m_pos >= size) return;
+  if (m_view) {
+    m_viewed += m_pos;
+    m_pos = 0;
+    m_ready = m_view(m_viewed);
+    return;
+  }
+  if (!m_read) return;
+  // What is left moves to the front of the buffer and the rest of the buffer is read.
+  std::size_t have = m_ready.size() - m_pos;
+  if (have > 0) std::memmove(m_buffer.get(), m_ready.data() + m_pos, have);
+  m_pos = 0;
+  while (have < size) {
+    const std::size_t n = m_read(m_buffer.get() + have, kPiece - have);
+    if (n == 0) break;
+    have += n;
+  }
+  m_ready = {m_buffer.get(), have};
+}
+
+std::span<const std::uint8_t> BitsReader::Peek(std::size_t size) {
+  Fill(size);
+  return m_ready.subspan(m_pos, std::min(size, m_ready.size() - m_pos));
+}
+
+std::span<const std::uint8_t> BitsReader::NextFilled(std::size_t size) {
+  const auto bytes = Peek(size);
+  m_pos += bytes.size();
+  return bytes;
+}
+
+void BitsReader::Skip(std::uint64_t size) {
+  if (m_view && size > m_ready.size() - m_pos) {
+    // Passed over unseen; the next read shows what follows.
+    m_viewed += m_pos + size;
+    m_pos = 0;
+    m_ready = {};
+    return;
+  }
+  while (size > 0) {
+    const std::size_t n =
+        Next(static_cast<std::size_t>(std::min<std::uint64_t>(size, kPiece))).size();
+    if (n == 0) return;
+    size -= n;
+  }
+}
 
 std::size_t Info::Stride() const {
   return (static_cast<std::size_t>(width) * bitCount + 31) / 32 * 4;
@@ -366,15 +541,23 @@ Info ParseInfo(std::span<const std::uint8_t> data, const Options& options) {
   return info;
 }
 
+model::Colour ZeroPixel(const Info& info) {
+  return info.bitCount <= 8 ? info.palette[0] : 0;
+}
+
+void DecodeColours(const Info& info, BitsReader& bits, model::Bitmap& out) {
+  if (info.RunLength())
+    DecodeRle(info, bits, out);
+  else
+    DecodeUncompressed(info, bits, out);
+}
+
 Image DecodeBits(const Info& info, std::span<const std::uint8_t> bits) {
   Image image;
-  if (info.RunLength()) {
-    image.bitmap = model::Bitmap(info.width, info.height, info.palette[0]);
-    DecodeRle(info, bits, image.bitmap);
-  } else {
-    image.bitmap = model::Bitmap::Uninitialised(info.width, info.height);
-    DecodeUncompressed(info, bits, image.bitmap);
-  }
+  image.bitmap = info.RunLength() ? model::Bitmap(info.width, info.height, info.palette[0])
+                                  : model::Bitmap::Uninitialised(info.width, info.height);
+  BitsReader reader(bits);
+  DecodeColours(info, reader, image.bitmap);
   image.bitmap.SetTwoColour(info.bitCount == 1);
   if (info.hasMask) {
     const std::size_t colourBytes = info.Stride() * info.height;

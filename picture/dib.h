@@ -12,6 +12,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -96,6 +98,53 @@ struct Info {
 // end of `data`; kNotValid for anything it cannot decode (see above).
 Info ParseInfo(std::span<const std::uint8_t> data, const Options& options = {});
 
+// Bytes read in order, from memory, a piece at a time from a file or through views of a mapped
+// file, so that a decoder never holds a whole file beside the raster it writes.
+class BitsReader {
+ public:
+  // The largest piece asked for at once; a file is read through a buffer of this size.
+  static constexpr std::size_t kPiece = std::size_t{1} << 20;
+  // Reads up to `size` bytes into `dest` and returns how many; 0 only at the end of the data.
+  // Throws (picture::LoadError) when it cannot read.
+  using ReadFunction = std::function<std::size_t(std::uint8_t* dest, std::size_t size)>;
+
+  // Shows the data from `offset` on, at least kPiece bytes of it unless the data ends sooner
+  // (nothing from its end on); what it shows stays valid until the next call. A mapped file.
+  using ViewFunction = std::function<std::span<const std::uint8_t>(std::uint64_t offset)>;
+
+  // Bytes in memory, handed out where they are.
+  explicit BitsReader(std::span<const std::uint8_t> bytes);
+  // Bytes that `read` produces, copied into a buffer.
+  explicit BitsReader(ReadFunction read);
+  // Bytes that `view` shows, handed out where they are.
+  explicit BitsReader(ViewFunction view);
+
+  // The next `size` bytes (at most kPiece), fewer only where the data ends; valid until the next
+  // call. Inline where the bytes are ready: an RLE stream asks for two at a time.
+  std::span<const std::uint8_t> Next(std::size_t size) {
+    if (m_ready.size() - m_pos < size) return NextFilled(size);
+    const std::span<const std::uint8_t> bytes = m_ready.subspan(m_pos, size);
+    m_pos += size;
+    return bytes;
+  }
+  // The same bytes as Next, left to be read again.
+  std::span<const std::uint8_t> Peek(std::size_t size);
+  // Passes over `size` bytes, or what is left of them.
+  void Skip(std::uint64_t size);
+
+ private:
+  // Makes `size` bytes (or all that is left) ready from m_pos on.
+  void Fill(std::size_t size);
+  std::span<const std::uint8_t> NextFilled(std::size_t size);
+
+  ReadFunction m_read;
+  std::unique_ptr<std::uint8_t[]> m_buffer;  // kPiece bytes, for m_read
+  ViewFunction m_view;
+  std::uint64_t m_viewed = 0;  // where m_ready starts in the data, for m_view
+  std::span<const std::uint8_t> m_ready;
+  std::size_t m_pos = 0;
+};
+
 // A decoded DIB.
 struct Image {
   model::Bitmap bitmap;  // TwoColour() for 1 bit a pixel
@@ -109,6 +158,15 @@ struct Image {
 // take palette entry 0 as well. Throws LoadError kNotValid for a bad RLE stream (a run or delta
 // leaving the picture).
 Image DecodeBits(const Info& info, std::span<const std::uint8_t> bits);
+
+// The colour of a pixel whose bits are all zero: what bits cut short decode as.
+model::Colour ZeroPixel(const Info& info);
+
+// Decodes the colour rows (no AND mask) that `info` describes from `bits`, as DecodeBits does,
+// into `out`, a bitmap of info's size. Uncompressed rows are decoded in file order for as long as
+// `out` keeps them (Bitmap::Partial), so a bitmap keeping the rows the data covers is written in
+// full; RLE writes into `out` as it stands (filled with palette entry 0 beforehand).
+void DecodeColours(const Info& info, BitsReader& bits, model::Bitmap& out);
 
 // A packed DIB: header, colour table and bits in one span (CF_DIB, an icon entry,
 // META_DIBSTRETCHBLT). ParseInfo, then DecodeBits on what follows info.tableEnd; a colour table

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "picture/bitmap_picture.h"
+#include "picture/bmp.h"
 #include "picture/decoders.h"
+#include "picture/dib.h"
 #include "picture/loader.h"
 #include "picture/picture.h"
 
@@ -19,17 +22,35 @@ namespace picture {
 namespace {
 
 using Decoder = std::unique_ptr<Picture> (*)(std::span<const std::uint8_t>);
+// A decoder that reads the open file itself, as far as it needs: the descriptor, the size the file
+// had when opened (more than 0) and the name for messages.
+using FileDecoder = std::unique_ptr<Picture> (*)(int fd, std::uint64_t size,
+                                                 const std::string& fileName);
+std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName);
 
 struct Kind {
   std::string_view extension;  // lower case
   Decoder decode;
+  FileDecoder readFile = nullptr;
 };
 
 constexpr Kind kKinds[] = {
-    {"bmp", DecodeBitmapFile}, {"ico", DecodeIcon}, {"wmf", DecodeWmf},   {"emf", DecodeEmf},
-    {"png", DecodePng},        {"jpg", DecodeJpeg}, {"jpeg", DecodeJpeg}, {"gif", DecodeGif},
-    {"webp", DecodeWebp},      {"tif", DecodeTiff}, {"tiff", DecodeTiff}, {"tga", DecodeTga},
-    {"pbm", DecodePbm},        {"pgm", DecodePgm},  {"ppm", DecodePpm},   {"xbm", DecodeXbm},
+    {"bmp", DecodeBitmapFile, ReadBitmapFile},
+    {"ico", DecodeIcon},
+    {"wmf", DecodeWmf},
+    {"emf", DecodeEmf},
+    {"png", DecodePng},
+    {"jpg", DecodeJpeg},
+    {"jpeg", DecodeJpeg},
+    {"gif", DecodeGif},
+    {"webp", DecodeWebp},
+    {"tif", DecodeTiff},
+    {"tiff", DecodeTiff},
+    {"tga", DecodeTga},
+    {"pbm", DecodePbm},
+    {"pgm", DecodePgm},
+    {"ppm", DecodePpm},
+    {"xbm", DecodeXbm},
     {"svg", DecodeSvg},
 };
 
@@ -55,16 +76,18 @@ constexpr const char* kTooLarge = "The file is larger than 512 MB";
 // Closes a descriptor on every way out.
 class Descriptor {
  public:
-  explicit Descriptor(int fd) : m_fd(fd) {}
-  ~Descriptor() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
+  Descriptor() = default;
+  ~Descriptor() { Reset(-1); }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int Get() const { return m_fd; }
+  void Reset(int fd) {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
+  }
 
  private:
-  int m_fd;
+  int m_fd = -1;
 };
 
 }  // namespace
@@ -83,9 +106,21 @@ std::vector<std::string> PictureExtensions() {
   return extensions;
 }
 
-FileBytes ReadWholeFile(const std::string& fileName) {
+namespace {
+
+// Reads up to `size` bytes at `dest`; 0 at the end of the file.
+std::size_t ReadSome(int fd, std::uint8_t* dest, std::size_t size, const std::string& fileName) {
+  for (;;) {
+    const ssize_t n = ::read(fd, dest, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) CannotOpen(fileName, std::strerror(errno));
+  }
+}
+
+// Opens a regular file of at most kMaxFileBytes for reading and returns its size as reported.
+std::uint64_t OpenRegularFile(const std::string& fileName, Descriptor& file) {
   // Non-blocking, so that a named pipe cannot hang the open; regular files ignore the flag.
-  const Descriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  file.Reset(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.Get() < 0) CannotOpen(fileName, std::strerror(errno));
   struct stat status {};
   if (::fstat(file.Get(), &status) != 0) CannotOpen(fileName, std::strerror(errno));
@@ -93,27 +128,107 @@ FileBytes ReadWholeFile(const std::string& fileName) {
   if (!S_ISREG(status.st_mode)) CannotOpen(fileName, "It is not a regular file");
   if (status.st_size < 0 || static_cast<std::uint64_t>(status.st_size) > kMaxFileBytes)
     CannotOpen(fileName, kTooLarge);
+  return static_cast<std::uint64_t>(status.st_size);
+}
 
+FileBytes ReadToEnd(int fd, std::uint64_t reportedSize, const std::string& fileName) {
   // The reported size is where the read starts, not where it ends: a file under /proc reports 0
   // and a file may grow or shrink meanwhile. One byte past the limit tells a file that is too
   // large from one that is exactly at it.
   constexpr std::size_t kFirstGrowth = std::size_t{64} << 10;
   FileBytes bytes;
-  bytes.resize(std::max<std::size_t>(static_cast<std::size_t>(status.st_size) + 1, kFirstGrowth));
+  bytes.resize(std::max<std::size_t>(static_cast<std::size_t>(reportedSize) + 1, kFirstGrowth));
   std::size_t done = 0;
   for (;;) {
     if (done == bytes.size()) {
       if (bytes.size() > kMaxFileBytes) CannotOpen(fileName, kTooLarge);
       bytes.resize(std::min<std::size_t>(bytes.size() * 2, kMaxFileBytes + 1));
     }
-    const ssize_t n = ::read(file.Get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) CannotOpen(fileName, std::strerror(errno));
+    const std::size_t n = ReadSome(fd, bytes.data() + done, bytes.size() - done, fileName);
     if (n == 0) break;
-    done += static_cast<std::size_t>(n);
+    done += n;
   }
   bytes.resize(done);
   return bytes;
+}
+
+// A window onto a file mapped into memory: the bits are decoded where the system's file cache
+// holds them, with no copy, and a window at a time so that a large file is never mapped whole.
+// (A file cut shorter by another program during those milliseconds would fault; files are taken
+// as they stand when opened, as with any program that maps them.)
+class FileWindow {
+ public:
+  static constexpr std::size_t kWindow = std::size_t{16} << 20;
+
+  FileWindow(int fd, std::uint64_t size, const std::string& fileName)
+      : m_fd(fd), m_size(size), m_fileName(fileName) {}
+  ~FileWindow() { Unmap(); }
+  FileWindow(const FileWindow&) = delete;
+  FileWindow& operator=(const FileWindow&) = delete;
+
+  // The file from `offset` on, up to kWindow bytes from the page holding it (so at least
+  // kWindow less a page unless the file ends sooner). Empty when the file cannot be mapped at
+  // all; a later window that cannot be mapped is a read error.
+  std::span<const std::uint8_t> At(std::uint64_t offset) {
+    Unmap();
+    if (offset >= m_size) return {};
+    static const std::uint64_t page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t start = offset / page * page;
+    const std::size_t length =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, m_size - start));
+    // Populated at once: one call sets up the pages instead of a fault for each.
+    void* memory = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, m_fd,
+                          static_cast<off_t>(start));
+    if (memory == MAP_FAILED) {
+      if (errno == ENOMEM) throw std::bad_alloc();
+      if (m_mapped) CannotOpen(m_fileName, std::strerror(errno));
+      return {};
+    }
+    m_mapped = true;
+    m_memory = memory;
+    m_length = length;
+    return {static_cast<const std::uint8_t*>(memory) + (offset - start), length - (offset - start)};
+  }
+
+ private:
+  void Unmap() {
+    if (m_memory != nullptr) ::munmap(m_memory, m_length);
+    m_memory = nullptr;
+  }
+
+  int m_fd;
+  std::uint64_t m_size;
+  const std::string& m_fileName;
+  bool m_mapped = false;  // a window was mapped before
+  void* m_memory = nullptr;
+  std::size_t m_length = 0;
+};
+
+// A bitmap file decoded as it is mapped (or, where the system cannot map it, read a piece at a
+// time), never held whole.
+std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName) {
+  FileWindow window(fd, size, fileName);
+  if (!window.At(0).empty()) {
+    dib::BitsReader reader([&](std::uint64_t offset) { return window.At(offset); });
+    return std::make_unique<BitmapPicture>(DecodeBmp(size, reader));
+  }
+  // The reads stop at kMaxFileBytes all the same, should the file grow meanwhile.
+  std::uint64_t done = 0;
+  dib::BitsReader reader([&](std::uint8_t* dest, std::size_t wanted) {
+    const std::size_t n = ReadSome(fd, dest, wanted, fileName);
+    done += n;
+    if (done > kMaxFileBytes) CannotOpen(fileName, kTooLarge);
+    return n;
+  });
+  return std::make_unique<BitmapPicture>(DecodeBmp(size, reader));
+}
+
+}  // namespace
+
+FileBytes ReadWholeFile(const std::string& fileName) {
+  Descriptor file;
+  const std::uint64_t size = OpenRegularFile(fileName, file);
+  return ReadToEnd(file.Get(), size, fileName);
 }
 
 namespace {
@@ -136,7 +251,11 @@ std::unique_ptr<Picture> LoadPicture(const std::string& fileName) {
   if (kind == nullptr)
     throw LoadError("Unknown picture file extension (." + FileExtension(fileName) + ")");
   try {
-    FileBytes bytes = ReadWholeFile(fileName);
+    Descriptor file;
+    const std::uint64_t size = OpenRegularFile(fileName, file);
+    // A file that reports no size (one under /proc) is read to its end like any other kind.
+    if (kind->readFile != nullptr && size > 0) return kind->readFile(file.Get(), size, fileName);
+    FileBytes bytes = ReadToEnd(file.Get(), size, fileName);
     // A zero-byte file of any kind is an empty picture, which draws nothing.
     if (bytes.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
     // A metafile keeps its bytes: they are handed over, not copied.

@@ -172,6 +172,51 @@ TEST(Stretch, HugeRectanglesDoNotOverflow) {
   EXPECT_TRUE(RasterMatches(merged, 0, 0, {"  "}, Legend()));
 }
 
+// A bitmap keeping some rows only draws exactly as one holding every row, its other rows in the
+// colour it names for them: picked or merged, reduced or enlarged, wherever the kept rows lie.
+TEST(Stretch, BitmapKeepingSomeRowsDrawsAsOneKeepingThemAll) {
+  const std::vector<std::string> rows = {"r#g b", "# #  ", "bg#r ", " ##y#", "g r #", "#   b"};
+  const int w = 5;
+  const int h = static_cast<int>(rows.size());
+  const Colour rests[] = {model::kBlack, model::kWhite, model::Rgb(255, 0, 0)};
+  const Rect dests[] = {{0, 0, 7, 7}, {0, 0, 3, 2}, {1, 0, 6, 3}, {0, 0, 2, 13}, {0, 0, 10, 1}};
+  for (const bool twoColour : {false, true}) {
+    for (const Colour rest : rests) {
+      for (int first = 0; first <= h; ++first) {
+        for (int kept = 0; first + kept <= h; ++kept) {
+          Bitmap partial = Bitmap::Partial(w, h, first, kept, rest);
+          Bitmap whole(w, h, rest);
+          for (int y = first; y < first + kept; ++y)
+            for (int x = 0; x < w; ++x)
+              partial.Row(y)[x] = whole.Row(y)[x] = kColours.at(rows[y][x]);
+          partial.SetTwoColour(twoColour);
+          whole.SetTwoColour(twoColour);
+          for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) ASSERT_EQ(partial.Pixel(x, y), whole.Pixel(x, y));
+          for (const Rect& dest : dests) {
+            const Canvas got = Stretched(partial, 10, 13, dest);
+            const Canvas want = Stretched(whole, 10, 13, dest);
+            for (int y = 0; y < 13; ++y)
+              for (int x = 0; x < 10; ++x)
+                ASSERT_EQ(got.Pixel(x, y), want.Pixel(x, y))
+                    << "rows " << first << " to " << first + kept - 1 << ", two colours "
+                    << twoColour << ", dest " << dest.right << " x " << dest.bottom << " at (" << x
+                    << ", " << y << ")";
+            EXPECT_EQ(got.DirtyRect(), want.DirtyRect());
+          }
+        }
+      }
+    }
+  }
+  // Kept rows are clipped to the bitmap.
+  const Bitmap clipped = Bitmap::Partial(3, 4, 2, 10, model::kWhite);
+  EXPECT_EQ(clipped.FirstKeptRow(), 2);
+  EXPECT_EQ(clipped.KeptRows(), 2);
+  EXPECT_TRUE(clipped.Keeps(3));
+  EXPECT_FALSE(clipped.Keeps(1));
+  EXPECT_EQ(Bitmap::Partial(3, 4, 7, 1, model::kWhite).KeptRows(), 0);
+}
+
 struct ThresholdCase {
   const char* name;
   Colour colour;

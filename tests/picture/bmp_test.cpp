@@ -8,6 +8,7 @@
 #include "picture/dib.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/picture/bmp_cases.h"
+#include "tests/picture/bmp_pieces.h"
 #include "tests/picture/picture_text.h"
 
 namespace {
@@ -29,6 +30,10 @@ TEST_P(GoodFile, DecodesEveryPixel) {
     for (int x = 0; x < bitmap.Width(); ++x) ASSERT_EQ(bitmap.Pixel(x, y) >> 24, 0u);
 }
 
+TEST_P(GoodFile, DecodesAlikeReadInPieces) {
+  EXPECT_TRUE(bmptest::DecodesAlikeEveryWay(GetParam().file));
+}
+
 INSTANTIATE_TEST_SUITE_P(Bmp, GoodFile, testing::ValuesIn(bmptest::GoodCases()),
                          [](const auto& info) { return info.param.name; });
 
@@ -42,6 +47,10 @@ TEST_P(BadFile, RaisesItsMessage) {
   } catch (const picture::LoadError& e) {
     EXPECT_STREQ(e.what(), c.message.c_str());
   }
+}
+
+TEST_P(BadFile, RaisesItReadInPieces) {
+  EXPECT_TRUE(bmptest::DecodesAlikeEveryWay(GetParam().file));
 }
 
 INSTANTIATE_TEST_SUITE_P(Bmp, BadFile, testing::ValuesIn(bmptest::BadCases()),
@@ -183,6 +192,144 @@ TEST(Dib, PackedTableRunningPastTheDataIsAReadError) {
   }
   // A BMP file finds its bits by offset, so the same declaration does no harm there.
   EXPECT_EQ(picture::DecodeBmp(bmptest::BuildBmp(spec)).Pixel(0, 0), model::Rgb(3, 2, 1));
+}
+
+}  // namespace
+
+namespace {
+
+// Bits far past the headers (a gap of several read pieces) are found however the file is read.
+TEST(Bmp, BitsFarPastTheHeadersDecodeEveryWay) {
+  bmptest::BmpSpec spec;
+  spec.width = 3;
+  spec.height = 2;
+  spec.bitCount = 24;
+  spec.gap = 3 * static_cast<std::uint32_t>(picture::dib::BitsReader::kPiece) + 7;
+  spec.bits =
+      bmptest::PackRows({{0x010203, 0x040506, 0x070809}, {0x0A0B0C, 0x0D0E0F, 0x101112}}, 24);
+  const std::vector<std::uint8_t> file = bmptest::BuildBmp(spec);
+  const model::Bitmap bitmap = picture::DecodeBmp(file);
+  EXPECT_EQ(bitmap.Pixel(0, 0), model::Rgb(1, 2, 3));
+  EXPECT_EQ(bitmap.Pixel(2, 1), model::Rgb(0x10, 0x11, 0x12));
+  EXPECT_TRUE(bmptest::DecodesAlikeEveryWay(file));
+  // Cut where the bits start, they are all missing: black.
+  const auto cut = std::span(file).first(file.size() - spec.bits.size());
+  EXPECT_EQ(picture::DecodeBmp(cut).Pixel(2, 1), model::kBlack);
+  EXPECT_TRUE(bmptest::DecodesAlikeEveryWay(cut));
+}
+
+// Rows longer than the piece a file is read in are decoded a piece at a time; cut anywhere, the
+// bits there decode as always and the rest as zero bits.
+TEST(Bmp, RowsLongerThanAReadPieceDecodeCutAnywhere) {
+  struct Case {
+    int bitCount;
+    int width;
+    int height;
+  };
+  constexpr std::size_t kPiece = picture::dib::BitsReader::kPiece;
+  const model::Colour kPalette[2] = {model::Rgb(9, 8, 7), model::Rgb(200, 100, 50)};
+  for (const Case c : {Case{24, 350'001, 2}, Case{32, 262'145, 2}, Case{1, 8'388'609, 1}}) {
+    bmptest::BmpSpec spec;
+    spec.width = c.width;
+    spec.height = -c.height;  // top-down: file rows are picture rows
+    spec.bitCount = static_cast<std::uint16_t>(c.bitCount);
+    if (c.bitCount == 1) spec.palette = {kPalette[0], kPalette[1]};
+    const std::size_t stride = (static_cast<std::size_t>(c.width) * c.bitCount + 31) / 32 * 4;
+    ASSERT_GT(stride, kPiece);
+    spec.bits.resize(stride * c.height);
+    for (std::size_t i = 0; i < spec.bits.size(); ++i)
+      spec.bits[i] = static_cast<std::uint8_t>(i * 131 + i / 251);
+    const std::vector<std::uint8_t> full = bmptest::BuildBmp(spec);
+    const std::size_t head = full.size() - spec.bits.size();
+
+    // The colour of (x, y) from the first `have` bytes of the bits, by the format's definition.
+    const auto expected = [&](std::size_t have, int x, int y) -> model::Colour {
+      const auto byte = [&](std::size_t i) {
+        const std::size_t at = y * stride + i;
+        return at < have ? spec.bits[at] : std::uint8_t{0};
+      };
+      const std::size_t bytes = c.bitCount / 8;
+      if (c.bitCount == 1) return kPalette[(byte(x / 8) >> (7 - x % 8)) & 1];
+      return model::Rgb(byte(bytes * x + 2), byte(bytes * x + 1), byte(bytes * x));
+    };
+    const std::size_t cuts[] = {
+        spec.bits.size(), kPiece - 1,          kPiece, kPiece + 2,
+        stride - 1,       stride + kPiece + 1, 0,      stride * c.height - 3};
+    for (const std::size_t cut : cuts) {
+      if (cut > spec.bits.size()) continue;
+      SCOPED_TRACE(std::to_string(c.bitCount) + " bits, cut at " + std::to_string(cut));
+      const std::span<const std::uint8_t> file = std::span(full).first(head + cut);
+      const bmptest::Decoded whole = bmptest::DecodeWhole(file);
+      ASSERT_TRUE(whole.bitmap) << whole.error;
+      const model::Bitmap& bitmap = *whole.bitmap;
+      ASSERT_EQ(bitmap.Width(), c.width);
+      ASSERT_EQ(bitmap.Height(), c.height);
+      for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+          ASSERT_EQ(bitmap.Pixel(x, y), expected(cut, x, y)) << x << ", " << y;
+      // Handed over in pieces that never line up with the decoder's, and shown a piece at a time
+      // as a mapped file is.
+      EXPECT_TRUE(bmptest::SameOutcome(bmptest::DecodeInPieces(file, 100'003), whole));
+      EXPECT_TRUE(bmptest::SameOutcome(bmptest::DecodeInViews(file), whole));
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The reader hands out the same bytes, from the same places, whether the data is in memory, read
+// a piece at a time or shown through views, across the ends of its buffer and its views.
+TEST(BitsReader, HandsOutTheSameBytesFromEverySource) {
+  constexpr std::size_t kPiece = picture::dib::BitsReader::kPiece;
+  std::vector<std::uint8_t> data(3 * kPiece + 5);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i ^ i >> 9);
+  const std::span<const std::uint8_t> all(data);
+
+  enum Op { kNext, kPeek, kSkip };
+  struct Step {
+    Op op;
+    std::size_t size;
+  };
+  const Step steps[] = {{kPeek, 10},  {kNext, 7},          {kSkip, kPiece}, {kNext, kPiece},
+                        {kSkip, 5},   {kNext, 100},        {kPeek, kPiece}, {kSkip, kPiece - 50},
+                        {kNext, 200}, {kSkip, 2 * kPiece}, {kNext, 1},      {kPeek, 4}};
+  std::size_t piece = 0;
+  std::size_t at = 0;
+  const auto read = [&](std::uint8_t* dest, std::size_t size) {
+    const std::size_t n = std::min({size, piece, data.size() - at});
+    std::memcpy(dest, data.data() + at, n);
+    at += n;
+    return n;
+  };
+  const auto view = [&](std::uint64_t offset) {
+    if (offset >= data.size()) return std::span<const std::uint8_t>();
+    return all.subspan(offset, std::min<std::size_t>(kPiece, data.size() - offset));
+  };
+  for (const int source : {0, 1, 2, 3}) {
+    SCOPED_TRACE(source);
+    at = 0;
+    piece = source == 1 ? 4097 : kPiece;
+    picture::dib::BitsReader reader =
+        source == 0   ? picture::dib::BitsReader(all)
+        : source == 3 ? picture::dib::BitsReader(picture::dib::BitsReader::ViewFunction(view))
+                      : picture::dib::BitsReader(picture::dib::BitsReader::ReadFunction(read));
+    std::size_t expected = 0;  // where the data stands
+    for (const Step& step : steps) {
+      if (step.op == kSkip) {
+        reader.Skip(step.size);
+        expected = std::min(data.size(), expected + step.size);
+        continue;
+      }
+      const auto bytes = step.op == kNext ? reader.Next(step.size) : reader.Peek(step.size);
+      const std::size_t want = std::min(step.size, data.size() - expected);
+      ASSERT_EQ(bytes.size(), want) << "at " << expected;
+      ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), data.begin() + expected))
+          << "at " << expected;
+      if (step.op == kNext) expected += want;
+    }
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "picture/bmp.h"
 #include "picture/dib.h"
 #include "picture/picture.h"
+#include "tests/picture/bmp_pieces.h"
 
 namespace {
 
@@ -153,6 +154,17 @@ TEST_F(BmpSuite, OtherFilesDecodeOrRaiseAMessage) {
   }
   EXPECT_GT(decoded, 0);
   EXPECT_GT(refused, 0);
+}
+
+// Every file of the corpus decodes (or fails) alike read a few bytes at a time as whole.
+TEST_F(BmpSuite, EveryFileDecodesAlikeReadInPieces) {
+  int checked = 0;
+  for (const Entry& e : Manifest()) {
+    SCOPED_TRACE(e.file);
+    EXPECT_TRUE(bmptest::DecodesAlikeEveryWay(ReadFile(kSuite / e.file)));
+    ++checked;
+  }
+  EXPECT_GT(checked, 50);
 }
 
 TEST_F(BmpSuite, ReallyBigFileIsRefused) {

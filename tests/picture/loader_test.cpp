@@ -5,13 +5,17 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <gtest/gtest.h>
 
+#include "model/canvas.h"
+#include "picture/bitmap_picture.h"
 #include "picture/loader.h"
 #include "picture/picture.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/picture/bmp_cases.h"
+#include "tests/picture/bmp_pieces.h"
 
 namespace {
 
@@ -135,6 +139,26 @@ TEST_F(Loader, PicksTheDecoderByExtensionWithoutRegardToCase) {
             "Bitmap image is not valid");
 }
 
+TEST_F(Loader, BitmapFilesLoadAsTheyDecodeFromMemory) {
+  // Every case, and a picture larger than the window the file is mapped through (24 MB).
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+  for (const auto& c : bmptest::GoodCases()) files.emplace_back(c.name, c.file);
+  for (const auto& c : bmptest::BadCases()) files.emplace_back(c.name, c.file);
+  files.emplace_back("large", bmptest::Bmp24(4001, 2000, [](int x, int y) {
+                       return model::Rgb(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                                         static_cast<std::uint8_t>(x ^ y));
+                     }));
+  for (const auto& [name, file] : files) {
+    SCOPED_TRACE(name);
+    const std::string path = Write(name + ".bmp", file);
+    const bmptest::Decoded loaded = bmptest::Outcome([&] {
+      const auto picture = picture::LoadPicture(path);
+      return dynamic_cast<const picture::BitmapPicture&>(*picture).Bitmap();
+    });
+    EXPECT_TRUE(bmptest::SameOutcome(loaded, bmptest::DecodeWhole(file)));
+  }
+}
+
 TEST_F(Loader, FileWhoseReportedSizeIsZeroIsReadToItsEnd) {
   // Files under /proc report size 0 but hold text: read, they are a (bad) bitmap, not an empty
   // picture.
@@ -166,31 +190,105 @@ TEST_F(Loader, ReadingAFileLargerThanABufferStepKeepsEveryByte) {
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
-TEST_F(Loader, RunningOutOfMemoryIsReportedAsSuch) {
-  // A 10000 x 10000 bitmap whose bits are cut short still decodes into a 400 MB raster. In a
-  // child limited to far less address space the load fails for memory, and says so.
-  bmptest::BmpSpec spec;
-  spec.width = 10000;
-  spec.height = 10000;
-  const std::string path = Write("huge.bmp", bmptest::BuildBmp(spec));
+// Runs `body` in a child process whose address space may grow by `headroom` bytes only, so that
+// an allocation larger than that fails there; returns what `body` returns (its exit status).
+int InChildWithHeadroom(std::size_t headroom, const std::function<int()>& body) {
   const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
+  if (child < 0) return -1;
   if (child == 0) {
-    // What the process maps already, from /proc/self/statm (in pages), plus 200 MB.
+    // What the process maps already, from /proc/self/statm (in pages), plus the headroom.
     std::ifstream statm("/proc/self/statm");
     long pages = 0;
     statm >> pages;
     rlimit limit{};
     ::getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + (rlim_t{200} << 20);
-    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(3);
-    const std::string message = ErrorOf(path);
-    ::_exit(message == "Not enough memory to load the picture" ? 0 : 1);
+    limit.rlim_cur = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + headroom;
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(100);
+    ::_exit(body());
   }
   int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+constexpr std::size_t kHeadroom = std::size_t{64} << 20;
+
+TEST_F(Loader, RunningOutOfMemoryIsReportedAsSuch) {
+  // A 10000 x 10000 bitmap whose file holds all its bits (as a hole: no disk space) decodes into
+  // a 400 MB raster. In a child limited to far less address space the load fails for memory, and
+  // says so.
+  bmptest::BmpSpec spec;
+  spec.width = 10000;
+  spec.height = 10000;
+  spec.bitCount = 32;
+  const std::vector<std::uint8_t> head = bmptest::BuildBmp(spec);
+  const std::string path = Write("huge.bmp", head);
+  fs::resize_file(path, head.size() + std::uintmax_t{400'000'000});
+  EXPECT_EQ(InChildWithHeadroom(kHeadroom,
+                                [&] { return ErrorOf(path) == picture::kNotEnoughMemory ? 0 : 1; }),
+            0);
+}
+
+// Pictures whose files hold the bits of a few rows or none load in next to no memory, and draw
+// as they always have: the rows that no bits reach in the colour of zero bits.
+TEST_F(Loader, RowsTheFileDoesNotReachTakeNoMemory) {
+  struct Case {
+    const char* name;
+    int width;
+    int height;
+    int bitCount;
+    std::vector<model::Colour> palette;
+    std::vector<std::uint8_t> bits;  // the file's bits, cut short
+    model::Colour top;               // the top row's colour, drawn in (0, 0)
+    model::Colour bottom;            // the bottom row's colour, drawn in (0, 239)
+  };
+  const Case cases[] = {
+      // 100,000,000 x 1 in 54 bytes: the one row is black.
+      {"wide.bmp", 100'000'000, 1, 32, {}, {}, model::kBlack, model::kBlack},
+      // 10000 x 10000 in its 50 bottom rows: white at the bottom (row 239 shows row 9958),
+      // black above.
+      {"tall.bmp",
+       10'000,
+       10'000,
+       24,
+       {},
+       std::vector<std::uint8_t>(50 * 30'000, 0xFF),
+       model::kBlack,
+       model::kWhite},
+      // 8 bits: the rows no bits reach take palette entry 0.
+      {"indexed.bmp",
+       10'000,
+       10'000,
+       8,
+       {model::Rgb(1, 2, 3), model::kBlack},
+       std::vector<std::uint8_t>(50 * 10'000, 1),
+       model::Rgb(1, 2, 3),
+       model::kBlack},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    bmptest::BmpSpec spec;
+    spec.width = c.width;
+    spec.height = c.height;
+    spec.bitCount = static_cast<std::uint16_t>(c.bitCount);
+    spec.palette = c.palette;
+    spec.bits = c.bits;
+    const std::string path = Write(c.name, bmptest::BuildBmp(spec));
+    const int status = InChildWithHeadroom(kHeadroom, [&] {
+      try {
+        const auto picture = picture::LoadPicture(path);
+        if (picture->Width() != c.width || picture->Height() != c.height) return 2;
+        model::Canvas canvas(320, 240);
+        picture->StretchDraw(canvas, {0, 0, 320, 240});
+        if (canvas.Pixel(0, 0) != c.top || canvas.Pixel(319, 0) != c.top) return 3;
+        if (canvas.Pixel(0, 239) != c.bottom || canvas.Pixel(319, 239) != c.bottom) return 4;
+        return 0;
+      } catch (const std::exception&) {
+        return 1;
+      }
+    });
+    EXPECT_EQ(status, 0);
+  }
 }
 #endif
 
