@@ -20,15 +20,17 @@ alternate between the two programs; the medians and their ratio are printed, wit
 Dotwright at most 1.5 times the bare window.
 
 That the moves arrive: each Dotwright run compares screenshots of the board before and after
-the drag; the cells that changed must be exactly the cells of the path at scale 8 (an error
-otherwise). The moves are paced (--pause) so that the toolkit need not merge them; a separate,
-unmeasured run of each program with the toolkit's input log on counts the motion events each
-one received, which is printed against N.
+the drag; the cells that changed must be the cells of the path at scale 8. A cell painted off
+the path, or more than 10 % of the path's cells unpainted, is an error; a few cells unpainted (a
+move the toolkit merged into the next) are counted and printed. The moves are paced (--pause)
+so that the toolkit need not merge them; a separate, unmeasured run of each program with the
+toolkit's input log on counts the motion events each one received, which is printed against N.
 
 Needs xvfb, xdotool and imagemagick (./dev's bench packages) and a Release build:
   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DDOTWRIGHT_BENCH=ON
   cmake --build build-bench --target dotwright minimal_window
   bench/pointer_cpu.py [--build build-bench] [--moves 2000] [--runs 5] [--pause 0.002]
+                       [--dotwright PATH (another build of the program, to compare)]
 """
 
 import argparse
@@ -162,9 +164,10 @@ def drag_arguments(window, path, pause):
     return args + ['mouseup', '1']
 
 
-def run_once(kind, args, env, path, pause, log_input=False):
+def run_once(kind, args, env, path, pause, unpainted, log_input=False):
     """One run of one program; returns CPU nanoseconds per move, or with log_input the number of
-    motion events the program's toolkit logged during the drag."""
+    motion events the program's toolkit logged during the drag. Adds the path's cells that
+    Dotwright left unpainted to unpainted[0]."""
     run_env = dict(env)
     if log_input:
         run_env['QT_LOGGING_RULES'] = 'qt.qpa.input.events=true'
@@ -192,10 +195,12 @@ def run_once(kind, args, env, path, pause, log_input=False):
             after_cells = screenshot_cells(env, window)
             changed = {cell for cell in before_cells if before_cells[cell] != after_cells[cell]}
             expected = {(x // SCALE, y // SCALE) for x, y in path}
-            if changed != expected:
+            missing = len(expected - changed)
+            if changed - expected or missing > len(expected) // 10:
                 fail('the board does not show the drag: %d cells changed, %d expected, '
-                     '%d missing, %d extra' % (len(changed), len(expected),
-                                               len(expected - changed), len(changed - expected)))
+                     '%d missing, %d extra' % (len(changed), len(expected), missing,
+                                               len(changed - expected)))
+            unpainted[0] += missing
         if log_input:
             with open(log_path, 'rb') as f:
                 return f.read().count(b'XI2 mouse motion') - logged_before
@@ -212,10 +217,11 @@ def main():
     parser.add_argument('--moves', type=int, default=2000)
     parser.add_argument('--runs', type=int, default=5, help='runs of each program')
     parser.add_argument('--pause', default='0.002', help='seconds between moves')
+    parser.add_argument('--dotwright', help='the program to measure (default: in --build)')
     options = parser.parse_args()
 
     programs = {
-        'dotwright': [os.path.join(options.build, 'app', 'dotwright')],
+        'dotwright': [options.dotwright or os.path.join(options.build, 'app', 'dotwright')],
         'bare window': [os.path.join(options.build, 'bench', 'minimal_window'), '--stay'],
     }
     for args in programs.values():
@@ -227,9 +233,11 @@ def main():
     env.pop('WAYLAND_DISPLAY', None)
     path = make_path(options.moves + 1)
     moves = len(path) - 1
+    unpainted = [0]
     try:
         # Moves received, counted from the toolkit's input log in a run not measured.
-        received = {kind: run_once(kind, args, env, path, options.pause, log_input=True)
+        received = {kind: run_once(kind, args, env, path, options.pause, unpainted,
+                                     log_input=True)
                     for kind, args in programs.items()}
         per_move = {kind: [] for kind in programs}
         for round_number in range(options.runs):
@@ -238,7 +246,7 @@ def main():
             if round_number % 2:
                 order.reverse()
             for kind, args in order:
-                per_move[kind].append(run_once(kind, args, env, path, options.pause))
+                per_move[kind].append(run_once(kind, args, env, path, options.pause, unpainted))
     finally:
         server.kill()
         server.wait()
@@ -249,6 +257,7 @@ def main():
         runs = ' '.join('%.1f' % (ns / 1000) for ns in per_move[kind])
         print('%-12s %7.1f us/move (median; runs: %s); received %d of %d moves'
               % (kind, statistics.median(per_move[kind]) / 1000, runs, received[kind], moves))
+    print('cells of the paths left unpainted (moves merged) over all runs: %d' % unpainted[0])
     ratio = statistics.median(per_move['dotwright']) / statistics.median(per_move['bare window'])
     print('ratio        %7.2f (target: at most %.1f: %s)'
           % (ratio, TARGET, 'met' if ratio <= TARGET else 'NOT met'))
