@@ -17,22 +17,29 @@ The process's CPU time (every thread's run time from /proc/PID/task/*/schedstat,
 nanoseconds) is read once the program is idle with the pointer at the press position, and
 again once it is idle after the release; the difference divided by N is its CPU per move. Runs
 alternate between the two programs; the medians and their ratio are printed, with the target:
-Dotwright at most 1.5 times the bare window; so is the median of each round's ratio, which
-varies less on a busy machine.
+Dotwright at most 1.5 times the bare window; and the median of the ratios of the runs made one
+after the other in each round.
 
 That the moves arrive: each Dotwright run compares screenshots of the board before and after
 the drag; the cells that changed must be the cells of the path at scale 8. A few cells may
 differ where the toolkit merged moves (the program then paints a straight line of cells between
 the positions it got): they are counted and printed, and more than 10 % of the path's cells is
-an error. The moves are paced (--pause)
-so that the toolkit need not merge them; a separate, unmeasured run of each program with the
-toolkit's input log on counts the motion events each one received, which is printed against N.
+an error. The moves are paced (--pause) so that the toolkit need not merge them; a separate,
+unmeasured run of each program with the toolkit's input log on counts the motion events each
+one received, which is printed against N.
 
-Needs xvfb, xdotool and imagemagick (./dev's bench packages) and a Release build:
+Needs xvfb, xdotool, imagemagick and for --callgrind valgrind (./dev's bench packages) and a
+Release build:
   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DDOTWRIGHT_BENCH=ON
   cmake --build build-bench --target dotwright minimal_window
   bench/pointer_cpu.py [--build build-bench] [--moves 2000] [--runs 5] [--pause 0.002]
                        [--dotwright PATH (another build of the program, to compare)]
+                       [--callgrind]
+
+CPU time varies much from run to run on a machine that other work keeps busy. --callgrind
+counts instead the instructions the two programs execute in user space (the kernel's share,
+the X requests and waits, is left out), one run each under valgrind's callgrind, the counts
+zeroed before the drag and read after it; the moves are paced at 20 ms at least.
 """
 
 import argparse
@@ -158,7 +165,6 @@ def screenshot_cells(env, window):
 
 
 def drag_arguments(window, path, pause):
-    start = path[0]
     args = ['mousedown', '1']
     for x, y in path[1:]:
         args += ['mousemove', '--window', window, BOARD_LEFT + x, BOARD_TOP + y,
@@ -166,19 +172,39 @@ def drag_arguments(window, path, pause):
     return args + ['mouseup', '1']
 
 
-def run_once(kind, args, env, path, pause, differing, log_input=False):
-    """One run of one program; returns CPU nanoseconds per move, or with log_input the number of
-    motion events the program's toolkit logged during the drag. Adds the cells in which the
+def callgrind_total(out_path, pid):
+    """Dumps the counts of the process under callgrind and returns the instructions counted."""
+    subprocess.run(['callgrind_control', '-d', str(pid)], check=True, capture_output=True)
+    dumps = sorted(glob.glob(out_path + '.*'), key=os.path.getmtime)
+    if not dumps:
+        fail('callgrind wrote no counts')
+    with open(dumps[-1]) as f:
+        for line in f:
+            if line.startswith(('totals:', 'summary:')):
+                return int(line.split()[1])
+    fail('no totals in ' + dumps[-1])
+
+
+def run_once(kind, args, env, path, pause, differing, mode='cpu'):
+    """One run of one program, by mode: 'cpu' returns CPU nanoseconds per move; 'log' the number
+    of motion events the program's toolkit logged during the drag; 'callgrind' the instructions
+    per move that callgrind counted in the program's own threads. Adds the cells in which the
     board differs from the path to differing[0]."""
     run_env = dict(env)
-    if log_input:
+    idle = {}
+    out_path = '/tmp/pointer_cpu_%d.callgrind' % os.getpid()
+    if mode == 'log':
         run_env['QT_LOGGING_RULES'] = 'qt.qpa.input.events=true'
+    if mode == 'callgrind':
+        args = ['valgrind', '--tool=callgrind', '--callgrind-out-file=' + out_path] + args
+        # Some 50 times slower: quiet means under 5 ms of CPU in half a second.
+        idle = dict(quiet_ns=5_000_000, step=0.5, limit=120.0)
     log_path = '/tmp/pointer_cpu_%d.log' % os.getpid()
     with open(log_path, 'w') as log:
         program = subprocess.Popen(args, env=run_env, stdout=subprocess.DEVNULL, stderr=log)
     try:
         window = find_window(env, program.pid)
-        wait_idle(program.pid)
+        wait_idle(program.pid, **idle)
         if kind == 'dotwright':
             # The scale list: open it, one down from 4, take it.
             xdotool(env, 'mousemove', '--window', window, *SCALE_LIST, 'click', '1')
@@ -186,13 +212,16 @@ def run_once(kind, args, env, path, pause, differing, log_input=False):
             xdotool(env, 'key', 'Down', 'Return')
         xdotool(env, 'mousemove', '--window', window, BOARD_LEFT + path[0][0],
                 BOARD_TOP + path[0][1])
-        wait_idle(program.pid)
+        wait_idle(program.pid, **idle)
         before_cells = screenshot_cells(env, window) if kind == 'dotwright' else None
         with open(log_path, 'rb') as f:
             logged_before = f.read().count(b'XI2 mouse motion')
-        before = wait_idle(program.pid)
+        if mode == 'callgrind':
+            subprocess.run(['callgrind_control', '-z', str(program.pid)], check=True,
+                           capture_output=True)
+        before = wait_idle(program.pid, **idle)
         xdotool(env, *drag_arguments(window, path, pause))
-        after = wait_idle(program.pid)
+        after = wait_idle(program.pid, **idle)
         if kind == 'dotwright':
             after_cells = screenshot_cells(env, window)
             changed = {cell for cell in before_cells if before_cells[cell] != after_cells[cell]}
@@ -203,14 +232,18 @@ def run_once(kind, args, env, path, pause, differing, log_input=False):
                 fail('the board does not show the drag: %d cells changed, %d expected, '
                      '%d missing, %d extra' % (len(changed), len(expected), missing, extra))
             differing[0] += missing + extra
-        if log_input:
+        if mode == 'log':
             with open(log_path, 'rb') as f:
                 return f.read().count(b'XI2 mouse motion') - logged_before
+        if mode == 'callgrind':
+            return callgrind_total(out_path, program.pid) / (len(path) - 1)
         return (after - before) / (len(path) - 1)
     finally:
         program.kill()
         program.wait()
         os.unlink(log_path)
+        for dump in glob.glob(out_path + '*'):
+            os.unlink(dump)
 
 
 def main():
@@ -220,6 +253,8 @@ def main():
     parser.add_argument('--runs', type=int, default=5, help='runs of each program')
     parser.add_argument('--pause', default='0.002', help='seconds between moves')
     parser.add_argument('--dotwright', help='the program to measure (default: in --build)')
+    parser.add_argument('--callgrind', action='store_true',
+                        help='count instructions under callgrind instead, one run each')
     options = parser.parse_args()
 
     programs = {
@@ -236,10 +271,26 @@ def main():
     path = make_path(options.moves + 1)
     moves = len(path) - 1
     differing = [0]
+    if options.callgrind:
+        try:
+            # Paced for a program running some 50 times slower.
+            pause = str(max(float(options.pause), 0.02))
+            counts = {kind: run_once(kind, args, env, path, pause, differing, mode='callgrind')
+                      for kind, args in programs.items()}
+        finally:
+            server.kill()
+            server.wait()
+        print('%d moves a drag at scale %d, %s s between moves, under callgrind'
+              % (moves, SCALE, pause))
+        for kind, count in counts.items():
+            print('%-12s %7.0f instructions/move (user space, every thread)' % (kind, count))
+        print('cells differing from the path (moves merged): %d' % differing[0])
+        print('ratio        %7.2f' % (counts['dotwright'] / counts['bare window']))
+        return
     try:
         # Moves received, counted from the toolkit's input log in a run not measured.
         received = {kind: run_once(kind, args, env, path, options.pause, differing,
-                                     log_input=True)
+                                     mode='log')
                     for kind, args in programs.items()}
         per_move = {kind: [] for kind in programs}
         for round_number in range(options.runs):
@@ -263,8 +314,7 @@ def main():
     ratio = statistics.median(per_move['dotwright']) / statistics.median(per_move['bare window'])
     print('ratio        %7.2f (target: at most %.1f: %s)'
           % (ratio, TARGET, 'met' if ratio <= TARGET else 'NOT met'))
-    # Runs next to each other share the machine's load of the moment: their ratios vary less
-    # than the runs do on a busy machine.
+    # Runs one after the other share the machine's load of the moment.
     rounds = [a / b for a, b in zip(per_move['dotwright'], per_move['bare window'])]
     print('ratio by round %5.2f (median; rounds: %s)'
           % (statistics.median(rounds), ' '.join('%.2f' % r for r in rounds)))
