@@ -33,7 +33,7 @@ struct FullStroke {
 
   model::BoardGeometry geometry;
   model::PixelStore store;
-  model::Canvas surface;
+  model::PaletteCanvas surface;
   model::History history;
 };
 

@@ -90,9 +90,8 @@ bool MouseDown(PaintState& state, MouseButton button, int x, int y, model::Pixel
   return true;
 }
 
-std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::PixelStore& store,
-                                     const model::BoardGeometry& geometry,
-                                     model::PaletteCanvas& surface) {
+std::optional<Cell> MouseMove(PaintState& state, int x, int y, model::PixelStore& store,
+                              const model::BoardGeometry& geometry, model::PaletteCanvas& surface) {
   const std::optional<Cell> cell = HitTest(geometry, x, y);
   if (!cell) {
     state.LastPosition.reset();
@@ -106,7 +105,7 @@ std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::Pix
     if (from && *from == *cell) {
       // Still in the cell the stroke last painted: it already shows and holds the value.
       state.LastPosition = Point{x, y};
-      return ReadoutText(*cell);
+      return cell;
     }
     if (from) {
       const std::vector<Cell> line = CellLine(*from, *cell);
@@ -118,7 +117,7 @@ std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::Pix
     }
     state.LastPosition = Point{x, y};
   }
-  return ReadoutText(*cell);
+  return cell;
 }
 
 void MouseUp(PaintState& state) {

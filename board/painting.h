@@ -65,14 +65,14 @@ bool MouseDown(PaintState& state, MouseButton button, int x, int y, model::Pixel
                const model::BoardGeometry& geometry, model::PaletteCanvas& surface);
 
 // A move to surface position (x, y). Off the board nothing happens and nullopt is returned (the
-// readout keeps its last text). On it: the readout text for the cell; while painting, the cell is
-// painted and stored with the value of the button that started the painting. When the stroke's
-// previous position was on the board too, every cell of the CellLine from its cell to this one
-// is painted and stored as well: a quick drag, whose moves the toolkit merges, leaves no gaps.
-// A move that stays in the cell of the stroke's previous position paints and stores nothing.
-std::optional<std::string> MouseMove(PaintState& state, int x, int y, model::PixelStore& store,
-                                     const model::BoardGeometry& geometry,
-                                     model::PaletteCanvas& surface);
+// readout keeps its last text). On it: the cell, which the readout shows (ReadoutText); while
+// painting, the cell is painted and stored with the value of the button that started the
+// painting. When the stroke's previous position was on the board too, every cell of the CellLine
+// from its cell to this one is painted and stored as well: a quick drag, whose moves the toolkit
+// merges, leaves no gaps. A move that stays in the cell of the stroke's previous position paints
+// and stores nothing.
+std::optional<Cell> MouseMove(PaintState& state, int x, int y, model::PixelStore& store,
+                              const model::BoardGeometry& geometry, model::PaletteCanvas& surface);
 
 // Any release ends painting.
 void MouseUp(PaintState& state);

@@ -284,10 +284,14 @@ void TForm1::BuildStatusBar() {
     // text then repaints the label alone instead of laying the whole status bar out again.
     panel->setFixedSize(widths[i], kStatusPanelHeight);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // Opaque, filled with the window colour the bar shows under it anyway: a new text repaints
+    // the label without painting the bar and the window below it first.
+    panel->setAutoFillBackground(true);
+    panel->setTextFormat(Qt::PlainText);
     StatusBar1->addWidget(panel);
     m_statusPanels[i] = panel;
   }
-  m_statusPanels[0]->setText("X: 0  Y: 0");
+  m_statusPanels[0]->setText(QString::fromStdString(board::ReadoutText(m_readoutCell)));
   setStatusBar(StatusBar1);
 }
 
@@ -489,8 +493,13 @@ void TForm1::Image1MouseDown(Qt::MouseButton button, int x, int y) {
 }
 
 void TForm1::Image1MouseMove(int x, int y) {
-  const auto readout = board::MouseMove(m_paint, x, y, m_store, m_geometry, m_surface);
-  if (readout) m_statusPanels[0]->setText(QString::fromStdString(*readout));
+  const std::optional<board::Cell> cell =
+      board::MouseMove(m_paint, x, y, m_store, m_geometry, m_surface);
+  // Most moves stay in the cell read out: they build no text.
+  if (cell && *cell != m_readoutCell) {
+    m_readoutCell = *cell;
+    m_statusPanels[0]->setText(QString::fromStdString(board::ReadoutText(*cell)));
+  }
   Image1->RepaintDirty();
 }
 

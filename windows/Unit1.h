@@ -240,6 +240,8 @@ class TForm1 : public QMainWindow {
   QWidget* m_client;
   QWidget* m_viewport;
   QLabel* m_statusPanels[2];
+  // The cell the pointer readout shows.
+  board::Cell m_readoutCell;
 };
 
 // The main window, from start-up to the end of the program.

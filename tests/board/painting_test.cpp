@@ -29,8 +29,12 @@ struct Fixture {
   bool Down(MouseButton b, int x, int y) {
     return board::MouseDown(state, b, x, y, store, geometry, *surface);
   }
+  // The readout the move leads to; nullopt off the board.
   std::optional<std::string> Move(int x, int y) {
-    return board::MouseMove(state, x, y, store, geometry, *surface);
+    const std::optional<board::Cell> cell =
+        board::MouseMove(state, x, y, store, geometry, *surface);
+    if (!cell) return std::nullopt;
+    return board::ReadoutText(*cell);
   }
 
   BoardGeometry geometry;

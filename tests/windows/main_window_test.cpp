@@ -481,15 +481,32 @@ TEST_F(MainWindow, PointerMovesRepaintTheCellAndTheReadoutOnly) {
   QApplication::processEvents();
   EXPECT_EQ(Form1->StatusText(0), "X: 3  Y: 1");
   EXPECT_EQ(recorder.painted[Form1->Image1], QRegion(12, 4, 5, 5));
-  // The label's text area; the bar paints only the background under it (the label is not
-  // opaque), not its own frame or the other panel.
+  // The label's text area only: the label is opaque, so the bar under it is not painted, nor
+  // is the other panel.
   EXPECT_EQ(recorder.painted[readout], QRegion(readout->contentsRect()));
-  EXPECT_EQ(recorder.painted[Form1->StatusBar1],
-            QRegion(readout->contentsRect().translated(readout->pos())));
+  EXPECT_EQ(recorder.painted.count(Form1->StatusBar1), 0u);
   EXPECT_EQ(recorder.painted.count(other), 0u);
-  EXPECT_EQ(recorder.paints, 3);
+  EXPECT_EQ(recorder.paints, 2);
   EXPECT_EQ(recorder.layouts, 0);
   Release(Form1->Image1, {13, 6});
+}
+
+TEST_F(MainWindow, TheOpaqueReadoutLooksAsTheBarWouldShowItThrough) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1, windowstest::kPatience));
+  QApplication::processEvents();
+  auto* readout = Form1->StatusBar1->findChild<QLabel*>("StatusPanel0");
+  ASSERT_NE(readout, nullptr);
+  EXPECT_TRUE(readout->autoFillBackground());
+  // The bar as it shows with the readout filling its own background and with the bar and the
+  // window painted under it, for texts of every length the board gives, each after a longer one.
+  for (const char* text : {"X: 319  Y: 239", "X: 0  Y: 0", "X: 83  Y: 47", "X: 5  Y: 12"}) {
+    readout->setText(text);
+    const QImage opaque = Form1->StatusBar1->grab().toImage();
+    readout->setAutoFillBackground(false);
+    const QImage seeThrough = Form1->StatusBar1->grab().toImage();
+    readout->setAutoFillBackground(true);
+    EXPECT_EQ(opaque, seeThrough) << text;
+  }
 }
 
 TEST_F(MainWindow, TheSurfaceTakesAByteAPixelAndOnlyTheViewportIsPainted) {
