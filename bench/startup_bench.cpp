@@ -154,6 +154,17 @@ int main(int argc, char** argv) {
     std::printf("%-18s %10.1f %10.1f %14.1f %16.1f %14.1f\n", name, s.medianMs, s.minMs,
                 s.medianCpuMs, s.medianRssKb / 1024.0, s.maxRssKb / 1024.0);
   }
+  // Paired by round (each program's run next to the other's), the difference is the least
+  // disturbed by load that comes and goes on the machine.
+  std::vector<double> later;
+  std::vector<double> busier;
+  for (std::size_t i = 0; i < minimal.size(); ++i) {
+    later.push_back(dotwright[i].milliseconds - minimal[i].milliseconds);
+    busier.push_back(dotwright[i].cpuMilliseconds - minimal[i].cpuMilliseconds);
+  }
+  std::printf("%s - %s, median of the rounds' differences: %+.2f ms to the first paint, %+.2f ms "
+              "CPU\n",
+              programName, anchorName, Median(later), Median(busier));
   const bool timeOk = ratio <= 1.1;
   const bool memoryOk = extraMb <= 8;
   std::printf("start-up ratio %.3f of medians (%.2f of fastest runs) (target <= 1.10): %s\n",
