@@ -134,7 +134,7 @@ void SnapSizeBox(TSpinEdit& box, int step) {
 
 TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent),
-      m_surface(TakeBoardSurface()),
+      m_surface(board::kSurfaceWidth, board::kSurfaceHeight),
       m_history(m_store, {m_geometry.width, m_geometry.height}) {
   setObjectName("Form1");
   setFont(FormFont());

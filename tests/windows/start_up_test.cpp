@@ -1,4 +1,4 @@
-// Start-up pieces: the icons drawn on demand and the board surface prepared ahead.
+// Start-up pieces: the icons drawn on demand.
 #include <algorithm>
 
 #include <gtest/gtest.h>
@@ -8,8 +8,6 @@
 #include <QPixmap>
 #include <QSvgRenderer>
 
-#include "board/board.h"
-#include "windows/Application.h"
 #include "windows/Controls.h"
 
 namespace {
@@ -74,19 +72,6 @@ TEST(Icons, WindowIconTakesTheDrawingMadeForEachSize) {
   // The 16-pixel drawing is its own, not the 32-pixel one reduced.
   EXPECT_NE(Drawn(icon, 16),
             Drawn(icon, 32).scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-}
-
-TEST(BoardSurface, EveryTakenSurfaceIsANewWhiteSurface) {
-  for (int i = 0; i < 2; ++i) {
-    model::PaletteCanvas surface = TakeBoardSurface();
-    ASSERT_EQ(surface.Width(), board::kSurfaceWidth);
-    ASSERT_EQ(surface.Height(), board::kSurfaceHeight);
-    EXPECT_EQ(surface.DirtyRect(),
-              (model::Rect{0, 0, board::kSurfaceWidth, board::kSurfaceHeight}));
-    for (int y = 0; y < surface.Height(); y += 97)
-      for (int x = 0; x < surface.Width(); x += 89) ASSERT_EQ(surface.Pixel(x, y), model::kWhite);
-    surface.SetPixel(0, 0, 0);  // must not reach the next one
-  }
 }
 
 }  // namespace
