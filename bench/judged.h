@@ -31,7 +31,9 @@ class Reporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      const std::string name = run.run_name.str();
+      // The benchmark's name and arguments, without the run's options ("/real_time").
+      const std::string name = run.run_name.function_name +
+                               (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       const bool single = run.run_type != Run::RT_Aggregate && run.iterations > 0;
       if (median || (single && !m_times.count(name))) {
@@ -62,13 +64,13 @@ class Reporter : public benchmark::ConsoleReporter {
 // missing (negative: its benchmark did not run).
 inline void Judge(const std::string& what, double value, double target, const char* unit) {
   if (value < 0) return;
-  std::printf("%s: %.3g%s (target <= %g%s): %s\n", what.c_str(), value, unit, target, unit,
+  std::printf("%s: %.4g%s (target <= %g%s): %s\n", what.c_str(), value, unit, target, unit,
               value <= target ? "PASS" : "MISSED");
 }
 
 // A figure shown for information, with no target.
 inline void Note(const std::string& what, double value, const char* unit) {
-  if (value >= 0) std::printf("%s: %.3g%s (no target)\n", what.c_str(), value, unit);
+  if (value >= 0) std::printf("%s: %.4g%s (no target)\n", what.c_str(), value, unit);
 }
 
 // The ratio of two benchmarks' times, judged.
