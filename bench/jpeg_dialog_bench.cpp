@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   CreateForms();
+  CreateDialogs();
   judged::RunAndJudge(argc, argv, [](const judged::Reporter& report) {
     judged::JudgeRatio(report, "dialog / Qt alone", "BM_DialogOpenAndShow",
                        "BM_QtReadAndScaledDraw", 1.2);

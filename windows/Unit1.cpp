@@ -25,6 +25,7 @@
 #include "windows/Application.h"
 #include "windows/BoardImage.h"
 #include "windows/Controls.h"
+#include "windows/Forms.h"
 #include "windows/RasterImage.h"
 #include "windows/SpinEdit.h"
 #include "windows/ToMass.h"
@@ -320,6 +321,7 @@ void TForm1::BuildActions() {
   ChooseOpenFile = [openDialog] { return openDialog->Execute(); };
   // The array window's save dialog: one folder remembered for both.
   ChooseSaveFile = [](const QString& suggested, const QString& filter) {
+    CreateDialogs();
     return Form_ToMass->ChooseSaveFile(suggested, filter);
   };
 }
@@ -435,16 +437,19 @@ void TForm1::SpeedButton1Click() {
 }
 
 void TForm1::SpeedButton2Click() {
+  CreateDialogs();
   Form_AddImage->SetGeometry(m_geometry.width, m_geometry.height, m_geometry.scale);
   Form_AddImage->exec();
 }
 
 void TForm1::SpeedButton3Click() {
+  CreateDialogs();
   Form_ToMass->SetPicture(m_store, m_geometry.width, m_geometry.height);
   Form_ToMass->exec();
 }
 
 void TForm1::SpeedButton4Click() {
+  CreateDialogs();
   AboutBox->exec();
 }
 

@@ -1,14 +1,25 @@
-// Start-up pieces: the icons drawn on demand.
+// Start-up pieces: the icons drawn on demand, the dialogs made when first used.
 #include <algorithm>
 
 #include <gtest/gtest.h>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSvgRenderer>
+#include <QToolButton>
+#include <QTest>
 
+#include "tests/windows/support.h"
+#include "windows/About.h"
+#include "windows/AddImage.h"
 #include "windows/Controls.h"
+#include "windows/Forms.h"
+#include "windows/ToMass.h"
+#include "windows/Unit1.h"
 
 namespace {
 
@@ -72,6 +83,45 @@ TEST(Icons, WindowIconTakesTheDrawingMadeForEachSize) {
   // The 16-pixel drawing is its own, not the 32-pixel one reduced.
   EXPECT_NE(Drawn(icon, 16),
             Drawn(icon, 32).scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+// The program's own start: only the main window exists until a dialog is first wanted; each is
+// then made once, hidden, owned by the main window, and kept with its state for the next use.
+TEST(StartUp, DialogsAreMadeWhenFirstUsedAndKept) {
+  CreateForms();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1, windowstest::kPatience));
+  EXPECT_EQ(AboutBox, nullptr);
+  EXPECT_EQ(Form_ToMass, nullptr);
+  EXPECT_EQ(Form_AddImage, nullptr);
+
+  windowstest::WithModal([] { windowstest::Click(Form1->SpeedButton4); },
+                         [](QWidget* modal) {
+                           ASSERT_NE(AboutBox, nullptr);
+                           EXPECT_EQ(modal, AboutBox);
+                           EXPECT_EQ(AboutBox->parentWidget(), Form1);
+                           EXPECT_EQ(AboutBox->Image1->pixmap().size(), QSize(64, 64));
+                           windowstest::Click(AboutBox->OKButton);
+                         });
+  // The other dialogs came with it, hidden.
+  ASSERT_NE(Form_ToMass, nullptr);
+  ASSERT_NE(Form_AddImage, nullptr);
+  EXPECT_FALSE(Form_ToMass->isVisible());
+  EXPECT_FALSE(Form_AddImage->isVisible());
+  const TAboutBox* about = AboutBox;
+  const TForm_ToMass* array = Form_ToMass;
+  windowstest::WithModal([] { windowstest::Click(Form1->SpeedButton3); },
+                         [&](QWidget* modal) {
+                           EXPECT_EQ(modal, array);
+                           EXPECT_FALSE(Form_ToMass->Memo1->toPlainText().isEmpty());
+                           windowstest::Click(Form_ToMass->BitBtn2);
+                         });
+  // Made once: the same windows on later uses.
+  CreateDialogs();
+  EXPECT_EQ(AboutBox, about);
+  EXPECT_EQ(Form_ToMass, array);
+  DestroyForms();
+  EXPECT_EQ(AboutBox, nullptr);
+  EXPECT_EQ(Form1, nullptr);
 }
 
 }  // namespace
