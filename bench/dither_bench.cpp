@@ -1,6 +1,10 @@
 // Turning a 320 x 240 scaled picture into black and white, each way: the threshold alone and the
-// dithers. Target: Floyd-Steinberg under 1 ms.
+// dithers. Target: Floyd-Steinberg under 1 ms, judged at the end.
+#include <string>
+
 #include <benchmark/benchmark.h>
+
+#include "bench/judged.h"
 
 #include "model/canvas.h"
 #include "model/conversion.h"
@@ -40,4 +44,11 @@ BENCHMARK(BM_Dither)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  return judged::RunAndJudge(argc, argv, [](const judged::Reporter& report) {
+    // The benchmark's argument is the method's value.
+    const std::string name =
+        "BM_Dither/" + std::to_string(static_cast<int>(model::Dither::kFloydSteinberg));
+    judged::Judge(name + " (Floyd-Steinberg)", report.Time(name), 1000, " us");
+  });
+}

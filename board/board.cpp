@@ -46,14 +46,21 @@ void DrawBoard(model::PaletteCanvas& surface, const model::PixelStore& store,
   const std::uint8_t clear = surface.IndexOf(kClearColour);
   const auto cellWord = [&](int x, int y) { return store.Get(x, y) ? set : clear; };
 
-  for (int y = 0; y < surface.Height(); ++y) {
-    // Past the blanking line nothing is cleared: after a shrink at scale 8 that strip keeps the
-    // old board, which lies beyond the scroll range save a few pixels, as it always did.
-    const int from = y <= lastY ? lastX + 1 : 0;
+  // Past the blanking line nothing is cleared: after a shrink at scale 8 that strip keeps the
+  // old board, which lies beyond the scroll range save a few pixels, as it always did.
+  const int faceEnd = std::min(kBlankRight, surface.Width());
+  const bool blankLine = kBlankRight < surface.Width();
+  for (int y = 0; y <= lastY; ++y) {
     std::uint8_t* row = surface.Row(y);
-    if (from < kBlankRight) std::fill(row + from, row + kBlankRight, face);
-    if (from <= kBlankRight && kBlankRight < surface.Width()) row[kBlankRight] = black;
+    if (lastX + 1 < faceEnd) std::fill(row + lastX + 1, row + faceEnd, face);
+    if (lastX + 1 <= kBlankRight && blankLine) row[kBlankRight] = black;
   }
+  // Below the board every row is the same up to the blanking line: the rows that share the
+  // surface's common row go on sharing it, and take no memory of their own.
+  const int blankLength = blankLine ? kBlankRight + 1 : faceEnd;
+  std::vector<std::uint8_t> blank(static_cast<std::size_t>(blankLength), face);
+  if (blankLine) blank[kBlankRight] = black;
+  surface.SetRowHeads(lastY + 1, surface.Height(), blank.data(), blankLength);
 
   // One template row per picture row, copied to every surface row the picture row covers.
   std::vector<std::uint8_t> line(static_cast<std::size_t>(lastX) + 1);

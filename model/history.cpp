@@ -8,7 +8,7 @@ namespace {
 
 constexpr std::size_t kStorePixels = std::size_t{PixelStore::kColumns} * PixelStore::kRows;
 constexpr std::size_t kBitWords = kStorePixels / 64;
-static_assert(kStorePixels % 64 == 0, "PixelStore::FlipWhere takes whole words");
+static_assert(kStorePixels % 64 == 0, "a step's bits fill whole words");
 
 }  // namespace
 
@@ -42,7 +42,8 @@ std::size_t HistoryStep::Bytes() const {
 
 void HistoryStep::Flip(PixelStore& store) const {
   if (!m_bits.empty()) {
-    store.FlipWhere(m_bits.data());
+    for (std::size_t i = 0; i < kStorePixels; ++i)
+      if (m_bits[i / 64] >> (i % 64) & 1) store.FlipAt(static_cast<int>(i));
     return;
   }
   for (const std::uint32_t i : m_indices) store.FlipAt(static_cast<int>(i));

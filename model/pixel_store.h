@@ -33,16 +33,6 @@ class PixelStore {
 
   // Flips the pixel at Index(x, y), which callers keep below kColumns * kRows.
   void FlipAt(int index) { m_pixels[static_cast<std::size_t>(index)] ^= 1; }
-  // Flips every pixel whose bit is set in `bits`, bit i % 64 of word i / 64 for the pixel at
-  // index i; `bits` holds kColumns * kRows / 64 words. Branch-free, so it runs at the speed of
-  // a copy however many bits are set.
-  void FlipWhere(const std::uint64_t* bits) {
-    for (std::size_t word = 0; word < m_pixels.size() / 64; ++word) {
-      const std::uint64_t w = bits[word];
-      std::uint8_t* p = m_pixels.data() + word * 64;
-      for (int k = 0; k < 64; ++k) p[k] ^= static_cast<std::uint8_t>((w >> k) & 1);
-    }
-  }
 
   static constexpr int Index(int x, int y) { return x * kStride + y; }
   const std::array<std::uint8_t, kColumns * kRows>& Raw() const { return m_pixels; }

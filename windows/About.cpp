@@ -71,22 +71,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   OKButton->setGeometry(111, 244, 75, 25);
   OKButton->setDefault(true);
 
-  m_autoSized = {Label1, Label6, Label2, Label7,  Label3, Label12,
-                 Label4, Label9, Label5, Label10, Label14};
+  for (QLabel* label : {Label1, Label6, Label2, Label7, Label3, Label12, Label4,
+                        static_cast<QLabel*>(Label9), Label5, Label10, Label14}) {
+    label->adjustSize();
+  }
+  Image1->setPixmap(LoadIcon("about_picture").pixmap(64, 64));
 
   ConnectHandler(OKButton, &QPushButton::clicked, this, &TAboutBox::OKButtonClick);
   ConnectHandler(Label9, &TClickLabel::Click, this, &TAboutBox::Label9Click);
-}
-
-void TAboutBox::showEvent(QShowEvent* event) {
-  if (!m_shown) FinishFirstShow();
-  QDialog::showEvent(event);
-}
-
-void TAboutBox::FinishFirstShow() {
-  m_shown = true;
-  for (QLabel* label : m_autoSized) label->adjustSize();
-  Image1->setPixmap(LoadIcon("about_picture").pixmap(64, 64));
 }
 
 void TAboutBox::OKButtonClick() {

@@ -14,7 +14,6 @@
 //   OKButton         "OK"
 
 #include <QDialog>
-#include <QList>
 
 class QLabel;
 class QPushButton;
@@ -55,14 +54,6 @@ class TAboutBox : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-
- private:
-  // Labels sized to their text, and the picture, are measured and drawn when the box is first
-  // shown rather than at start-up, when nobody looks at them.
-  void FinishFirstShow();
-  QList<QLabel*> m_autoSized;
-  bool m_shown = false;
 };
 
 extern TAboutBox* AboutBox;

@@ -1,15 +1,10 @@
 #include "windows/Application.h"
 
-#include <fontconfig/fontconfig.h>
-
 #include <exception>
-#include <optional>
 #include <utility>
 
 #include <QFileInfo>
 #include <QMessageBox>
-
-#include "board/board.h"
 
 QString ErrorBoxText(const QString& message) {
   if (!message.isEmpty() && message.back() > u'.') return message + ".";
@@ -23,43 +18,10 @@ QString ApplicationTitle(const QString& executablePath) {
   return name.left(1) + name.mid(1).toLower();
 }
 
-namespace {
-
-// Written by the warm-up thread before it is joined, read by the main window after.
-std::optional<model::PaletteCanvas> preparedSurface;
-
-model::PaletteCanvas NewBoardSurface() {
-  return model::PaletteCanvas(board::kSurfaceWidth, board::kSurfaceHeight);
-}
-
-}  // namespace
-
-StartUpWarmUp::StartUpWarmUp()
-    : m_thread([] {
-        FcInit();
-        preparedSurface.emplace(NewBoardSurface());
-      }) {}
-
-StartUpWarmUp::~StartUpWarmUp() {
-  JoinStartUpWarmUp();
-}
-
-void StartUpWarmUp::JoinStartUpWarmUp() {
-  if (m_thread.joinable()) m_thread.join();
-}
-
-model::PaletteCanvas TakeBoardSurface() {
-  if (!preparedSurface) return NewBoardSurface();
-  model::PaletteCanvas surface = std::move(*preparedSurface);
-  preparedSurface.reset();
-  return surface;
-}
-
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // Ties the windows to the installed menu entry, whose icon the task bar then shows (on Wayland
   // it is the windows' application id).
   setDesktopFileName(DOTWRIGHT_APP_ID);
-  JoinStartUpWarmUp();
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

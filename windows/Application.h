@@ -1,14 +1,10 @@
 #pragma once
 
 #include <functional>
-#include <thread>
 #include <utility>
 
 #include <QApplication>
 #include <QString>
-
-#include "model/canvas.h"
-#include "model/palette_canvas.h"
 
 // The error box's text: the message, with "." appended when its last character sorts after "."
 // (a letter, a digit or ":" gets a full stop; ".", ")", "!", a blank or an empty message do not).
@@ -22,30 +18,11 @@ QString ErrorBoxText(const QString& message);
 // that leaves nothing gives "Dotwright".
 QString ApplicationTitle(const QString& executablePath);
 
-// Start-up work done on a second thread while the toolkit starts and connects to the display:
-// reading the system's font configuration (some fifty XML files; the first window needs it for
-// its first line of text) and making the 5 MB board surface. Together they are a good part of
-// the time to the first board, which this hides. The thread touches nothing the windows use; it
-// is joined before any window is created.
-class StartUpWarmUp {
- protected:
-  StartUpWarmUp();
-  ~StartUpWarmUp();
-  void JoinStartUpWarmUp();
-
- private:
-  std::thread m_thread;
-};
-
-// The board surface for the main window: the one made at start-up, the first time it is taken,
-// and a new one after that (or when the application made none).
-model::PaletteCanvas TakeBoardSurface();
-
 // The application: the one place where an error that escapes an event handler is caught. It
 // abandons that handler only; the user sees it in a message box with the stop icon and an OK
 // button, captioned with the application title, and the program goes on (an open modal window
 // stays open). Its desktop file name is the application id, the name of the installed menu entry.
-class TApplication : private StartUpWarmUp, public QApplication {
+class TApplication : public QApplication {
  public:
   TApplication(int& argc, char** argv);
 

@@ -34,13 +34,15 @@ void TBoardImage::RepaintDirty() {
 void TBoardImage::paintEvent(QPaintEvent* event) {
   // The palette in the screen's 0xFFRRGGBB pixels.
   std::array<QRgb, model::PaletteCanvas::kPaletteSize> screen{};
-  const auto& palette = m_surface.Palette();
-  for (int i = 0; i < m_surface.ColourCount(); ++i) {
+  // Read only: a row that shares the surface's common row must not be given memory of its own.
+  const model::PaletteCanvas& surface = m_surface;
+  const auto& palette = surface.Palette();
+  for (int i = 0; i < surface.ColourCount(); ++i) {
     screen[i] =
         qRgb(model::RedOf(palette[i]), model::GreenOf(palette[i]), model::BlueOf(palette[i]));
   }
   QPainter painter(this);
-  const QRect whole(0, 0, m_surface.Width(), m_surface.Height());
+  const QRect whole(0, 0, surface.Width(), surface.Height());
   for (const QRect& area : event->region()) {
     const QRect r = area & whole;
     // A band of rows at a time: a few kilobytes of screen pixels instead of a viewport's worth.
@@ -49,7 +51,7 @@ void TBoardImage::paintEvent(QPaintEvent* event) {
       if (m_screen.width() < r.width())
         m_screen = QImage(r.width(), kBandRows, QImage::Format_RGB32);
       for (int y = 0; y < rows; ++y) {
-        const std::uint8_t* from = m_surface.Row(top + y) + r.left();
+        const std::uint8_t* from = surface.Row(top + y) + r.left();
         auto* to = reinterpret_cast<QRgb*>(m_screen.scanLine(y));
         for (int x = 0; x < r.width(); ++x) to[x] = screen[from[x]];
       }

@@ -55,6 +55,9 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
                   Qt::Alignment alignment);
 
+// The fonts and icons below are made as StartUp.cpp says, with the program's other start-up
+// measures.
+
 // The windows' default font: "MS Sans Serif", 8 point (11 pixels high), or the nearest sans face
 // the system has, at the same pixel size so that the fixed layouts keep their room.
 QFont FormFont();

@@ -12,6 +12,10 @@
 void CreateForms() {
   Form1 = new TForm1;
   Form1->show();
+}
+
+void CreateDialogs() {
+  if (AboutBox != nullptr) return;
   AboutBox = new TAboutBox(Form1);
   Form_ToMass = new TForm_ToMass(Form1);
   Form_AddImage = new TForm_AddImage(Form1);

@@ -2,15 +2,17 @@
 
 class QString;
 
-// Creates the program's windows in start-up order: the main window Form1, whose creation draws the
-// first board, then AboutBox, Form_ToMass and Form_AddImage, hidden. The main window owns the
-// other three; all four live until DestroyForms. The windows reach each other only through the
-// connections made here. The main window is shown as soon as it exists,
-// so that the display sets it up while the other windows are built; it appears once the event
-// loop runs.
+// Creates the main window Form1, whose creation draws the first board, and shows it; it appears
+// once the event loop runs. The other windows are made by CreateDialogs when first needed.
 void CreateForms();
 
-// Deletes the four windows and clears their globals.
+// Makes AboutBox, Form_ToMass and Form_AddImage, hidden, unless they exist already: the main
+// window calls it before it first uses any of them, so a window nobody opens costs nothing at
+// start-up. The main window owns them; they live until DestroyForms, keeping their state from one
+// use to the next. The windows reach each other only through the connections made here.
+void CreateDialogs();
+
+// Deletes the windows and clears their globals.
 void DestroyForms();
 
 // Opens `fileName` in the windows CreateForms has just made, for `dotwright FILE`: a picture goes

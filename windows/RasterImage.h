@@ -10,7 +10,8 @@ class Picture;
 }
 
 // Shows a canvas 1:1 from its top-left corner, reading the canvas's own memory (no copy). A
-// widget smaller than the canvas shows the canvas's top-left part of its own size.
+// widget smaller than the canvas shows the canvas's top-left part of its own size; one larger
+// shows nothing beyond it.
 class TRasterImage : public QWidget {
   Q_OBJECT
 
@@ -25,8 +26,6 @@ class TRasterImage : public QWidget {
 
  private:
   model::Canvas& m_raster;
-  // Wraps the canvas's pixels: 0xXXBBGGRR words are the bytes R, G, B, X.
-  const QImage m_image;
 };
 
 namespace windowsdetail {
@@ -38,8 +37,9 @@ struct OwnedRaster {
 
 // Shows a picture stretched to the view's own size (aspect ratio not kept), or nothing when it has
 // none or an empty one: the parent shows through. The picture is drawn into the view's own
-// raster, whose size is the largest the view takes (320 x 240); it is drawn again when the picture
-// or the view's size changes. The picture is not owned; it must outlive its use here.
+// raster, whose size is the largest the view takes (320 x 240), made when the first picture is
+// drawn (a dialog that is never used takes none); it is drawn again when the picture or the
+// view's size changes. The picture is not owned; it must outlive its use here.
 class TPictureImage : private windowsdetail::OwnedRaster, public TRasterImage {
  public:
   TPictureImage(int maxWidth, int maxHeight, QWidget* parent);
@@ -50,6 +50,8 @@ class TPictureImage : private windowsdetail::OwnedRaster, public TRasterImage {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  int m_maxWidth;
+  int m_maxHeight;
   const picture::Picture* m_picture = nullptr;
   // The size the raster was last drawn for; empty when it must be drawn again. A paint at any
   // other size draws it again.

@@ -25,6 +25,7 @@
 #include "windows/Application.h"
 #include "windows/BoardImage.h"
 #include "windows/Controls.h"
+#include "windows/Forms.h"
 #include "windows/RasterImage.h"
 #include "windows/SpinEdit.h"
 #include "windows/ToMass.h"
@@ -134,7 +135,7 @@ void SnapSizeBox(TSpinEdit& box, int step) {
 
 TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent),
-      m_surface(TakeBoardSurface()),
+      m_surface(board::kSurfaceWidth, board::kSurfaceHeight),
       m_history(m_store, {m_geometry.width, m_geometry.height}) {
   setObjectName("Form1");
   setFont(FormFont());
@@ -324,6 +325,7 @@ void TForm1::BuildActions() {
   ChooseOpenFile = [openDialog] { return openDialog->Execute(); };
   // The array window's save dialog: one folder remembered for both.
   ChooseSaveFile = [](const QString& suggested, const QString& filter) {
+    CreateDialogs();
     return Form_ToMass->ChooseSaveFile(suggested, filter);
   };
 }
@@ -439,16 +441,19 @@ void TForm1::SpeedButton1Click() {
 }
 
 void TForm1::SpeedButton2Click() {
+  CreateDialogs();
   Form_AddImage->SetGeometry(m_geometry.width, m_geometry.height, m_geometry.scale);
   Form_AddImage->exec();
 }
 
 void TForm1::SpeedButton3Click() {
+  CreateDialogs();
   Form_ToMass->SetPicture(m_store, m_geometry.width, m_geometry.height);
   Form_ToMass->exec();
 }
 
 void TForm1::SpeedButton4Click() {
+  CreateDialogs();
   AboutBox->exec();
 }
 

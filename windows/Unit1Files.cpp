@@ -25,6 +25,7 @@
 #include "windows/Application.h"
 #include "windows/ArrayFile.h"
 #include "windows/BoardImage.h"
+#include "windows/Forms.h"
 #include "windows/SpinEdit.h"
 #include "windows/ToMass.h"
 #include "windows/Unit1.h"
@@ -83,6 +84,7 @@ void TForm1::ShowStep(const model::HistoryStep& step, model::PictureSize size) {
 }
 
 model::OutputOptions TForm1::OutputChoice() const {
+  // Before the array window is first made, its choices are the defaults it starts with.
   return Form_ToMass != nullptr ? Form_ToMass->Options() : model::OutputOptions{};
 }
 
@@ -120,6 +122,7 @@ void TForm1::PutOnBoard(const model::ParsedPicture& parsed) {
 }
 
 void TForm1::ImportPicture(std::unique_ptr<picture::Picture> source) {
+  CreateDialogs();
   Form_AddImage->SetSourcePicture(std::move(source));
   SpeedButton2Click();
 }

@@ -141,8 +141,7 @@ TEST_F(Dialogs, AboutBoxTexts) {
       {AboutBox->Label10, "через сайт", {160, 192}},
       {AboutBox->Label14, "2011", {120, 208}},
   };
-  // As the box shows them: labels are sized to their text, and the picture drawn, when it is
-  // first shown.
+  // As the box shows them: labels sized to their text, and the picture drawn.
   WithModal([] { Click(Form1->SpeedButton4); },
             [&](QWidget*) {
               for (const auto& l : labels) {

@@ -49,14 +49,21 @@ using windowstest::Release;
 using windowstest::WithErrorBox;
 using windowstest::WithModal;
 
+// Every pixel's index on the surface, row after row.
+std::vector<std::uint8_t> SurfaceIndices(const model::PaletteCanvas& surface) {
+  std::vector<std::uint8_t> indices;
+  for (int y = 0; y < surface.Height(); ++y)
+    indices.insert(indices.end(), surface.Row(y), surface.Row(y) + surface.Width());
+  return indices;
+}
+
 // Everything a step may change, and what must stay when nothing does.
 struct Snapshot {
   Snapshot() = default;
   explicit Snapshot(const TForm1& form)
       : store(form.Store()),
         geometry(form.Geometry()),
-        surface(form.Surface().Bits(),
-                form.Surface().Bits() + form.Surface().Width() * form.Surface().Height()),
+        surface(SurfaceIndices(form.Surface())),
         caption(form.windowTitle()),
         fileName(form.FileName()),
         undo(form.History().UndoCount()),

@@ -1,16 +1,25 @@
-// Start-up pieces: the icons drawn on demand and the board surface prepared ahead.
+// Start-up pieces: the icons drawn on demand, the dialogs made when first used.
 #include <algorithm>
 
 #include <gtest/gtest.h>
 #include <QIcon>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSvgRenderer>
+#include <QToolButton>
+#include <QTest>
 
-#include "board/board.h"
-#include "windows/Application.h"
+#include "tests/windows/support.h"
+#include "windows/About.h"
+#include "windows/AddImage.h"
 #include "windows/Controls.h"
+#include "windows/Forms.h"
+#include "windows/ToMass.h"
+#include "windows/Unit1.h"
 
 namespace {
 
@@ -76,17 +85,43 @@ TEST(Icons, WindowIconTakesTheDrawingMadeForEachSize) {
             Drawn(icon, 32).scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
-TEST(BoardSurface, EveryTakenSurfaceIsANewWhiteSurface) {
-  for (int i = 0; i < 2; ++i) {
-    model::PaletteCanvas surface = TakeBoardSurface();
-    ASSERT_EQ(surface.Width(), board::kSurfaceWidth);
-    ASSERT_EQ(surface.Height(), board::kSurfaceHeight);
-    EXPECT_EQ(surface.DirtyRect(),
-              (model::Rect{0, 0, board::kSurfaceWidth, board::kSurfaceHeight}));
-    for (int y = 0; y < surface.Height(); y += 97)
-      for (int x = 0; x < surface.Width(); x += 89) ASSERT_EQ(surface.Pixel(x, y), model::kWhite);
-    surface.SetPixel(0, 0, 0);  // must not reach the next one
-  }
+// The program's own start: only the main window exists until a dialog is first wanted; each is
+// then made once, hidden, owned by the main window, and kept with its state for the next use.
+TEST(StartUp, DialogsAreMadeWhenFirstUsedAndKept) {
+  CreateForms();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1, windowstest::kPatience));
+  EXPECT_EQ(AboutBox, nullptr);
+  EXPECT_EQ(Form_ToMass, nullptr);
+  EXPECT_EQ(Form_AddImage, nullptr);
+
+  windowstest::WithModal([] { windowstest::Click(Form1->SpeedButton4); },
+                         [](QWidget* modal) {
+                           ASSERT_NE(AboutBox, nullptr);
+                           EXPECT_EQ(modal, AboutBox);
+                           EXPECT_EQ(AboutBox->parentWidget(), Form1);
+                           EXPECT_EQ(AboutBox->Image1->pixmap().size(), QSize(64, 64));
+                           windowstest::Click(AboutBox->OKButton);
+                         });
+  // The other dialogs came with it, hidden.
+  ASSERT_NE(Form_ToMass, nullptr);
+  ASSERT_NE(Form_AddImage, nullptr);
+  EXPECT_FALSE(Form_ToMass->isVisible());
+  EXPECT_FALSE(Form_AddImage->isVisible());
+  const TAboutBox* about = AboutBox;
+  const TForm_ToMass* array = Form_ToMass;
+  windowstest::WithModal([] { windowstest::Click(Form1->SpeedButton3); },
+                         [&](QWidget* modal) {
+                           EXPECT_EQ(modal, array);
+                           EXPECT_FALSE(Form_ToMass->Memo1->toPlainText().isEmpty());
+                           windowstest::Click(Form_ToMass->BitBtn2);
+                         });
+  // Made once: the same windows on later uses.
+  CreateDialogs();
+  EXPECT_EQ(AboutBox, about);
+  EXPECT_EQ(Form_ToMass, array);
+  DestroyForms();
+  EXPECT_EQ(AboutBox, nullptr);
+  EXPECT_EQ(Form1, nullptr);
 }
 
 }  // namespace

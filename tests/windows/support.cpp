@@ -60,6 +60,9 @@ void WhenModalUp(const std::function<QWidget*()>& find, const std::function<void
 
 void FormsTest::SetUp() {
   CreateForms();
+  // The tests reach into every window from the start; the program makes the dialogs at first use
+  // (start_up_test.cpp holds that path).
+  CreateDialogs();
   Form1->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(Form1, kPatience));
 }
