@@ -96,6 +96,7 @@ model::ParseHints TForm1::ReadingHints() const {
 void TForm1::OpenFile(const QString& fileName) {
   if (IsPictureFile(fileName)) {
     // Throws with the dialog's picture as it was.
+    CreateDialogs();
     Form_AddImage->LoadSourcePicture(fileName);
     SpeedButton2Click();
     return;

@@ -11,8 +11,11 @@
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <QToolButton>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include "tests/picture/bmp_builder.h"
 #include "tests/windows/support.h"
 #include "windows/About.h"
 #include "windows/AddImage.h"
@@ -122,6 +125,41 @@ TEST(StartUp, DialogsAreMadeWhenFirstUsedAndKept) {
   DestroyForms();
   EXPECT_EQ(AboutBox, nullptr);
   EXPECT_EQ(Form1, nullptr);
+}
+
+// A picture file given at start (or dropped before any dialog was wanted) opens in the import
+// dialog, which is made for it.
+TEST(StartUp, APictureOpenedBeforeAnyDialogMakesTheImportDialog) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath("dot.bmp");
+  {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const std::vector<std::uint8_t> bytes = bmptest::Bmp24(
+        3, 2, [](int x, int y) { return x == 1 && y == 1 ? model::kBlack : model::kWhite; });
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+  }
+  CreateForms();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1, windowstest::kPatience));
+  ASSERT_EQ(Form_AddImage, nullptr);
+  // The file opens from the event loop, as at start; the dialog's own loop runs inside the wait.
+  bool shown = false;
+  windowstest::WithModal([&] {
+                           OpenFileAtStart(path);
+                           EXPECT_TRUE(windowstest::WaitUntil([&] { return shown; }));
+                         },
+                         [&](QWidget* modal) {
+                           shown = true;
+                           ASSERT_NE(Form_AddImage, nullptr);
+                           EXPECT_EQ(modal, Form_AddImage);
+                           const picture::Picture* source = Form_AddImage->SourcePicture();
+                           ASSERT_NE(source, nullptr);
+                           EXPECT_EQ(source->Width(), 3);
+                           EXPECT_EQ(source->Height(), 2);
+                           Form_AddImage->reject();
+                         });
+  DestroyForms();
+  EXPECT_EQ(Form_AddImage, nullptr);
 }
 
 }  // namespace
