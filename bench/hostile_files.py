@@ -377,6 +377,14 @@ def main():
               (wall, TIME_TARGET, peak / MB, limit / MB, raster / MB, MEMORY_HEADROOM // MB,
                "" if outcome_ok else ", required: " + required, "PASS" if ok else "MISSED"),
               flush=True)
+        if raster == VIEW_RASTER and os.path.isfile(path):
+            # A metafile keeps its bytes, to play them again at each size it is drawn: beside the
+            # strict target above, how far the peak goes past the file held once.
+            held = os.path.getsize(path) + raster
+            print("  the file held once: peak %.1f MB over its %.1f MB and the raster "
+                  "(headroom <= %d MB): %s" %
+                  ((peak - held) / MB, os.path.getsize(path) / MB, MEMORY_HEADROOM // MB,
+                   "PASS" if peak <= held + MEMORY_HEADROOM else "MISSED"), flush=True)
         if not args.keep:
             remove(path)
     if not args.keep:
