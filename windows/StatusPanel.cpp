@@ -1,0 +1,139 @@
+#include "windows/StatusPanel.h"
+
+#include <cmath>
+
+#include <QApplication>
+#include <QEvent>
+#include <QPainter>
+#include <QStyleOption>
+#include <QTextLayout>
+
+namespace {
+
+// More distinct runs than any readout has (the numbers of a 2560-cell row and the two captions):
+// past it the kept runs are dropped and shaped again as they come.
+constexpr std::size_t kMostRuns = 4096;
+
+bool IsDigit(QChar c) {
+  return c >= u'0' && c <= u'9';
+}
+
+}  // namespace
+
+TStatusPanel::TStatusPanel(QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);
+}
+
+const TStatusPanel::Run& TStatusPanel::Shaped(const QString& piece) const {
+  auto found = m_runs.find(piece);
+  if (found != m_runs.end()) return found->second;
+  Run run;
+  // Laid out as QPainter::drawText lays out a line of a label: left to right, trailing spaces
+  // counted in its width.
+  QTextLayout layout(piece, font(), const_cast<TStatusPanel*>(this));
+  QTextOption option;
+  option.setTextDirection(Qt::LeftToRight);
+  option.setFlags(QTextOption::IncludeTrailingSpaces);
+  layout.setTextOption(option);
+  layout.setCacheEnabled(true);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  line.setLineWidth(0x01000000);
+  const bool oneLine = !layout.createLine().isValid();
+  layout.endLayout();
+  const QList<QGlyphRun> glyphs = layout.glyphRuns();
+  if (oneLine && glyphs.size() == 1 && line.textLength() == piece.size()) {
+    run.glyphs = glyphs.front();
+    run.advance = line.naturalTextWidth();
+    run.ascent = line.ascent();
+    run.descent = line.descent();
+    run.usable = true;
+  }
+  return m_runs.emplace(piece, run).first->second;
+}
+
+bool TStatusPanel::SplitIntoRuns(const QString& text, Runs& runs) const {
+  if (text.isEmpty()) return false;
+  qsizetype start = 0;
+  while (start < text.size()) {
+    const bool digits = IsDigit(text[start]);
+    qsizetype end = start + 1;
+    while (end < text.size() && IsDigit(text[end]) == digits) ++end;
+    // Digits meet the other runs only at a space or an end of the text.
+    if (digits &&
+        ((start > 0 && text[start - 1] != u' ') || (end < text.size() && text[end] != u' ')))
+      return false;
+    const Run& run = Shaped(text.mid(start, end - start));
+    if (!run.usable) return false;
+    if (!runs.isEmpty() &&
+        (run.ascent != runs.front()->ascent || run.descent != runs.front()->descent ||
+         run.glyphs.rawFont() != runs.front()->glyphs.rawFont()))
+      return false;
+    runs.append(&run);
+    start = end;
+  }
+  return true;
+}
+
+bool TStatusPanel::LaidOut(Line& line) const {
+  const QString shown = text();
+  // What QLabel would draw otherwise: a style sheet's colours or frame, the disabled look, a
+  // mnemonic, a wrapped or rich text, a right-to-left line, a scaled painter, control characters.
+  if (!isEnabled() || !styleSheet().isEmpty() || !qApp->styleSheet().isEmpty() || buddy() ||
+      wordWrap() || textFormat() != Qt::PlainText || shown.isRightToLeft() ||
+      layoutDirection() != Qt::LeftToRight || devicePixelRatio() != 1 ||
+      alignment() != (Qt::AlignLeft | Qt::AlignVCenter))
+    return false;
+  for (QChar c : shown)
+    if (c < u' ') return false;
+  if (m_runs.size() >= kMostRuns) m_runs.clear();
+  if (!SplitIntoRuns(shown, line.runs)) return false;
+
+  // The text's rectangle as QLabel finds it: inside the frame and the margin, and with a frame
+  // but no indent set, half an 'x' in from the left.
+  line.area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+  int indentation = indent();
+  if (indentation < 0 && frameWidth())
+    indentation = fontMetrics().horizontalAdvance(u'x') / 2 - margin();
+  if (indentation > 0) line.area.setLeft(line.area.left() + indentation);
+
+  // The line centred vertically as QPainter::drawText centres it; its top is kept in 1/64 of a
+  // pixel there, which a half of an odd 64th would not be.
+  line.height = line.runs.front()->ascent + line.runs.front()->descent;
+  line.width = 0;
+  for (const Run* run : line.runs) line.width += run->advance;
+  line.top = line.area.y() + (line.area.height() - line.height) / 2;
+  return std::floor(line.top * 64) == line.top * 64;
+}
+
+bool TStatusPanel::DrawsFromRuns() const {
+  Line line;
+  return LaidOut(line);
+}
+
+void TStatusPanel::paintEvent(QPaintEvent* event) {
+  Line line;
+  if (!LaidOut(line)) {
+    QLabel::paintEvent(event);
+    return;
+  }
+  QPainter painter(this);
+  drawFrame(&painter);
+  QStyleOption option;
+  option.initFrom(this);
+  painter.setPen(QPen(option.palette.brush(foregroundRole()), painter.pen().widthF()));
+  // Clipped to the text's rectangle, as drawText clips, only when the line does not fit in it.
+  if (!QRectF(line.area).contains(QRectF(line.area.x(), line.top, line.width, line.height)))
+    painter.setClipRect(line.area, Qt::IntersectClip);
+  qreal x = line.area.x();
+  for (const Run* run : line.runs) {
+    painter.drawGlyphRun(QPointF(x, line.top), run->glyphs);
+    x += run->advance;
+  }
+}
+
+void TStatusPanel::changeEvent(QEvent* event) {
+  // Shaped glyphs belong to a font at a resolution.
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) m_runs.clear();
+  QLabel::changeEvent(event);
+}

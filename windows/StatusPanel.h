@@ -1,0 +1,56 @@
+#pragma once
+
+#include <unordered_map>
+
+#include <QGlyphRun>
+#include <QLabel>
+#include <QVarLengthArray>
+
+class QPaintEvent;
+
+// A status bar panel: a frame and one line of plain text, shown pixel for pixel as a QLabel shows
+// them. The pointer readout gets a new text for every cell the pointer enters, and laying such a
+// text out (itemizing and shaping it) costs more than the rest of the move; this panel shapes each
+// run of digits and each run of other characters once, keeps the glyphs, and draws a text from
+// the runs it is made of at the places the whole line's layout gives them. That holds where runs
+// meet at a space (no kerning or joining across it) in one font; any other text, and a panel
+// shown in a way this drawing does not follow (disabled, styled, right to left, scaled), is
+// painted by QLabel itself.
+class TStatusPanel : public QLabel {
+ public:
+  explicit TStatusPanel(QWidget* parent);
+
+  // Whether the current text is drawn from the kept runs rather than by QLabel.
+  bool DrawsFromRuns() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  struct Run {
+    QGlyphRun glyphs;  // positioned from the run's own origin, on the line's baseline
+    qreal advance = 0;
+    qreal ascent = 0;
+    qreal descent = 0;
+    bool usable = false;  // a single run of glyphs in one font
+  };
+  using Runs = QVarLengthArray<const Run*, 8>;
+  // The line as drawn from runs: its runs in order, the label's text rectangle, the line's top
+  // and size.
+  struct Line {
+    Runs runs;
+    QRect area;
+    qreal top = 0;
+    qreal width = 0;
+    qreal height = 0;
+  };
+  // False when QLabel is to paint the text.
+  bool LaidOut(Line& line) const;
+  // The text split into its runs, each shaped on first use; false when it cannot be drawn so.
+  bool SplitIntoRuns(const QString& text, Runs& runs) const;
+  const Run& Shaped(const QString& piece) const;
+
+  // Nodes stay in place as others are added: a line holds pointers to its runs.
+  mutable std::unordered_map<QString, Run> m_runs;
+};
