@@ -10,7 +10,7 @@
 
 namespace {
 
-// More distinct runs than any readout has (the numbers of a 2560-cell row and the two captions):
+// Far more distinct runs than the readout has (a number for each of 320 columns, two captions):
 // past it the kept runs are dropped and shaped again as they come.
 constexpr std::size_t kMostRuns = 4096;
 
@@ -24,13 +24,13 @@ TStatusPanel::TStatusPanel(QWidget* parent) : QLabel(parent) {
   setTextFormat(Qt::PlainText);
 }
 
-const TStatusPanel::Run& TStatusPanel::Shaped(const QString& piece) const {
+const TStatusPanel::Run& TStatusPanel::Shaped(QStringView piece) const {
   auto found = m_runs.find(piece);
   if (found != m_runs.end()) return found->second;
   Run run;
   // Laid out as QPainter::drawText lays out a line of a label: left to right, trailing spaces
   // counted in its width.
-  QTextLayout layout(piece, font(), const_cast<TStatusPanel*>(this));
+  QTextLayout layout(piece.toString(), font(), const_cast<TStatusPanel*>(this));
   QTextOption option;
   option.setTextDirection(Qt::LeftToRight);
   option.setFlags(QTextOption::IncludeTrailingSpaces);
@@ -49,7 +49,7 @@ const TStatusPanel::Run& TStatusPanel::Shaped(const QString& piece) const {
     run.descent = line.descent();
     run.usable = true;
   }
-  return m_runs.emplace(piece, run).first->second;
+  return m_runs.emplace(piece.toString(), run).first->second;
 }
 
 bool TStatusPanel::SplitIntoRuns(const QString& text, Runs& runs) const {
@@ -63,7 +63,7 @@ bool TStatusPanel::SplitIntoRuns(const QString& text, Runs& runs) const {
     if (digits &&
         ((start > 0 && text[start - 1] != u' ') || (end < text.size() && text[end] != u' ')))
       return false;
-    const Run& run = Shaped(text.mid(start, end - start));
+    const Run& run = Shaped(QStringView(text).sliced(start, end - start));
     if (!run.usable) return false;
     if (!runs.isEmpty() &&
         (run.ascent != runs.front()->ascent || run.descent != runs.front()->descent ||
@@ -118,18 +118,29 @@ void TStatusPanel::paintEvent(QPaintEvent* event) {
     return;
   }
   QPainter painter(this);
-  drawFrame(&painter);
+  // A new text repaints the contents only; the frame lies outside them.
+  if (!contentsRect().contains(event->rect())) drawFrame(&painter);
   QStyleOption option;
   option.initFrom(this);
   painter.setPen(QPen(option.palette.brush(foregroundRole()), painter.pen().widthF()));
   // Clipped to the text's rectangle, as drawText clips, only when the line does not fit in it.
   if (!QRectF(line.area).contains(QRectF(line.area.x(), line.top, line.width, line.height)))
     painter.setClipRect(line.area, Qt::IntersectClip);
-  qreal x = line.area.x();
+  // One run of glyphs for the line, each run's glyphs moved along by the runs before it.
+  QVarLengthArray<quint32, 32> indexes;
+  QVarLengthArray<QPointF, 32> positions;
+  qreal x = 0;
   for (const Run* run : line.runs) {
-    painter.drawGlyphRun(QPointF(x, line.top), run->glyphs);
+    const QList<quint32> runIndexes = run->glyphs.glyphIndexes();
+    const QList<QPointF> runPositions = run->glyphs.positions();
+    indexes.append(runIndexes.constData(), runIndexes.size());
+    for (QPointF at : runPositions) positions.append(at + QPointF(x, 0));
     x += run->advance;
   }
+  QGlyphRun glyphs;
+  glyphs.setRawFont(line.runs.front()->glyphs.rawFont());
+  glyphs.setRawData(indexes.constData(), positions.constData(), int(indexes.size()));
+  painter.drawGlyphRun(QPointF(line.area.x(), line.top), glyphs);
 }
 
 void TStatusPanel::changeEvent(QEvent* event) {

@@ -4,6 +4,7 @@
 
 #include <QGlyphRun>
 #include <QLabel>
+#include <QStringView>
 #include <QVarLengthArray>
 
 class QPaintEvent;
@@ -49,8 +50,13 @@ class TStatusPanel : public QLabel {
   bool LaidOut(Line& line) const;
   // The text split into its runs, each shaped on first use; false when it cannot be drawn so.
   bool SplitIntoRuns(const QString& text, Runs& runs) const;
-  const Run& Shaped(const QString& piece) const;
+  const Run& Shaped(QStringView piece) const;
 
+  // Looked up by a view into the text, without copying the piece.
+  struct PieceHash {
+    using is_transparent = void;
+    std::size_t operator()(QStringView piece) const noexcept { return qHash(piece); }
+  };
   // Nodes stay in place as others are added: a line holds pointers to its runs.
-  mutable std::unordered_map<QString, Run> m_runs;
+  mutable std::unordered_map<QString, Run, PieceHash, std::equal_to<>> m_runs;
 };
