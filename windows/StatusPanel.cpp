@@ -1,9 +1,11 @@
 #include "windows/StatusPanel.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QApplication>
 #include <QEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QStyleOption>
 #include <QTextLayout>
@@ -13,6 +15,8 @@ namespace {
 // Far more distinct runs than the readout has (a number for each of 320 columns, two captions):
 // past it the kept runs are dropped and shaped again as they come.
 constexpr std::size_t kMostRuns = 4096;
+// Far more runs' pixels than the readout needs (its numbers land at a few fractions of a pixel).
+constexpr int kMostPixels = 8192;
 
 bool IsDigit(QChar c) {
   return c >= u'0' && c <= u'9';
@@ -124,9 +128,10 @@ void TStatusPanel::paintEvent(QPaintEvent* event) {
   option.initFrom(this);
   painter.setPen(QPen(option.palette.brush(foregroundRole()), painter.pen().widthF()));
   // Clipped to the text's rectangle, as drawText clips, only when the line does not fit in it.
-  if (!QRectF(line.area).contains(QRectF(line.area.x(), line.top, line.width, line.height)))
-    painter.setClipRect(line.area, Qt::IntersectClip);
-  // One run of glyphs for the line, each run's glyphs moved along by the runs before it.
+  const bool clipped =
+      !QRectF(line.area).contains(QRectF(line.area.x(), line.top, line.width, line.height));
+  if (clipped) painter.setClipRect(line.area, Qt::IntersectClip);
+  // Else one run of glyphs for the line, each run's glyphs moved along by the runs before it.
   QVarLengthArray<quint32, 32> indexes;
   QVarLengthArray<QPointF, 32> positions;
   qreal x = 0;
@@ -137,10 +142,98 @@ void TStatusPanel::paintEvent(QPaintEvent* event) {
     for (QPointF at : runPositions) positions.append(at + QPointF(x, 0));
     x += run->advance;
   }
+  if (painter.pen().brush().style() == Qt::SolidPattern &&
+      DrawPixels(painter, line, painter.pen().color(), clipped)) {
+    ++m_pixelPaints;
+    return;
+  }
   QGlyphRun glyphs;
   glyphs.setRawFont(line.runs.front()->glyphs.rawFont());
   glyphs.setRawData(indexes.constData(), positions.constData(), int(indexes.size()));
   painter.drawGlyphRun(QPointF(line.area.x(), line.top), glyphs);
+}
+
+const TStatusPanel::Pixels& TStatusPanel::RunPixels(const Run& run, int subpixel, qreal top,
+                                                    const QColor& pen) const {
+  auto found = run.pixels.constFind(subpixel);
+  if (found != run.pixels.constEnd()) return *found;
+  // Drawn with room all round; ink reaching the picture's edge may have been cut.
+  constexpr int kRoom = 8;
+  const QSize size(int(std::ceil(run.advance)) + 2 * kRoom + 1,
+                   int(std::ceil(run.ascent + run.descent)) + 2 * kRoom + 1);
+  QImage image(size, m_pixelsFormat);
+  image.fill(m_pixelsBackground);
+  {
+    QPainter painter(&image);
+    painter.setPen(pen);
+    painter.drawGlyphRun(QPointF(kRoom + subpixel / 64.0, kRoom + top - std::floor(top)),
+                         run.glyphs);
+  }
+  const QRgb background = image.pixel(0, 0);
+  int left = size.width(), right = -1, upper = size.height(), lower = -1;
+  for (int y = 0; y < size.height(); ++y)
+    for (int x = 0; x < size.width(); ++x)
+      if (image.pixel(x, y) != background) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        upper = std::min(upper, y);
+        lower = std::max(lower, y);
+      }
+  Pixels pixels;
+  pixels.usable =
+      right < 0 || (left > 0 && upper > 0 && right < size.width() - 1 && lower < size.height() - 1);
+  if (right >= 0) {
+    pixels.image = image.copy(left, upper, right - left + 1, lower - upper + 1);
+    pixels.offset = QPoint(left - kRoom, upper - kRoom);
+  }
+  ++m_pixelsKept;
+  return *run.pixels.insert(subpixel, pixels);
+}
+
+bool TStatusPanel::DrawPixels(QPainter& painter, const Line& line, const QColor& pen,
+                              bool clipped) const {
+  // Only over the plain background the panel fills itself with, into a picture of one of the
+  // formats the window is painted in, moved by whole pixels only.
+  const QBrush fill = palette().brush(backgroundRole());
+  QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+  const QTransform& moved = painter.deviceTransform();
+  if (!autoFillBackground() || fill.style() != Qt::SolidPattern || fill.color().alpha() != 255 ||
+      !device || device->devType() != QInternal::Image || moved.type() > QTransform::TxTranslate ||
+      moved.dx() != std::floor(moved.dx()) || moved.dy() != std::floor(moved.dy()))
+    return false;
+  const QImage::Format format = static_cast<QImage*>(device)->format();
+  if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+      format != QImage::Format_ARGB32_Premultiplied)
+    return false;
+  if (pen != m_pixelsPen || fill.color() != m_pixelsBackground || format != m_pixelsFormat ||
+      line.top != m_pixelsTop || m_pixelsKept > kMostPixels) {
+    for (auto& [piece, run] : m_runs) run.pixels.clear();
+    m_pixelsPen = pen;
+    m_pixelsBackground = fill.color();
+    m_pixelsFormat = format;
+    m_pixelsTop = line.top;
+    m_pixelsKept = 0;
+  }
+  QVarLengthArray<std::pair<QPoint, const Pixels*>, 8> placed;
+  qreal x = line.area.x();
+  const int top = int(std::floor(line.top));
+  for (const Run* run : line.runs) {
+    const qreal left = std::floor(x);
+    const Pixels& pixels = RunPixels(*run, int((x - left) * 64), line.top, pen);
+    if (!pixels.usable) return false;
+    x += run->advance;
+    if (pixels.image.isNull()) continue;
+    const QRect at(QPoint(int(left), top) + pixels.offset, pixels.image.size());
+    // Each run's pixels land on the background alone: not on another run's, nor, unclipped, on
+    // the frame.
+    if (!clipped && !contentsRect().contains(at)) return false;
+    for (const auto& [other, otherPixels] : placed)
+      if (at.intersects(QRect(other, otherPixels->image.size()))) return false;
+    placed.append({at.topLeft(), &pixels});
+  }
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  for (const auto& [at, pixels] : placed) painter.drawImage(at, pixels->image);
+  return true;
 }
 
 void TStatusPanel::changeEvent(QEvent* event) {

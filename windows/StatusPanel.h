@@ -3,6 +3,8 @@
 #include <unordered_map>
 
 #include <QGlyphRun>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QStringView>
 #include <QVarLengthArray>
@@ -17,19 +19,34 @@ class QPaintEvent;
 // meet at a space (no kerning or joining across it) in one font; any other text, and a panel
 // shown in a way this drawing does not follow (disabled, styled, right to left, scaled), is
 // painted by QLabel itself.
+//
+// Blending the glyphs into the window costs as much again. Over the panel's plain background each
+// run gives the same pixels wherever it lands at the same fraction of a pixel, so the panel also
+// keeps each run's pixels, drawn once over that background, and copies them in where the runs'
+// pixels do not meet.
 class TStatusPanel : public QLabel {
  public:
   explicit TStatusPanel(QWidget* parent);
 
   // Whether the current text is drawn from the kept runs rather than by QLabel.
   bool DrawsFromRuns() const;
+  // How many paints have copied kept pixels in rather than drawn glyphs.
+  int PixelPaints() const { return m_pixelPaints; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
+  // A run's pixels over the background, and where they lie from the pixel its origin falls in.
+  struct Pixels {
+    QImage image;  // null: the run changes no pixel
+    QPoint offset;
+    bool usable = false;  // all its ink inside the picture it was drawn into
+  };
   struct Run {
+    // By the 64th of a pixel its origin lies right of a whole pixel.
+    mutable QHash<int, Pixels> pixels;
     QGlyphRun glyphs;  // positioned from the run's own origin, on the line's baseline
     qreal advance = 0;
     qreal ascent = 0;
@@ -51,6 +68,10 @@ class TStatusPanel : public QLabel {
   // The text split into its runs, each shaped on first use; false when it cannot be drawn so.
   bool SplitIntoRuns(const QString& text, Runs& runs) const;
   const Run& Shaped(QStringView piece) const;
+  // Copies the line's kept pixels in; false when they cannot stand for the glyphs.
+  // `clipped`: the painter is clipped to the text's rectangle.
+  bool DrawPixels(QPainter& painter, const Line& line, const QColor& pen, bool clipped) const;
+  const Pixels& RunPixels(const Run& run, int subpixel, qreal top, const QColor& pen) const;
 
   // Looked up by a view into the text, without copying the piece.
   struct PieceHash {
@@ -59,4 +80,11 @@ class TStatusPanel : public QLabel {
   };
   // Nodes stay in place as others are added: a line holds pointers to its runs.
   mutable std::unordered_map<QString, Run, PieceHash, std::equal_to<>> m_runs;
+  // What the kept pixels were drawn with, and how many there are.
+  mutable QColor m_pixelsPen;
+  mutable QColor m_pixelsBackground;
+  mutable QImage::Format m_pixelsFormat = QImage::Format_Invalid;
+  mutable qreal m_pixelsTop = 0;
+  mutable int m_pixelsKept = 0;
+  int m_pixelPaints = 0;
 };

@@ -86,8 +86,34 @@ TEST_F(StatusPanel, EveryReadoutOfTheBoardLooksAsAPlainLabelShowsIt) {
       ASSERT_TRUE((x + y) % 7 ? SameImage(pair, Readout(x, y)) : SameRepaint(pair, Readout(x, y)));
       ASSERT_TRUE(pair.panel->DrawsFromRuns()) << x << ' ' << y;
     }
+  // The panel copied kept pixels in for these, in the picture format grab() paints into.
+  EXPECT_GT(pair.panel->PixelPaints(), 4000);
   // The text QLabel reports is the readout set.
   EXPECT_EQ(pair.panel->text(), Readout(columns - 1, rows - 1));
+}
+
+TEST_F(StatusPanel, ReadoutsLookAlikeInEachPictureFormatTheWindowPaintsInto) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1, windowstest::kPatience));
+  const Pair pair = ReadoutAndLabel();
+  ASSERT_NE(pair.panel, nullptr);
+  for (QImage::Format format :
+       {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied, QImage::Format_ARGB32}) {
+    const int copiedBefore = pair.panel->PixelPaints();
+    for (int x = 0; x < model::PixelStore::kColumns; x += 7)
+      for (int y : {0, 5, 42, 100, 239}) {
+        const QString text = Readout(x, y);
+        pair.panel->setText(text);
+        pair.label->setText(text);
+        QImage shown(pair.panel->size(), format);
+        QImage plain(pair.label->size(), format);
+        shown.fill(Qt::magenta);
+        plain.fill(Qt::magenta);
+        pair.panel->render(&shown);
+        pair.label->render(&plain);
+        ASSERT_EQ(shown, plain) << text.toStdString() << " format " << format;
+      }
+    EXPECT_GT(pair.panel->PixelPaints(), copiedBefore) << format;
+  }
 }
 
 TEST_F(StatusPanel, OtherTextsAndOtherLooksAreShownAsAPlainLabelShowsThem) {
