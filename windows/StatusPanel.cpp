@@ -131,6 +131,11 @@ void TStatusPanel::paintEvent(QPaintEvent* event) {
   const bool clipped =
       !QRectF(line.area).contains(QRectF(line.area.x(), line.top, line.width, line.height));
   if (clipped) painter.setClipRect(line.area, Qt::IntersectClip);
+  if (painter.pen().brush().style() == Qt::SolidPattern &&
+      DrawPixels(painter, line, painter.pen().color(), clipped)) {
+    ++m_pixelPaints;
+    return;
+  }
   // Else one run of glyphs for the line, each run's glyphs moved along by the runs before it.
   QVarLengthArray<quint32, 32> indexes;
   QVarLengthArray<QPointF, 32> positions;
@@ -141,11 +146,6 @@ void TStatusPanel::paintEvent(QPaintEvent* event) {
     indexes.append(runIndexes.constData(), runIndexes.size());
     for (QPointF at : runPositions) positions.append(at + QPointF(x, 0));
     x += run->advance;
-  }
-  if (painter.pen().brush().style() == Qt::SolidPattern &&
-      DrawPixels(painter, line, painter.pen().color(), clipped)) {
-    ++m_pixelPaints;
-    return;
   }
   QGlyphRun glyphs;
   glyphs.setRawFont(line.runs.front()->glyphs.rawFont());
