@@ -154,7 +154,7 @@ void TStatusPanel::paintEvent(QPaintEvent* event) {
 }
 
 const TStatusPanel::Pixels& TStatusPanel::RunPixels(const Run& run, int subpixel, qreal top,
-                                                    const QColor& pen) const {
+                                                    const QColor& pen) {
   auto found = run.pixels.constFind(subpixel);
   if (found != run.pixels.constEnd()) return *found;
   // Drawn with room all round; ink reaching the picture's edge may have been cut.
@@ -191,7 +191,7 @@ const TStatusPanel::Pixels& TStatusPanel::RunPixels(const Run& run, int subpixel
 }
 
 bool TStatusPanel::DrawPixels(QPainter& painter, const Line& line, const QColor& pen,
-                              bool clipped) const {
+                              bool clipped) {
   // Only over the plain background the panel fills itself with, into a picture of one of the
   // formats the window is painted in, moved by whole pixels only.
   const QBrush fill = palette().brush(backgroundRole());
@@ -238,6 +238,9 @@ bool TStatusPanel::DrawPixels(QPainter& painter, const Line& line, const QColor&
 
 void TStatusPanel::changeEvent(QEvent* event) {
   // Shaped glyphs belong to a font at a resolution.
-  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) m_runs.clear();
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+    m_runs.clear();
+    m_pixelsKept = 0;
+  }
   QLabel::changeEvent(event);
 }

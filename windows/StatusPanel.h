@@ -70,8 +70,8 @@ class TStatusPanel : public QLabel {
   const Run& Shaped(QStringView piece) const;
   // Copies the line's kept pixels in; false when they cannot stand for the glyphs.
   // `clipped`: the painter is clipped to the text's rectangle.
-  bool DrawPixels(QPainter& painter, const Line& line, const QColor& pen, bool clipped) const;
-  const Pixels& RunPixels(const Run& run, int subpixel, qreal top, const QColor& pen) const;
+  bool DrawPixels(QPainter& painter, const Line& line, const QColor& pen, bool clipped);
+  const Pixels& RunPixels(const Run& run, int subpixel, qreal top, const QColor& pen);
 
   // Looked up by a view into the text, without copying the piece.
   struct PieceHash {
@@ -81,10 +81,10 @@ class TStatusPanel : public QLabel {
   // Nodes stay in place as others are added: a line holds pointers to its runs.
   mutable std::unordered_map<QString, Run, PieceHash, std::equal_to<>> m_runs;
   // What the kept pixels were drawn with, and how many there are.
-  mutable QColor m_pixelsPen;
-  mutable QColor m_pixelsBackground;
-  mutable QImage::Format m_pixelsFormat = QImage::Format_Invalid;
-  mutable qreal m_pixelsTop = 0;
-  mutable int m_pixelsKept = 0;
+  QColor m_pixelsPen;
+  QColor m_pixelsBackground;
+  QImage::Format m_pixelsFormat = QImage::Format_Invalid;
+  qreal m_pixelsTop = 0;
+  int m_pixelsKept = 0;
   int m_pixelPaints = 0;
 };
