@@ -28,6 +28,7 @@
 #include "windows/Forms.h"
 #include "windows/RasterImage.h"
 #include "windows/SpinEdit.h"
+#include "windows/StatusPanel.h"
 #include "windows/ToMass.h"
 
 TForm1* Form1 = nullptr;
@@ -279,7 +280,9 @@ void TForm1::BuildStatusBar() {
   StatusBar1->setFixedHeight(kStatusBarHeight);
   const int widths[] = {100, 50};
   for (int i = 0; i < 2; ++i) {
-    auto* panel = new QLabel(StatusBar1);
+    // The pointer readout changes with every cell the pointer enters: its panel keeps the text's
+    // shaped glyphs.
+    QLabel* panel = i == 0 ? new TStatusPanel(StatusBar1) : new QLabel(StatusBar1);
     panel->setObjectName(QString("StatusPanel%1").arg(i));
     // Fixed in both directions, at the size the bar's layout gives them anyway: a new readout
     // text then repaints the label alone instead of laying the whole status bar out again.

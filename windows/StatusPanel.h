@@ -1,0 +1,90 @@
+#pragma once
+
+#include <unordered_map>
+
+#include <QGlyphRun>
+#include <QHash>
+#include <QImage>
+#include <QLabel>
+#include <QStringView>
+#include <QVarLengthArray>
+
+class QPaintEvent;
+
+// A status bar panel: a frame and one line of plain text, shown pixel for pixel as a QLabel shows
+// them. The pointer readout gets a new text for every cell the pointer enters, and laying such a
+// text out (itemizing and shaping it) costs more than the rest of the move; this panel shapes each
+// run of digits and each run of other characters once, keeps the glyphs, and draws a text from
+// the runs it is made of at the places the whole line's layout gives them. That holds where runs
+// meet at a space (no kerning or joining across it) in one font; any other text, and a panel
+// shown in a way this drawing does not follow (disabled, styled, right to left, scaled), is
+// painted by QLabel itself.
+//
+// Blending the glyphs into the window costs as much again. Over the panel's plain background each
+// run gives the same pixels wherever it lands at the same fraction of a pixel, so the panel also
+// keeps each run's pixels, drawn once over that background, and copies them in where the runs'
+// pixels do not meet.
+class TStatusPanel : public QLabel {
+ public:
+  explicit TStatusPanel(QWidget* parent);
+
+  // Whether the current text is drawn from the kept runs rather than by QLabel.
+  bool DrawsFromRuns() const;
+  // How many paints have copied kept pixels in rather than drawn glyphs.
+  int PixelPaints() const { return m_pixelPaints; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  // A run's pixels over the background, and where they lie from the pixel its origin falls in.
+  struct Pixels {
+    QImage image;  // null: the run changes no pixel
+    QPoint offset;
+    bool usable = false;  // all its ink inside the picture it was drawn into
+  };
+  struct Run {
+    // By the 64th of a pixel its origin lies right of a whole pixel.
+    mutable QHash<int, Pixels> pixels;
+    QGlyphRun glyphs;  // positioned from the run's own origin, on the line's baseline
+    qreal advance = 0;
+    qreal ascent = 0;
+    qreal descent = 0;
+    bool usable = false;  // a single run of glyphs in one font
+  };
+  using Runs = QVarLengthArray<const Run*, 8>;
+  // The line as drawn from runs: its runs in order, the label's text rectangle, the line's top
+  // and size.
+  struct Line {
+    Runs runs;
+    QRect area;
+    qreal top = 0;
+    qreal width = 0;
+    qreal height = 0;
+  };
+  // False when QLabel is to paint the text.
+  bool LaidOut(Line& line) const;
+  // The text split into its runs, each shaped on first use; false when it cannot be drawn so.
+  bool SplitIntoRuns(const QString& text, Runs& runs) const;
+  const Run& Shaped(QStringView piece) const;
+  // Copies the line's kept pixels in; false when they cannot stand for the glyphs.
+  // `clipped`: the painter is clipped to the text's rectangle.
+  bool DrawPixels(QPainter& painter, const Line& line, const QColor& pen, bool clipped);
+  const Pixels& RunPixels(const Run& run, int subpixel, qreal top, const QColor& pen);
+
+  // Looked up by a view into the text, without copying the piece.
+  struct PieceHash {
+    using is_transparent = void;
+    std::size_t operator()(QStringView piece) const noexcept { return qHash(piece); }
+  };
+  // Nodes stay in place as others are added: a line holds pointers to its runs.
+  mutable std::unordered_map<QString, Run, PieceHash, std::equal_to<>> m_runs;
+  // What the kept pixels were drawn with, and how many there are.
+  QColor m_pixelsPen;
+  QColor m_pixelsBackground;
+  QImage::Format m_pixelsFormat = QImage::Format_Invalid;
+  qreal m_pixelsTop = 0;
+  int m_pixelsKept = 0;
+  int m_pixelPaints = 0;
+};
