@@ -74,14 +74,14 @@ void InPieces(std::span<const std::uint8_t> data) {
   if (TooLarge(data)) return;
   const auto whole = Outcome([&] { return picture::DecodeBmp(data); });
   const std::size_t piece = data.empty() ? 1 : data.back() % 13 + 1;
-  std::size_t at = 0;
   const auto pieces = Outcome([&] {
-    picture::dib::BitsReader reader([&](std::uint8_t* dest, std::size_t size) {
-      const std::size_t n = std::min({size, piece, data.size() - at});
-      if (n > 0) std::memcpy(dest, data.data() + at, n);
-      at += n;
-      return n;
-    });
+    picture::dib::BitsReader reader(
+        [&](std::uint64_t offset, std::uint8_t* dest, std::size_t size) -> std::size_t {
+          if (offset >= data.size()) return 0;
+          const std::size_t n = std::min({size, piece, data.size() - std::size_t(offset)});
+          std::memcpy(dest, data.data() + offset, n);
+          return n;
+        });
     return picture::DecodeBmp(data.size(), reader);
   });
   if (whole.second != pieces.second || whole.first.has_value() != pieces.first.has_value())

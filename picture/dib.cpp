@@ -125,7 +125,9 @@ __attribute__((target("ssse3"))) int Decode24Ssse3(const std::uint8_t* in, model
                                                    int w) {
   const __m128i order = _mm_setr_epi8(2, 1, 0, -128, 5, 4, 3, -128, 8, 7, 6, -128, 11, 10, 9, -128);
   int x = 0;
-  // Sixteen bytes are loaded for twelve: only while they all lie within the row's pixels.
+  // Sixteen bytes are loaded for twelve: only while they all lie within the row's pixels. Decoding
+  // in place (the row's bytes at out + w), the store of pixels x to x + 3 ends at 4x + 16, short
+  // of the next bytes to load at w + 3x + 12 while x + 4 <= w.
   for (; x + 6 <= w; x += 4, in += 12) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(bytes, order));
@@ -285,12 +287,63 @@ class PieceDecoder {
   std::vector<std::uint8_t> m_scratch;  // only for the piece cut short: at most kPiece bytes
 };
 
+// File rows 0 to rows - 1 of a file, each row's bytes read into its own raster row and decoded
+// there: the file's bytes are copied once, by the system, into memory the raster takes anyway.
+//
+// A row's pixel bytes (b bytes a pixel, or 1/k for k pixels a byte) are read into the end of its
+// 4-byte-a-pixel row, and decoded front to back: pixel i is written at 4i while the bytes of
+// pixel j > i still to be read lie at 4w - b(w - j) >= 4i + 4 (for b <= 4, j >= i + 1), so no
+// write overtakes a read (DecodeRow loads every byte of a step before storing it, and its 16-byte
+// SSSE3 steps keep 4 pixels of room: see Decode24Ssse3). Rows stored top row first lie in the
+// file as in the raster, so a run of them is read at once into the end of the run's rows, every
+// later row's bytes lying further on still; the padding of the run's last row is passed over.
+void DecodeUncompressedInPlace(const Info& info, BitsReader& bits, model::Bitmap& out, int rows) {
+  const Channels channels(info.masks);
+  const model::Colour zero = ZeroPixel(info);
+  const std::size_t stride = info.Stride();
+  const std::size_t pixelBytes = PixelBytes(info, info.width);
+  const std::size_t rowBytes = std::size_t{4} * info.width;
+  // Rows stored bottom row first run backwards in the raster: read one at a time.
+  constexpr std::size_t kRunBytes = std::size_t{256} << 10;  // well within a core's cache
+  const int perRun = info.topDown ? static_cast<int>(std::max<std::size_t>(1, kRunBytes / rowBytes))
+                                  : 1;
+  bool ended = false;
+  for (int r = 0; r < rows;) {
+    const int n = std::min(perRun, rows - r);
+    // The run's first row in the file; for several rows, the topmost.
+    auto* run = reinterpret_cast<std::uint8_t*>(out.Row(OutputRow(info, r)));
+    const std::size_t wanted = n * stride - (stride - pixelBytes);
+    std::uint8_t* in = run + n * rowBytes - wanted;
+    std::size_t got = 0;
+    if (!ended) {
+      got = bits.ReadInto(in, wanted);
+      ended = got < wanted;
+      if (ended) {
+        // Bits cut short: what is missing of the pixels of the row they end in is zero bytes.
+        const std::size_t pixelsEnd = got / stride * stride + pixelBytes;
+        if (got % stride != 0 && got < pixelsEnd) std::memset(in + got, 0, pixelsEnd - got);
+      } else {
+        bits.Skip(stride - pixelBytes);
+      }
+    }
+    for (int i = 0; i < n; ++i, ++r) {
+      auto* row = reinterpret_cast<model::Colour*>(run + i * rowBytes);
+      if (i * stride < got)
+        DecodeRow(info, channels, in + i * stride, row, info.width);
+      else
+        std::fill_n(row, info.width, zero);
+    }
+  }
+}
+
 void DecodeUncompressed(const Info& info, BitsReader& bits, model::Bitmap& out) {
-  PieceDecoder decoder(info);
   const std::size_t stride = info.Stride();
   // File rows 0 to rows - 1 are decoded: those the bitmap keeps.
   int rows = 0;
   while (rows < info.height && out.Keeps(OutputRow(info, rows))) ++rows;
+  if (!bits.InMemory()) return DecodeUncompressedInPlace(info, bits, out, rows);
+  // Bits in memory are decoded where they are.
+  PieceDecoder decoder(info);
   if (stride <= BitsReader::kPiece) {
     const int perPiece = static_cast<int>(BitsReader::kPiece / stride);
     for (int r = 0; r < rows;) {
@@ -421,25 +474,21 @@ BitsReader::BitsReader(std::span<const std::uint8_t> bytes) : m_ready(bytes) {}
 BitsReader::BitsReader(ReadFunction read)
     : m_read(std::move(read)), m_buffer(new std::uint8_t[kPiece]) {}
 
-BitsReader::BitsReader(ViewFunction view) : m_view(std::move(view)) {}
-
 void BitsReader::Fill(std::size_t size) {
-  if (m_ready.size() - m_pos >= size) return;
-  if (m_view) {
-    m_viewed += m_pos;
-    m_pos = 0;
-    m_ready = m_view(m_viewed);
-    return;
-  }
-  if (!m_read) return;
+  if (m_ready.size() - m_pos >= size || !m_read) return;
+  // A small read ahead serves the headers and the start of the bits; what a decoder reads in bulk
+  // goes through ReadInto.
+  constexpr std::size_t kReadAhead = std::size_t{64} << 10;
+  const std::size_t wanted = std::min(kPiece, std::max(size, kReadAhead));
   // What is left moves to the front of the buffer and the rest of the buffer is read.
   std::size_t have = m_ready.size() - m_pos;
   if (have > 0) std::memmove(m_buffer.get(), m_ready.data() + m_pos, have);
   m_pos = 0;
-  while (have < size) {
-    const std::size_t n = m_read(m_buffer.get() + have, kPiece - have);
+  while (have < wanted) {
+    const std::size_t n = m_read(m_offset, m_buffer.get() + have, wanted - have);
     if (n == 0) break;
     have += n;
+    m_offset += n;
   }
   m_ready = {m_buffer.get(), have};
 }
@@ -456,19 +505,28 @@ std::span<const std::uint8_t> BitsReader::NextFilled(std::size_t size) {
 }
 
 void BitsReader::Skip(std::uint64_t size) {
-  if (m_view && size > m_ready.size() - m_pos) {
-    // Passed over unseen; the next read shows what follows.
-    m_viewed += m_pos + size;
-    m_pos = 0;
-    m_ready = {};
+  const std::size_t ready = m_ready.size() - m_pos;
+  if (size <= ready) {
+    m_pos += static_cast<std::size_t>(size);
     return;
   }
-  while (size > 0) {
-    const std::size_t n =
-        Next(static_cast<std::size_t>(std::min<std::uint64_t>(size, kPiece))).size();
-    if (n == 0) return;
-    size -= n;
+  m_pos = m_ready.size();
+  // Past the end of data in memory there is nothing; a file is read on from further on.
+  if (m_read) m_offset += size - ready;
+}
+
+std::size_t BitsReader::ReadInto(std::uint8_t* dest, std::size_t size) {
+  std::size_t done = std::min(size, m_ready.size() - m_pos);
+  if (done > 0) std::memcpy(dest, m_ready.data() + m_pos, done);
+  m_pos += done;
+  if (!m_read) return done;
+  while (done < size) {
+    const std::size_t n = m_read(m_offset, dest + done, size - done);
+    if (n == 0) break;
+    done += n;
+    m_offset += n;
   }
+  return done;
 }
 
 std::size_t Info::Stride() const {
