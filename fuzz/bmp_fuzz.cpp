@@ -11,8 +11,8 @@
 #include <span>
 #include <string>
 
-#include "model/canvas.h"
 #include "model/bitmap.h"
+#include "model/canvas.h"
 #include "model/conversion.h"
 #include "picture/bmp.h"
 #include "picture/dib.h"
@@ -75,13 +75,17 @@ void InPieces(std::span<const std::uint8_t> data) {
   const auto whole = Outcome([&] { return picture::DecodeBmp(data); });
   const std::size_t piece = data.empty() ? 1 : data.back() % 13 + 1;
   const auto pieces = Outcome([&] {
-    picture::dib::BitsReader reader(
-        [&](std::uint64_t offset, std::uint8_t* dest, std::size_t size) -> std::size_t {
-          if (offset >= data.size()) return 0;
-          const std::size_t n = std::min({size, piece, data.size() - std::size_t(offset)});
-          std::memcpy(dest, data.data() + offset, n);
-          return n;
-        });
+    picture::dib::BitsReader reader([&](std::uint64_t offset,
+                                        std::span<const picture::dib::BitsReader::Part> parts) {
+      std::size_t done = 0;
+      for (const auto& part : parts) {
+        if (offset + done >= data.size() || done == piece) break;
+        const std::size_t n = std::min({part.size, piece - done, data.size() - (offset + done)});
+        std::memcpy(part.data, data.data() + offset + done, n);
+        done += n;
+      }
+      return done;
+    });
     return picture::DecodeBmp(data.size(), reader);
   });
   if (whole.second != pieces.second || whole.first.has_value() != pieces.first.has_value())

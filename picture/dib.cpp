@@ -126,8 +126,8 @@ __attribute__((target("ssse3"))) int Decode24Ssse3(const std::uint8_t* in, model
   const __m128i order = _mm_setr_epi8(2, 1, 0, -128, 5, 4, 3, -128, 8, 7, 6, -128, 11, 10, 9, -128);
   int x = 0;
   // Sixteen bytes are loaded for twelve: only while they all lie within the row's pixels. Decoding
-  // in place (the row's bytes at out + w), the store of pixels x to x + 3 ends at 4x + 16, short
-  // of the next bytes to load at w + 3x + 12 while x + 4 <= w.
+  // in place (the row's 3w bytes at the end of its 4w), the store of pixels x to x + 3 ends at 4x +
+  // 16, short of the next bytes to load at w + 3x + 12 while x + 4 <= w.
   for (; x + 6 <= w; x += 4, in += 12) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(bytes, order));
@@ -294,44 +294,51 @@ class PieceDecoder {
 // 4-byte-a-pixel row, and decoded front to back: pixel i is written at 4i while the bytes of
 // pixel j > i still to be read lie at 4w - b(w - j) >= 4i + 4 (for b <= 4, j >= i + 1), so no
 // write overtakes a read (DecodeRow loads every byte of a step before storing it, and its 16-byte
-// SSSE3 steps keep 4 pixels of room: see Decode24Ssse3). Rows stored top row first lie in the
-// file as in the raster, so a run of them is read at once into the end of the run's rows, every
-// later row's bytes lying further on still; the padding of the run's last row is passed over.
+// SSSE3 steps keep 4 pixels of room: see Decode24Ssse3). A run of rows, in the file one after
+// another, is read at once: into the ends of their rows (which run backwards in the raster for
+// rows stored bottom row first), the padding between them into a scrap.
 void DecodeUncompressedInPlace(const Info& info, BitsReader& bits, model::Bitmap& out, int rows) {
   const Channels channels(info.masks);
   const model::Colour zero = ZeroPixel(info);
   const std::size_t stride = info.Stride();
   const std::size_t pixelBytes = PixelBytes(info, info.width);
+  const std::size_t padding = stride - pixelBytes;
   const std::size_t rowBytes = std::size_t{4} * info.width;
-  // Rows stored bottom row first run backwards in the raster: read one at a time.
-  constexpr std::size_t kRunBytes = std::size_t{256} << 10;  // well within a core's cache
-  const int perRun = info.topDown ? static_cast<int>(std::max<std::size_t>(1, kRunBytes / rowBytes))
-                                  : 1;
+  // A run's rows stay within a core's cache while they are decoded; a run takes one read.
+  constexpr std::size_t kRunBytes = std::size_t{256} << 10;
+  const int perRun = static_cast<int>(std::clamp<std::size_t>(kRunBytes / rowBytes, 1, 256));
+  std::uint8_t scrap[4];
+  std::vector<BitsReader::Part> parts;
+  const auto source = [&](int fileRow) {
+    return reinterpret_cast<std::uint8_t*>(out.Row(OutputRow(info, fileRow))) + rowBytes -
+           pixelBytes;
+  };
   bool ended = false;
   for (int r = 0; r < rows;) {
     const int n = std::min(perRun, rows - r);
-    // The run's first row in the file; for several rows, the topmost.
-    auto* run = reinterpret_cast<std::uint8_t*>(out.Row(OutputRow(info, r)));
-    const std::size_t wanted = n * stride - (stride - pixelBytes);
-    std::uint8_t* in = run + n * rowBytes - wanted;
     std::size_t got = 0;
     if (!ended) {
-      got = bits.ReadInto(in, wanted);
-      ended = got < wanted;
-      if (ended) {
-        // Bits cut short: what is missing of the pixels of the row they end in is zero bytes.
-        const std::size_t pixelsEnd = got / stride * stride + pixelBytes;
-        if (got % stride != 0 && got < pixelsEnd) std::memset(in + got, 0, pixelsEnd - got);
-      } else {
-        bits.Skip(stride - pixelBytes);
+      parts.clear();
+      for (int i = 0; i < n; ++i) {
+        parts.push_back({source(r + i), pixelBytes});
+        if (i + 1 < n && padding > 0) parts.push_back({scrap, padding});
       }
+      const std::size_t wanted = n * stride - padding;
+      got = bits.ReadInto(parts);
+      ended = got < wanted;
+      if (!ended) bits.Skip(padding);
     }
     for (int i = 0; i < n; ++i, ++r) {
-      auto* row = reinterpret_cast<model::Colour*>(run + i * rowBytes);
-      if (i * stride < got)
-        DecodeRow(info, channels, in + i * stride, row, info.width);
-      else
+      auto* row = reinterpret_cast<model::Colour*>(out.Row(OutputRow(info, r)));
+      // The bytes of this row that were read; bits cut short are followed by zero bytes.
+      const std::size_t have = std::min(pixelBytes, got - std::min(got, i * stride));
+      if (have == 0) {
         std::fill_n(row, info.width, zero);
+        continue;
+      }
+      std::uint8_t* in = source(r);
+      if (have < pixelBytes) std::memset(in + have, 0, pixelBytes - have);
+      DecodeRow(info, channels, in, row, info.width);
     }
   }
 }
@@ -485,7 +492,8 @@ void BitsReader::Fill(std::size_t size) {
   if (have > 0) std::memmove(m_buffer.get(), m_ready.data() + m_pos, have);
   m_pos = 0;
   while (have < wanted) {
-    const std::size_t n = m_read(m_offset, m_buffer.get() + have, wanted - have);
+    const Part part{m_buffer.get() + have, wanted - have};
+    const std::size_t n = m_read(m_offset, {&part, 1});
     if (n == 0) break;
     have += n;
     m_offset += n;
@@ -515,16 +523,33 @@ void BitsReader::Skip(std::uint64_t size) {
   if (m_read) m_offset += size - ready;
 }
 
-std::size_t BitsReader::ReadInto(std::uint8_t* dest, std::size_t size) {
-  std::size_t done = std::min(size, m_ready.size() - m_pos);
-  if (done > 0) std::memcpy(dest, m_ready.data() + m_pos, done);
-  m_pos += done;
-  if (!m_read) return done;
-  while (done < size) {
-    const std::size_t n = m_read(m_offset, dest + done, size - done);
-    if (n == 0) break;
+std::size_t BitsReader::ReadInto(std::span<const Part> parts) {
+  // The parts still to fill: rest[first] on, what is left of each.
+  std::vector<Part> rest(parts.begin(), parts.end());
+  std::size_t first = 0;
+  std::size_t done = 0;
+  const auto advance = [&](std::size_t n) {
     done += n;
+    for (; first < rest.size() && n >= rest[first].size; ++first) n -= rest[first].size;
+    if (first < rest.size()) {
+      rest[first].data += n;
+      rest[first].size -= n;
+    }
+  };
+  advance(0);
+  // What the buffer holds goes first.
+  while (first < rest.size() && m_pos < m_ready.size()) {
+    const std::size_t n = std::min(rest[first].size, m_ready.size() - m_pos);
+    std::memcpy(rest[first].data, m_ready.data() + m_pos, n);
+    m_pos += n;
+    advance(n);
+  }
+  if (!m_read) return done;
+  while (first < rest.size()) {
+    const std::size_t n = m_read(m_offset, std::span(rest).subspan(first));
+    if (n == 0) break;
     m_offset += n;
+    advance(n);
   }
   return done;
 }

@@ -104,10 +104,16 @@ class BitsReader {
  public:
   // The largest piece asked for at once through Next and Peek.
   static constexpr std::size_t kPiece = std::size_t{1} << 20;
-  // Reads up to `size` bytes of the data from `offset` on into `dest` and returns how many; 0 only
-  // at the end of the data. Throws (picture::LoadError) when it cannot read.
+  // Memory that bytes are read into.
+  struct Part {
+    std::uint8_t* data;
+    std::size_t size;
+  };
+  // Reads bytes of the data from `offset` on into `parts`, filling each before the next (as
+  // preadv does), and returns how many, up to the parts' total; 0 only at the end of the data.
+  // Throws (picture::LoadError) when it cannot read.
   using ReadFunction =
-      std::function<std::size_t(std::uint64_t offset, std::uint8_t* dest, std::size_t size)>;
+      std::function<std::size_t(std::uint64_t offset, std::span<const Part> parts)>;
 
   // Bytes in memory, handed out where they are.
   explicit BitsReader(std::span<const std::uint8_t> bytes);
@@ -127,9 +133,14 @@ class BitsReader {
   std::span<const std::uint8_t> Peek(std::size_t size);
   // Passes over `size` bytes, or what is left of them; bytes of a file passed over are not read.
   void Skip(std::uint64_t size);
-  // Copies the next `size` bytes (any number), fewer only where the data ends, to `dest` and
-  // returns how many. From a file they are read straight there, past any buffer.
-  std::size_t ReadInto(std::uint8_t* dest, std::size_t size);
+  // Copies the next bytes (any number), as many as `parts` hold or fewer only where the data ends,
+  // into the parts one after another and returns how many. From a file they are read straight
+  // there, past any buffer, all the parts in one read where the data allows.
+  std::size_t ReadInto(std::span<const Part> parts);
+  std::size_t ReadInto(std::uint8_t* dest, std::size_t size) {
+    const Part part{dest, size};
+    return ReadInto({&part, 1});
+  }
   // Whether the bytes are in memory already, so that Next hands them out with no copy at all.
   bool InMemory() const { return !m_read; }
 

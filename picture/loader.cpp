@@ -1,5 +1,7 @@
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -108,13 +110,13 @@ std::vector<std::string> PictureExtensions() {
 
 namespace {
 
-// Reads up to `size` bytes at `dest`, from `offset` or where the file stands; 0 at the end of the
-// file.
-std::size_t ReadSome(int fd, std::uint8_t* dest, std::size_t size, const std::string& fileName,
+// Reads into the `count` parts at `parts`, from `offset` or where the file stands; returns how
+// many bytes, 0 at the end of the file.
+std::size_t ReadSome(int fd, const iovec* parts, int count, const std::string& fileName,
                      std::optional<std::uint64_t> offset = {}) {
   for (;;) {
-    const ssize_t n = offset ? ::pread(fd, dest, size, static_cast<off_t>(*offset))
-                             : ::read(fd, dest, size);
+    const ssize_t n = offset ? ::preadv(fd, parts, count, static_cast<off_t>(*offset))
+                             : ::readv(fd, parts, count);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) CannotOpen(fileName, std::strerror(errno));
   }
@@ -147,7 +149,8 @@ FileBytes ReadToEnd(int fd, std::uint64_t reportedSize, const std::string& fileN
       if (bytes.size() > kMaxFileBytes) CannotOpen(fileName, kTooLarge);
       bytes.resize(std::min<std::size_t>(bytes.size() * 2, kMaxFileBytes + 1));
     }
-    const std::size_t n = ReadSome(fd, bytes.data() + done, bytes.size() - done, fileName);
+    const iovec part{bytes.data() + done, bytes.size() - done};
+    const std::size_t n = ReadSome(fd, &part, 1, fileName);
     if (n == 0) break;
     done += n;
   }
@@ -166,10 +169,18 @@ std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::s
 }  // namespace
 
 dib::BitsReader::ReadFunction FileReader(int fd, std::uint64_t size, const std::string& fileName) {
-  return [fd, size, &fileName](std::uint64_t offset, std::uint8_t* dest, std::size_t wanted) {
-    if (offset >= size) return std::size_t{0};
-    wanted = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, size - offset));
-    return ReadSome(fd, dest, wanted, fileName, offset);
+  return [fd, size, &fileName](std::uint64_t offset, std::span<const dib::BitsReader::Part> parts) {
+    // As many parts as one call takes, cut to the size.
+    std::vector<iovec> iov;
+    std::uint64_t left = offset < size ? size - offset : 0;
+    for (const auto& part : parts) {
+      if (left == 0 || iov.size() == IOV_MAX) break;
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(part.size, left));
+      iov.push_back({part.data, n});
+      left -= n;
+    }
+    if (iov.empty()) return std::size_t{0};
+    return ReadSome(fd, iov.data(), static_cast<int>(iov.size()), fileName, offset);
   };
 }
 

@@ -37,16 +37,26 @@ inline Decoded DecodeWhole(std::span<const std::uint8_t> file) {
   return Outcome([&] { return picture::DecodeBmp(file); });
 }
 
+// Reads of `data` that hand over at most `piece` bytes a call, into the parts in turn.
+inline picture::dib::BitsReader::ReadFunction PieceReader(std::span<const std::uint8_t> data,
+                                                          std::size_t piece) {
+  return
+      [data, piece](std::uint64_t offset, std::span<const picture::dib::BitsReader::Part> parts) {
+        std::size_t done = 0;
+        for (const auto& part : parts) {
+          if (offset + done >= data.size() || done == piece) break;
+          const std::size_t n = std::min({part.size, piece - done, data.size() - (offset + done)});
+          std::memcpy(part.data, data.data() + offset + done, n);
+          done += n;
+        }
+        return done;
+      };
+}
+
 // Every read hands over at most `piece` bytes.
 inline Decoded DecodeInPieces(std::span<const std::uint8_t> file, std::size_t piece) {
   return Outcome([&] {
-    picture::dib::BitsReader reader(
-        [&](std::uint64_t offset, std::uint8_t* dest, std::size_t size) -> std::size_t {
-          if (offset >= file.size()) return 0;
-          const std::size_t n = std::min({size, piece, file.size() - std::size_t(offset)});
-          std::memcpy(dest, file.data() + offset, n);
-          return n;
-        });
+    picture::dib::BitsReader reader(PieceReader(file, piece));
     return picture::DecodeBmp(file.size(), reader);
   });
 }

@@ -229,15 +229,9 @@ TEST(Bmp, RowsReadIntoTheRasterDecodeAsFromMemory) {
     std::uint32_t compression;
     std::vector<std::uint32_t> masks;
   };
-  const Depth depths[] = {{1, 0, {}},
-                          {2, 0, {}},
-                          {4, 0, {}},
-                          {8, 0, {}},
-                          {16, 0, {}},
-                          {16, 3, {0xF800, 0x07E0, 0x001F}},
-                          {24, 0, {}},
-                          {32, 0, {}},
-                          {32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF}}};
+  const Depth depths[] = {{1, 0, {}},  {2, 0, {}},  {4, 0, {}},
+                          {8, 0, {}},  {16, 0, {}}, {16, 3, {0xF800, 0x07E0, 0x001F}},
+                          {24, 0, {}}, {32, 0, {}}, {32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF}}};
   std::vector<model::Colour> palette;
   for (int i = 0; i < 256; ++i)
     palette.push_back(model::Rgb(static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 7),
@@ -351,21 +345,12 @@ TEST(BitsReader, HandsOutTheSameBytesFromEverySource) {
                         {kSkip, kPiece - 50}, {kNext, 200},        {kReadInto, kPiece + 9},
                         {kPeek, 4},           {kSkip, 2 * kPiece}, {kNext, 1},
                         {kReadInto, 6},       {kPeek, 4}};
-  std::size_t piece = 0;
-  std::size_t reads = 0;
-  const auto read = [&](std::uint64_t offset, std::uint8_t* dest, std::size_t size) {
-    ++reads;
-    if (offset >= data.size()) return std::size_t{0};
-    const std::size_t n = std::min({size, piece, data.size() - std::size_t(offset)});
-    std::memcpy(dest, data.data() + offset, n);
-    return n;
-  };
   for (const int source : {0, 1, 2}) {
     SCOPED_TRACE(source);
-    piece = source == 1 ? 4097 : kPiece;
-    reads = 0;
     picture::dib::BitsReader reader =
-        source == 0 ? picture::dib::BitsReader(all) : picture::dib::BitsReader(read);
+        source == 0
+            ? picture::dib::BitsReader(all)
+            : picture::dib::BitsReader(bmptest::PieceReader(all, source == 1 ? 4097 : kPiece));
     EXPECT_EQ(reader.InMemory(), source == 0);
     std::size_t expected = 0;  // where the data stands
     for (const Step& step : steps) {
@@ -377,8 +362,17 @@ TEST(BitsReader, HandsOutTheSameBytesFromEverySource) {
       std::vector<std::uint8_t> copy;
       std::span<const std::uint8_t> bytes;
       if (step.op == kReadInto) {
+        // Into parts of 1, 0 and 2 bytes and the rest, as rows and their padding are read.
         copy.assign(step.size + 1, 0xEE);
-        copy.resize(reader.ReadInto(copy.data(), step.size));
+        std::vector<picture::dib::BitsReader::Part> parts;
+        for (std::size_t at = 0, i = 0; at < step.size; ++i) {
+          const std::size_t n =
+              std::min(step.size - at, i < 3 ? std::size_t{i == 0 ? 1 : 2 * (i - 1)} : step.size);
+          parts.push_back({copy.data() + at, n});
+          at += n;
+        }
+        copy.resize(reader.ReadInto(parts));
+        EXPECT_EQ(copy.size() == step.size ? 0xEE : copy[step.size], 0xEE);
         bytes = copy;
       } else {
         bytes = step.op == kNext ? reader.Next(step.size) : reader.Peek(step.size);
@@ -397,12 +391,16 @@ TEST(BitsReader, HandsOutTheSameBytesFromEverySource) {
 TEST(BitsReader, ReadsNoBytesItPassesOver) {
   const std::uint64_t kSize = std::uint64_t{1} << 40;  // nothing this large is held
   std::vector<std::pair<std::uint64_t, std::size_t>> reads;
-  picture::dib::BitsReader reader([&](std::uint64_t offset, std::uint8_t* dest, std::size_t size) {
-    reads.emplace_back(offset, size);
-    size = static_cast<std::size_t>(std::min<std::uint64_t>(size, kSize - offset));
-    for (std::size_t i = 0; i < size; ++i) dest[i] = static_cast<std::uint8_t>(offset + i);
-    return size;
-  });
+  picture::dib::BitsReader reader(
+      [&](std::uint64_t offset, std::span<const picture::dib::BitsReader::Part> parts) {
+        EXPECT_EQ(parts.size(), 1u);
+        std::size_t size = parts[0].size;
+        reads.emplace_back(offset, size);
+        size = static_cast<std::size_t>(std::min<std::uint64_t>(size, kSize - offset));
+        for (std::size_t i = 0; i < size; ++i)
+          parts[0].data[i] = static_cast<std::uint8_t>(offset + i);
+        return size;
+      });
   ASSERT_EQ(reader.Next(3).size(), 3u);
   ASSERT_EQ(reads.size(), 1u);
   const std::size_t ahead = reads[0].second;

@@ -163,7 +163,8 @@ TEST_F(Loader, BitmapFilesLoadAsTheyDecodeFromMemory) {
 // A bitmap file that another program cuts shorter (or lengthens) while it is read: LoadPicture's
 // reads of it, with `change` run between the read of the headers and the first read of the bits,
 // as a program might run at any moment. `readBefore` is how far the reads had gone by then.
-bmptest::Decoded DecodeChangedWhileRead(const std::string& path, const std::function<void()>& change,
+bmptest::Decoded DecodeChangedWhileRead(const std::string& path,
+                                        const std::function<void()>& change,
                                         std::uint64_t& readBefore) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return {std::nullopt, "cannot open"};
@@ -174,12 +175,13 @@ bmptest::Decoded DecodeChangedWhileRead(const std::string& path, const std::func
   int calls = 0;
   readBefore = 0;
   const bmptest::Decoded decoded = bmptest::Outcome([&] {
-    picture::dib::BitsReader reader([&](std::uint64_t offset, std::uint8_t* dest, std::size_t n) {
-      if (++calls == 2) change();
-      const std::size_t got = read(offset, dest, n);
-      if (calls == 1) readBefore = offset + got;
-      return got;
-    });
+    picture::dib::BitsReader reader(
+        [&](std::uint64_t offset, std::span<const picture::dib::BitsReader::Part> parts) {
+          if (++calls == 2) change();
+          const std::size_t got = read(offset, parts);
+          if (calls == 1) readBefore = offset + got;
+          return got;
+        });
     return picture::DecodeBmp(size, reader);
   });
   ::close(fd);
@@ -244,9 +246,16 @@ TEST_F(Loader, FileCutWhileReadDecodesAsTheShorterFile) {
     c.spec.gap = kGap;
     const std::vector<std::uint8_t> full = bmptest::BuildBmp(c.spec);
     const std::size_t start = full.size() - c.spec.bits.size();  // where the bits start
-    const std::size_t cuts[] = {0,         20,        start - 1,           start,
-                                start + 1, start + 5, start + c.stride + 7, start + 3 * c.stride,
-                                full.size() / 2 + 1,  full.size() - 1};
+    const std::size_t cuts[] = {0,
+                                20,
+                                start - 1,
+                                start,
+                                start + 1,
+                                start + 5,
+                                start + c.stride + 7,
+                                start + 3 * c.stride,
+                                full.size() / 2 + 1,
+                                full.size() - 1};
     for (const std::size_t cut : cuts) {
       SCOPED_TRACE(std::string(c.name) + ", cut at " + std::to_string(cut));
       const std::string path = Write("cut.bmp", full);
@@ -257,7 +266,8 @@ TEST_F(Loader, FileCutWhileReadDecodesAsTheShorterFile) {
       ASSERT_GT(readBefore, 0u);
       ASSERT_LT(readBefore, start);
       if (cut > start) {
-        EXPECT_TRUE(bmptest::SameOutcome(decoded, bmptest::DecodeWhole(std::span(full).first(cut))));
+        EXPECT_TRUE(
+            bmptest::SameOutcome(decoded, bmptest::DecodeWhole(std::span(full).first(cut))));
       } else {
         // Cut before its bits, which it had when opened: no picture of the file as it was.
         EXPECT_EQ(decoded.error, "Stream read error");
