@@ -17,6 +17,7 @@
 #include "picture/bmp.h"
 #include "picture/dib.h"
 #include "picture/picture.h"
+#include "tests/picture/piece_reader.h"
 
 namespace {
 
@@ -75,17 +76,7 @@ void InPieces(std::span<const std::uint8_t> data) {
   const auto whole = Outcome([&] { return picture::DecodeBmp(data); });
   const std::size_t piece = data.empty() ? 1 : data.back() % 13 + 1;
   const auto pieces = Outcome([&] {
-    picture::dib::BitsReader reader([&](std::uint64_t offset,
-                                        std::span<const picture::dib::BitsReader::Part> parts) {
-      std::size_t done = 0;
-      for (const auto& part : parts) {
-        if (offset + done >= data.size() || done == piece) break;
-        const std::size_t n = std::min({part.size, piece - done, data.size() - (offset + done)});
-        std::memcpy(part.data, data.data() + offset + done, n);
-        done += n;
-      }
-      return done;
-    });
+    picture::dib::BitsReader reader(bmptest::PieceReader(data, piece));
     return picture::DecodeBmp(data.size(), reader);
   });
   if (whole.second != pieces.second || whole.first.has_value() != pieces.first.has_value())

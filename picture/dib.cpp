@@ -125,9 +125,9 @@ __attribute__((target("ssse3"))) int Decode24Ssse3(const std::uint8_t* in, model
                                                    int w) {
   const __m128i order = _mm_setr_epi8(2, 1, 0, -128, 5, 4, 3, -128, 8, 7, 6, -128, 11, 10, 9, -128);
   int x = 0;
-  // Sixteen bytes are loaded for twelve: only while they all lie within the row's pixels. Decoding
-  // in place (the row's 3w bytes at the end of its 4w), the store of pixels x to x + 3 ends at 4x +
-  // 16, short of the next bytes to load at w + 3x + 12 while x + 4 <= w.
+  // Sixteen bytes are loaded for twelve: only while they all lie within the row's pixels. In
+  // place (the row's 3w bytes at the end of its 4w bytes), pixels x to x + 3 are stored up to
+  // byte 4x + 16, short of the next bytes loaded, from w + 3x + 12 on, as x + 4 <= w.
   for (; x + 6 <= w; x += 4, in += 12) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(bytes, order));

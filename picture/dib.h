@@ -151,7 +151,7 @@ class BitsReader {
 
   ReadFunction m_read;
   std::unique_ptr<std::uint8_t[]> m_buffer;  // kPiece bytes, for m_read
-  std::uint64_t m_offset = 0;                // where m_ready ends in the data, for m_read
+  std::uint64_t m_offset = 0;  // where m_read reads on: past m_ready and what was skipped
   std::span<const std::uint8_t> m_ready;
   std::size_t m_pos = 0;
 };

@@ -15,6 +15,7 @@
 #include "picture/bmp.h"
 #include "picture/dib.h"
 #include "picture/picture.h"
+#include "tests/picture/piece_reader.h"
 
 namespace bmptest {
 
@@ -35,22 +36,6 @@ Decoded Outcome(const Decode& decode) {
 
 inline Decoded DecodeWhole(std::span<const std::uint8_t> file) {
   return Outcome([&] { return picture::DecodeBmp(file); });
-}
-
-// Reads of `data` that hand over at most `piece` bytes a call, into the parts in turn.
-inline picture::dib::BitsReader::ReadFunction PieceReader(std::span<const std::uint8_t> data,
-                                                          std::size_t piece) {
-  return
-      [data, piece](std::uint64_t offset, std::span<const picture::dib::BitsReader::Part> parts) {
-        std::size_t done = 0;
-        for (const auto& part : parts) {
-          if (offset + done >= data.size() || done == piece) break;
-          const std::size_t n = std::min({part.size, piece - done, data.size() - (offset + done)});
-          std::memcpy(part.data, data.data() + offset + done, n);
-          done += n;
-        }
-        return done;
-      };
 }
 
 // Every read hands over at most `piece` bytes.

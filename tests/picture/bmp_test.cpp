@@ -365,14 +365,15 @@ TEST(BitsReader, HandsOutTheSameBytesFromEverySource) {
         // Into parts of 1, 0 and 2 bytes and the rest, as rows and their padding are read.
         copy.assign(step.size + 1, 0xEE);
         std::vector<picture::dib::BitsReader::Part> parts;
-        for (std::size_t at = 0, i = 0; at < step.size; ++i) {
-          const std::size_t n =
-              std::min(step.size - at, i < 3 ? std::size_t{i == 0 ? 1 : 2 * (i - 1)} : step.size);
+        std::size_t at = 0;
+        for (const std::size_t size : {std::size_t{1}, std::size_t{0}, std::size_t{2}, step.size}) {
+          const std::size_t n = std::min(size, step.size - at);
           parts.push_back({copy.data() + at, n});
           at += n;
         }
-        copy.resize(reader.ReadInto(parts));
-        EXPECT_EQ(copy.size() == step.size ? 0xEE : copy[step.size], 0xEE);
+        const std::size_t got = reader.ReadInto(parts);
+        EXPECT_EQ(copy[step.size], 0xEE);  // nothing past the parts
+        copy.resize(got);
         bytes = copy;
       } else {
         bytes = step.op == kNext ? reader.Next(step.size) : reader.Peek(step.size);
