@@ -11,12 +11,13 @@
 #include <span>
 #include <string>
 
-#include "model/canvas.h"
 #include "model/bitmap.h"
+#include "model/canvas.h"
 #include "model/conversion.h"
 #include "picture/bmp.h"
 #include "picture/dib.h"
 #include "picture/picture.h"
+#include "tests/picture/piece_reader.h"
 
 namespace {
 
@@ -74,14 +75,8 @@ void InPieces(std::span<const std::uint8_t> data) {
   if (TooLarge(data)) return;
   const auto whole = Outcome([&] { return picture::DecodeBmp(data); });
   const std::size_t piece = data.empty() ? 1 : data.back() % 13 + 1;
-  std::size_t at = 0;
   const auto pieces = Outcome([&] {
-    picture::dib::BitsReader reader([&](std::uint8_t* dest, std::size_t size) {
-      const std::size_t n = std::min({size, piece, data.size() - at});
-      if (n > 0) std::memcpy(dest, data.data() + at, n);
-      at += n;
-      return n;
-    });
+    picture::dib::BitsReader reader(bmptest::PieceReader(data, piece));
     return picture::DecodeBmp(data.size(), reader);
   });
   if (whole.second != pieces.second || whole.first.has_value() != pieces.first.has_value())

@@ -40,6 +40,9 @@ model::Bitmap DecodeBmp(std::uint64_t fileSize, dib::BitsReader& file) {
   const dib::Info info = dib::ParseInfo(head.subspan(kFileHeaderSize), options);
   if (bitsOffset > size) throw LoadError(dib::kNotValid);
   file.Skip(bitsOffset);
+  // A file cut shorter since its headers were read ends where the reads find it ending, as a file
+  // of that length would; one that lost the bits it had when opened is a read error.
+  if (size > bitsOffset && file.Peek(1).empty()) throw LoadError(dib::kStreamReadError);
 
   model::Bitmap bitmap;
   if (info.RunLength()) {

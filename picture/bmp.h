@@ -26,9 +26,11 @@ class BitsReader;
 model::Bitmap DecodeBmp(std::span<const std::uint8_t> file);
 
 // DecodeBmp on a file read as it is decoded: `file` reads it from its start and `fileSize` is its
-// size when opened (a file that turns out shorter is taken as it is). The pixel bits go straight
-// into the bitmap a piece at a time, so the file is never held whole; uncompressed bits are not
-// read past the last row. Reading errors come through as `file` throws them.
+// size when opened. The pixel bits are read straight into the bitmap, so the file is never held
+// whole; uncompressed bits are not read past the last row. A file that turns out shorter (cut
+// while it is read) decodes as a file of the length the reads found, except that one found to
+// end before its bits start when it had bits at first throws "Stream read error". Reading errors
+// come through as `file` throws them.
 model::Bitmap DecodeBmp(std::uint64_t fileSize, dib::BitsReader& file);
 
 }  // namespace picture

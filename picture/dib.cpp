@@ -125,7 +125,9 @@ __attribute__((target("ssse3"))) int Decode24Ssse3(const std::uint8_t* in, model
                                                    int w) {
   const __m128i order = _mm_setr_epi8(2, 1, 0, -128, 5, 4, 3, -128, 8, 7, 6, -128, 11, 10, 9, -128);
   int x = 0;
-  // Sixteen bytes are loaded for twelve: only while they all lie within the row's pixels.
+  // Sixteen bytes are loaded for twelve: only while they all lie within the row's pixels. In
+  // place (the row's 3w bytes at the end of its 4w bytes), pixels x to x + 3 are stored up to
+  // byte 4x + 16, short of the next bytes loaded, from w + 3x + 12 on, as x + 4 <= w.
   for (; x + 6 <= w; x += 4, in += 12) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_shuffle_epi8(bytes, order));
@@ -285,12 +287,70 @@ class PieceDecoder {
   std::vector<std::uint8_t> m_scratch;  // only for the piece cut short: at most kPiece bytes
 };
 
+// File rows 0 to rows - 1 of a file, each row's bytes read into its own raster row and decoded
+// there: the file's bytes are copied once, by the system, into memory the raster takes anyway.
+//
+// A row's pixel bytes (b bytes a pixel, or 1/k for k pixels a byte) are read into the end of its
+// 4-byte-a-pixel row, and decoded front to back: pixel i is written at 4i while the bytes of
+// pixel j > i still to be read lie at 4w - b(w - j) >= 4i + 4 (for b <= 4, j >= i + 1), so no
+// write overtakes a read (DecodeRow loads every byte of a step before storing it, and its 16-byte
+// SSSE3 steps keep 4 pixels of room: see Decode24Ssse3). A run of rows, in the file one after
+// another, is read at once: into the ends of their rows (which run backwards in the raster for
+// rows stored bottom row first), the padding between them into a scrap.
+void DecodeUncompressedInPlace(const Info& info, BitsReader& bits, model::Bitmap& out, int rows) {
+  const Channels channels(info.masks);
+  const model::Colour zero = ZeroPixel(info);
+  const std::size_t stride = info.Stride();
+  const std::size_t pixelBytes = PixelBytes(info, info.width);
+  const std::size_t padding = stride - pixelBytes;
+  const std::size_t rowBytes = std::size_t{4} * info.width;
+  // A run's rows stay within a core's cache while they are decoded; a run takes one read.
+  constexpr std::size_t kRunBytes = std::size_t{256} << 10;
+  const int perRun = static_cast<int>(std::clamp<std::size_t>(kRunBytes / rowBytes, 1, 256));
+  std::uint8_t scrap[4];
+  std::vector<BitsReader::Part> parts;
+  const auto source = [&](int fileRow) {
+    return reinterpret_cast<std::uint8_t*>(out.Row(OutputRow(info, fileRow))) + rowBytes -
+           pixelBytes;
+  };
+  bool ended = false;
+  for (int r = 0; r < rows;) {
+    const int n = std::min(perRun, rows - r);
+    std::size_t got = 0;
+    if (!ended) {
+      parts.clear();
+      for (int i = 0; i < n; ++i) {
+        parts.push_back({source(r + i), pixelBytes});
+        if (i + 1 < n && padding > 0) parts.push_back({scrap, padding});
+      }
+      const std::size_t wanted = n * stride - padding;
+      got = bits.ReadInto(parts);
+      ended = got < wanted;
+      if (!ended) bits.Skip(padding);
+    }
+    for (int i = 0; i < n; ++i, ++r) {
+      auto* row = reinterpret_cast<model::Colour*>(out.Row(OutputRow(info, r)));
+      // The bytes of this row that were read; bits cut short are followed by zero bytes.
+      const std::size_t have = std::min(pixelBytes, got - std::min(got, i * stride));
+      if (have == 0) {
+        std::fill_n(row, info.width, zero);
+        continue;
+      }
+      std::uint8_t* in = source(r);
+      if (have < pixelBytes) std::memset(in + have, 0, pixelBytes - have);
+      DecodeRow(info, channels, in, row, info.width);
+    }
+  }
+}
+
 void DecodeUncompressed(const Info& info, BitsReader& bits, model::Bitmap& out) {
-  PieceDecoder decoder(info);
   const std::size_t stride = info.Stride();
   // File rows 0 to rows - 1 are decoded: those the bitmap keeps.
   int rows = 0;
   while (rows < info.height && out.Keeps(OutputRow(info, rows))) ++rows;
+  if (!bits.InMemory()) return DecodeUncompressedInPlace(info, bits, out, rows);
+  // Bits in memory are decoded where they are.
+  PieceDecoder decoder(info);
   if (stride <= BitsReader::kPiece) {
     const int perPiece = static_cast<int>(BitsReader::kPiece / stride);
     for (int r = 0; r < rows;) {
@@ -421,25 +481,22 @@ BitsReader::BitsReader(std::span<const std::uint8_t> bytes) : m_ready(bytes) {}
 BitsReader::BitsReader(ReadFunction read)
     : m_read(std::move(read)), m_buffer(new std::uint8_t[kPiece]) {}
 
-BitsReader::BitsReader(ViewFunction view) : m_view(std::move(view)) {}
-
 void BitsReader::Fill(std::size_t size) {
-  if (m_ready.size() - m_pos >= size) return;
-  if (m_view) {
-    m_viewed += m_pos;
-    m_pos = 0;
-    m_ready = m_view(m_viewed);
-    return;
-  }
-  if (!m_read) return;
+  if (m_ready.size() - m_pos >= size || !m_read) return;
+  // A small read ahead serves the headers and the start of the bits; what a decoder reads in bulk
+  // goes through ReadInto.
+  constexpr std::size_t kReadAhead = std::size_t{64} << 10;
+  const std::size_t wanted = std::min(kPiece, std::max(size, kReadAhead));
   // What is left moves to the front of the buffer and the rest of the buffer is read.
   std::size_t have = m_ready.size() - m_pos;
   if (have > 0) std::memmove(m_buffer.get(), m_ready.data() + m_pos, have);
   m_pos = 0;
-  while (have < size) {
-    const std::size_t n = m_read(m_buffer.get() + have, kPiece - have);
+  while (have < wanted) {
+    const Part part{m_buffer.get() + have, wanted - have};
+    const std::size_t n = m_read(m_offset, {&part, 1});
     if (n == 0) break;
     have += n;
+    m_offset += n;
   }
   m_ready = {m_buffer.get(), have};
 }
@@ -456,19 +513,45 @@ std::span<const std::uint8_t> BitsReader::NextFilled(std::size_t size) {
 }
 
 void BitsReader::Skip(std::uint64_t size) {
-  if (m_view && size > m_ready.size() - m_pos) {
-    // Passed over unseen; the next read shows what follows.
-    m_viewed += m_pos + size;
-    m_pos = 0;
-    m_ready = {};
+  const std::size_t ready = m_ready.size() - m_pos;
+  if (size <= ready) {
+    m_pos += static_cast<std::size_t>(size);
     return;
   }
-  while (size > 0) {
-    const std::size_t n =
-        Next(static_cast<std::size_t>(std::min<std::uint64_t>(size, kPiece))).size();
-    if (n == 0) return;
-    size -= n;
+  m_pos = m_ready.size();
+  // Past the end of data in memory there is nothing; a file is read on from further on.
+  if (m_read) m_offset += size - ready;
+}
+
+std::size_t BitsReader::ReadInto(std::span<const Part> parts) {
+  // The parts still to fill: rest[first] on, what is left of each.
+  std::vector<Part> rest(parts.begin(), parts.end());
+  std::size_t first = 0;
+  std::size_t done = 0;
+  const auto advance = [&](std::size_t n) {
+    done += n;
+    for (; first < rest.size() && n >= rest[first].size; ++first) n -= rest[first].size;
+    if (first < rest.size()) {
+      rest[first].data += n;
+      rest[first].size -= n;
+    }
+  };
+  advance(0);
+  // What the buffer holds goes first.
+  while (first < rest.size() && m_pos < m_ready.size()) {
+    const std::size_t n = std::min(rest[first].size, m_ready.size() - m_pos);
+    std::memcpy(rest[first].data, m_ready.data() + m_pos, n);
+    m_pos += n;
+    advance(n);
   }
+  if (!m_read) return done;
+  while (first < rest.size()) {
+    const std::size_t n = m_read(m_offset, std::span(rest).subspan(first));
+    if (n == 0) break;
+    m_offset += n;
+    advance(n);
+  }
+  return done;
 }
 
 std::size_t Info::Stride() const {

@@ -98,26 +98,28 @@ struct Info {
 // end of `data`; kNotValid for anything it cannot decode (see above).
 Info ParseInfo(std::span<const std::uint8_t> data, const Options& options = {});
 
-// Bytes read in order, from memory, a piece at a time from a file or through views of a mapped
-// file, so that a decoder never holds a whole file beside the raster it writes.
+// Bytes read in order, from memory or from a file a read at a time, so that a decoder never holds
+// a whole file beside the raster it writes.
 class BitsReader {
  public:
-  // The largest piece asked for at once; a file is read through a buffer of this size.
+  // The largest piece asked for at once through Next and Peek.
   static constexpr std::size_t kPiece = std::size_t{1} << 20;
-  // Reads up to `size` bytes into `dest` and returns how many; 0 only at the end of the data.
+  // Memory that bytes are read into.
+  struct Part {
+    std::uint8_t* data;
+    std::size_t size;
+  };
+  // Reads bytes of the data from `offset` on into `parts`, filling each before the next (as
+  // preadv does), and returns how many, up to the parts' total; 0 only at the end of the data.
   // Throws (picture::LoadError) when it cannot read.
-  using ReadFunction = std::function<std::size_t(std::uint8_t* dest, std::size_t size)>;
-
-  // Shows the data from `offset` on, at least kPiece bytes of it unless the data ends sooner
-  // (nothing from its end on); what it shows stays valid until the next call. A mapped file.
-  using ViewFunction = std::function<std::span<const std::uint8_t>(std::uint64_t offset)>;
+  using ReadFunction =
+      std::function<std::size_t(std::uint64_t offset, std::span<const Part> parts)>;
 
   // Bytes in memory, handed out where they are.
   explicit BitsReader(std::span<const std::uint8_t> bytes);
-  // Bytes that `read` produces, copied into a buffer.
+  // Bytes that `read` produces: Next and Peek hand them out of a buffer of kPiece bytes, ReadInto
+  // has them read where they are wanted.
   explicit BitsReader(ReadFunction read);
-  // Bytes that `view` shows, handed out where they are.
-  explicit BitsReader(ViewFunction view);
 
   // The next `size` bytes (at most kPiece), fewer only where the data ends; valid until the next
   // call. Inline where the bytes are ready: an RLE stream asks for two at a time.
@@ -129,8 +131,18 @@ class BitsReader {
   }
   // The same bytes as Next, left to be read again.
   std::span<const std::uint8_t> Peek(std::size_t size);
-  // Passes over `size` bytes, or what is left of them.
+  // Passes over `size` bytes, or what is left of them; bytes of a file passed over are not read.
   void Skip(std::uint64_t size);
+  // Copies the next bytes (any number), as many as `parts` hold or fewer only where the data ends,
+  // into the parts one after another and returns how many. From a file they are read straight
+  // there, past any buffer, all the parts in one read where the data allows.
+  std::size_t ReadInto(std::span<const Part> parts);
+  std::size_t ReadInto(std::uint8_t* dest, std::size_t size) {
+    const Part part{dest, size};
+    return ReadInto({&part, 1});
+  }
+  // Whether the bytes are in memory already, so that Next hands them out with no copy at all.
+  bool InMemory() const { return !m_read; }
 
  private:
   // Makes `size` bytes (or all that is left) ready from m_pos on.
@@ -139,8 +151,7 @@ class BitsReader {
 
   ReadFunction m_read;
   std::unique_ptr<std::uint8_t[]> m_buffer;  // kPiece bytes, for m_read
-  ViewFunction m_view;
-  std::uint64_t m_viewed = 0;  // where m_ready starts in the data, for m_view
+  std::uint64_t m_offset = 0;  // where m_read reads on: past m_ready and what was skipped
   std::span<const std::uint8_t> m_ready;
   std::size_t m_pos = 0;
 };

@@ -1,6 +1,7 @@
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -108,10 +110,13 @@ std::vector<std::string> PictureExtensions() {
 
 namespace {
 
-// Reads up to `size` bytes at `dest`; 0 at the end of the file.
-std::size_t ReadSome(int fd, std::uint8_t* dest, std::size_t size, const std::string& fileName) {
+// Reads into the `count` parts at `parts`, from `offset` or where the file stands; returns how
+// many bytes, 0 at the end of the file.
+std::size_t ReadSome(int fd, const iovec* parts, int count, const std::string& fileName,
+                     std::optional<std::uint64_t> offset = {}) {
   for (;;) {
-    const ssize_t n = ::read(fd, dest, size);
+    const ssize_t n = offset ? ::preadv(fd, parts, count, static_cast<off_t>(*offset))
+                             : ::readv(fd, parts, count);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) CannotOpen(fileName, std::strerror(errno));
   }
@@ -144,7 +149,8 @@ FileBytes ReadToEnd(int fd, std::uint64_t reportedSize, const std::string& fileN
       if (bytes.size() > kMaxFileBytes) CannotOpen(fileName, kTooLarge);
       bytes.resize(std::min<std::size_t>(bytes.size() * 2, kMaxFileBytes + 1));
     }
-    const std::size_t n = ReadSome(fd, bytes.data() + done, bytes.size() - done, fileName);
+    const iovec part{bytes.data() + done, bytes.size() - done};
+    const std::size_t n = ReadSome(fd, &part, 1, fileName);
     if (n == 0) break;
     done += n;
   }
@@ -152,78 +158,31 @@ FileBytes ReadToEnd(int fd, std::uint64_t reportedSize, const std::string& fileN
   return bytes;
 }
 
-// A window onto a file mapped into memory: the bits are decoded where the system's file cache
-// holds them, with no copy, and a window at a time so that a large file is never mapped whole.
-// (A file cut shorter by another program during those milliseconds would fault; files are taken
-// as they stand when opened, as with any program that maps them.)
-class FileWindow {
- public:
-  static constexpr std::size_t kWindow = std::size_t{16} << 20;
-
-  FileWindow(int fd, std::uint64_t size, const std::string& fileName)
-      : m_fd(fd), m_size(size), m_fileName(fileName) {}
-  ~FileWindow() { Unmap(); }
-  FileWindow(const FileWindow&) = delete;
-  FileWindow& operator=(const FileWindow&) = delete;
-
-  // The file from `offset` on, up to kWindow bytes from the page holding it (so at least
-  // kWindow less a page unless the file ends sooner). Empty when the file cannot be mapped at
-  // all; a later window that cannot be mapped is a read error.
-  std::span<const std::uint8_t> At(std::uint64_t offset) {
-    Unmap();
-    if (offset >= m_size) return {};
-    static const std::uint64_t page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-    const std::uint64_t start = offset / page * page;
-    const std::size_t length =
-        static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, m_size - start));
-    // Populated at once: one call sets up the pages instead of a fault for each.
-    void* memory = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, m_fd,
-                          static_cast<off_t>(start));
-    if (memory == MAP_FAILED) {
-      if (errno == ENOMEM) throw std::bad_alloc();
-      if (m_mapped) CannotOpen(m_fileName, std::strerror(errno));
-      return {};
-    }
-    m_mapped = true;
-    m_memory = memory;
-    m_length = length;
-    return {static_cast<const std::uint8_t*>(memory) + (offset - start), length - (offset - start)};
-  }
-
- private:
-  void Unmap() {
-    if (m_memory != nullptr) ::munmap(m_memory, m_length);
-    m_memory = nullptr;
-  }
-
-  int m_fd;
-  std::uint64_t m_size;
-  const std::string& m_fileName;
-  bool m_mapped = false;  // a window was mapped before
-  void* m_memory = nullptr;
-  std::size_t m_length = 0;
-};
-
-// A bitmap file decoded as it is mapped (or, where the system cannot map it, read a piece at a
-// time), never held whole.
+// A bitmap file decoded as it is read, never held whole: its bits are read straight into the
+// picture. The file is read, not mapped: a mapped file that another program cuts shorter meanwhile
+// would kill the process on touching the pages it lost.
 std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName) {
-  FileWindow window(fd, size, fileName);
-  if (!window.At(0).empty()) {
-    dib::BitsReader reader([&](std::uint64_t offset) { return window.At(offset); });
-    return std::make_unique<BitmapPicture>(DecodeBmp(size, reader));
-  }
-  // The reads stop at kMaxFileBytes all the same, should the file grow meanwhile.
-  std::uint64_t done = 0;
-  dib::BitsReader reader([&](std::uint8_t* dest, std::size_t wanted) {
-    const std::size_t n = ReadSome(fd, dest, wanted, fileName);
-    done += n;
-    if (done > kMaxFileBytes) CannotOpen(fileName, kTooLarge);
-    return n;
-  });
+  dib::BitsReader reader(FileReader(fd, size, fileName));
   return std::make_unique<BitmapPicture>(DecodeBmp(size, reader));
 }
 
 }  // namespace
+
+dib::BitsReader::ReadFunction FileReader(int fd, std::uint64_t size, const std::string& fileName) {
+  return [fd, size, &fileName](std::uint64_t offset, std::span<const dib::BitsReader::Part> parts) {
+    // As many parts as one call takes, cut to the size.
+    std::vector<iovec> iov;
+    std::uint64_t left = offset < size ? size - offset : 0;
+    for (const auto& part : parts) {
+      if (left == 0 || iov.size() == IOV_MAX) break;
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(part.size, left));
+      iov.push_back({part.data, n});
+      left -= n;
+    }
+    if (iov.empty()) return std::size_t{0};
+    return ReadSome(fd, iov.data(), static_cast<int>(iov.size()), fileName, offset);
+  };
+}
 
 FileBytes ReadWholeFile(const std::string& fileName) {
   Descriptor file;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/canvas.h"
+#include "picture/dib.h"
 
 namespace picture {
 
@@ -32,6 +33,13 @@ using FileBytes = std::vector<std::uint8_t, model::RasterAllocator<std::uint8_t>
 // <reason>" when it cannot be opened or read, is a directory or not a regular file (a named
 // pipe, a device such as /dev/zero), or holds more than kMaxFileBytes.
 FileBytes ReadWholeFile(const std::string& fileName);
+
+// The reads LoadPicture decodes a bitmap file through (see dib::BitsReader): up to `wanted` bytes
+// of the open file `fd` from an offset on, never past `size`, its size when opened, so that a file
+// growing meanwhile is read as it was; a file cut shorter meanwhile reads as far as it goes.
+// Throws LoadError "Cannot open file "<full path>". <reason>" when a read fails. The function
+// refers to `fileName`, which must outlive it.
+dib::BitsReader::ReadFunction FileReader(int fd, std::uint64_t size, const std::string& fileName);
 
 // The message of a load that ran out of memory.
 inline constexpr const char* kNotEnoughMemory = "Not enough memory to load the picture";

@@ -218,6 +218,55 @@ TEST(Bmp, BitsFarPastTheHeadersDecodeEveryWay) {
   EXPECT_TRUE(bmptest::DecodesAlikeEveryWay(cut));
 }
 
+// Read from a file, a row's bytes land at the end of its own raster row (or, top-down, a run of
+// rows' bytes at the end of the run's rows) and are decoded there, front to back: at every depth,
+// at widths about every step of the decoders' loops (four pixels a step, sixteen bytes loaded for
+// twelve), with every row padding, either way up and cut anywhere, the pixels are those decoded
+// from memory.
+TEST(Bmp, RowsReadIntoTheRasterDecodeAsFromMemory) {
+  struct Depth {
+    int bitCount;
+    std::uint32_t compression;
+    std::vector<std::uint32_t> masks;
+  };
+  const Depth depths[] = {{1, 0, {}},  {2, 0, {}},  {4, 0, {}},
+                          {8, 0, {}},  {16, 0, {}}, {16, 3, {0xF800, 0x07E0, 0x001F}},
+                          {24, 0, {}}, {32, 0, {}}, {32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF}}};
+  std::vector<model::Colour> palette;
+  for (int i = 0; i < 256; ++i)
+    palette.push_back(model::Rgb(static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i * 7),
+                                 static_cast<std::uint8_t>(255 - i)));
+  std::uint32_t noise = 12345;
+  for (const Depth& depth : depths) {
+    for (int width = 1; width <= 41; width += width < 20 ? 1 : 7) {
+      for (const int height : {1, 3, -1, -4}) {
+        bmptest::BmpSpec spec;
+        spec.width = width;
+        spec.height = height;
+        spec.bitCount = static_cast<std::uint16_t>(depth.bitCount);
+        spec.compression = depth.compression;
+        spec.masks = depth.masks;
+        if (depth.bitCount <= 8) spec.palette.assign(palette.begin(), palette.begin() + 5);
+        const std::size_t stride = (static_cast<std::size_t>(width) * depth.bitCount + 31) / 32 * 4;
+        spec.bits.resize(stride * std::abs(height));
+        for (std::uint8_t& b : spec.bits) {
+          noise = noise * 1664525 + 1013904223;
+          b = static_cast<std::uint8_t>(noise >> 24);
+        }
+        const std::vector<std::uint8_t> full = bmptest::BuildBmp(spec);
+        const std::size_t head = full.size() - spec.bits.size();
+        for (std::size_t cut = 0; cut <= spec.bits.size(); ++cut) {
+          const auto file = std::span(full).first(head + cut);
+          const bmptest::Decoded whole = bmptest::DecodeWhole(file);
+          ASSERT_TRUE(whole.bitmap) << whole.error;
+          ASSERT_TRUE(bmptest::SameOutcome(bmptest::DecodeInPieces(file, file.size()), whole))
+              << depth.bitCount << " bits, " << width << " x " << height << ", cut at " << cut;
+        }
+      }
+    }
+  }
+}
+
 // Rows longer than the piece a file is read in are decoded a piece at a time; cut anywhere, the
 // bits there decode as always and the rest as zero bits.
 TEST(Bmp, RowsLongerThanAReadPieceDecodeCutAnywhere) {
@@ -267,10 +316,8 @@ TEST(Bmp, RowsLongerThanAReadPieceDecodeCutAnywhere) {
       for (int y = 0; y < c.height; ++y)
         for (int x = 0; x < c.width; ++x)
           ASSERT_EQ(bitmap.Pixel(x, y), expected(cut, x, y)) << x << ", " << y;
-      // Handed over in pieces that never line up with the decoder's, and shown a piece at a time
-      // as a mapped file is.
+      // Read as a file is, straight into the rows, in pieces that never line up with the rows.
       EXPECT_TRUE(bmptest::SameOutcome(bmptest::DecodeInPieces(file, 100'003), whole));
-      EXPECT_TRUE(bmptest::SameOutcome(bmptest::DecodeInViews(file), whole));
     }
   }
 }
@@ -279,42 +326,32 @@ TEST(Bmp, RowsLongerThanAReadPieceDecodeCutAnywhere) {
 
 namespace {
 
-// The reader hands out the same bytes, from the same places, whether the data is in memory, read
-// a piece at a time or shown through views, across the ends of its buffer and its views.
+// The reader hands out the same bytes, from the same places, whether the data is in memory or
+// read a piece at a time, across the ends of its buffer, and whether they are handed out or copied.
 TEST(BitsReader, HandsOutTheSameBytesFromEverySource) {
   constexpr std::size_t kPiece = picture::dib::BitsReader::kPiece;
   std::vector<std::uint8_t> data(3 * kPiece + 5);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i ^ i >> 9);
   const std::span<const std::uint8_t> all(data);
 
-  enum Op { kNext, kPeek, kSkip };
+  enum Op { kNext, kPeek, kSkip, kReadInto };
   struct Step {
     Op op;
     std::size_t size;
   };
-  const Step steps[] = {{kPeek, 10},  {kNext, 7},          {kSkip, kPiece}, {kNext, kPiece},
-                        {kSkip, 5},   {kNext, 100},        {kPeek, kPiece}, {kSkip, kPiece - 50},
-                        {kNext, 200}, {kSkip, 2 * kPiece}, {kNext, 1},      {kPeek, 4}};
-  std::size_t piece = 0;
-  std::size_t at = 0;
-  const auto read = [&](std::uint8_t* dest, std::size_t size) {
-    const std::size_t n = std::min({size, piece, data.size() - at});
-    std::memcpy(dest, data.data() + at, n);
-    at += n;
-    return n;
-  };
-  const auto view = [&](std::uint64_t offset) {
-    if (offset >= data.size()) return std::span<const std::uint8_t>();
-    return all.subspan(offset, std::min<std::size_t>(kPiece, data.size() - offset));
-  };
-  for (const int source : {0, 1, 2, 3}) {
+  const Step steps[] = {{kPeek, 10},          {kNext, 7},          {kSkip, kPiece},
+                        {kNext, kPiece},      {kSkip, 5},          {kReadInto, 3},
+                        {kNext, 100},         {kPeek, kPiece},     {kReadInto, 70'000},
+                        {kSkip, kPiece - 50}, {kNext, 200},        {kReadInto, kPiece + 9},
+                        {kPeek, 4},           {kSkip, 2 * kPiece}, {kNext, 1},
+                        {kReadInto, 6},       {kPeek, 4}};
+  for (const int source : {0, 1, 2}) {
     SCOPED_TRACE(source);
-    at = 0;
-    piece = source == 1 ? 4097 : kPiece;
     picture::dib::BitsReader reader =
-        source == 0   ? picture::dib::BitsReader(all)
-        : source == 3 ? picture::dib::BitsReader(picture::dib::BitsReader::ViewFunction(view))
-                      : picture::dib::BitsReader(picture::dib::BitsReader::ReadFunction(read));
+        source == 0
+            ? picture::dib::BitsReader(all)
+            : picture::dib::BitsReader(bmptest::PieceReader(all, source == 1 ? 4097 : kPiece));
+    EXPECT_EQ(reader.InMemory(), source == 0);
     std::size_t expected = 0;  // where the data stands
     for (const Step& step : steps) {
       if (step.op == kSkip) {
@@ -322,14 +359,63 @@ TEST(BitsReader, HandsOutTheSameBytesFromEverySource) {
         expected = std::min(data.size(), expected + step.size);
         continue;
       }
-      const auto bytes = step.op == kNext ? reader.Next(step.size) : reader.Peek(step.size);
+      std::vector<std::uint8_t> copy;
+      std::span<const std::uint8_t> bytes;
+      if (step.op == kReadInto) {
+        // Into parts of 1, 0 and 2 bytes and the rest, as rows and their padding are read.
+        copy.assign(step.size + 1, 0xEE);
+        std::vector<picture::dib::BitsReader::Part> parts;
+        std::size_t at = 0;
+        for (const std::size_t size : {std::size_t{1}, std::size_t{0}, std::size_t{2}, step.size}) {
+          const std::size_t n = std::min(size, step.size - at);
+          parts.push_back({copy.data() + at, n});
+          at += n;
+        }
+        const std::size_t got = reader.ReadInto(parts);
+        EXPECT_EQ(copy[step.size], 0xEE);  // nothing past the parts
+        copy.resize(got);
+        bytes = copy;
+      } else {
+        bytes = step.op == kNext ? reader.Next(step.size) : reader.Peek(step.size);
+      }
       const std::size_t want = std::min(step.size, data.size() - expected);
       ASSERT_EQ(bytes.size(), want) << "at " << expected;
       ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), data.begin() + expected))
           << "at " << expected;
-      if (step.op == kNext) expected += want;
+      if (step.op != kPeek) expected += want;
     }
   }
+}
+
+// Bytes of a file passed over are not read (bits far past the headers cost no reading), nor more
+// than a piece read ahead of the bytes asked for.
+TEST(BitsReader, ReadsNoBytesItPassesOver) {
+  const std::uint64_t kSize = std::uint64_t{1} << 40;  // nothing this large is held
+  std::vector<std::pair<std::uint64_t, std::size_t>> reads;
+  picture::dib::BitsReader reader(
+      [&](std::uint64_t offset, std::span<const picture::dib::BitsReader::Part> parts) {
+        EXPECT_EQ(parts.size(), 1u);
+        std::size_t size = parts[0].size;
+        reads.emplace_back(offset, size);
+        size = static_cast<std::size_t>(std::min<std::uint64_t>(size, kSize - offset));
+        for (std::size_t i = 0; i < size; ++i)
+          parts[0].data[i] = static_cast<std::uint8_t>(offset + i);
+        return size;
+      });
+  ASSERT_EQ(reader.Next(3).size(), 3u);
+  ASSERT_EQ(reads.size(), 1u);
+  const std::size_t ahead = reads[0].second;
+  EXPECT_GE(ahead, 3u);
+  EXPECT_LE(ahead, picture::dib::BitsReader::kPiece);
+  reader.Skip(kSize - 10);  // into what was never read
+  std::uint8_t tail[16] = {};
+  EXPECT_EQ(reader.ReadInto(tail, sizeof tail), 7u);
+  EXPECT_EQ(tail[0], static_cast<std::uint8_t>(kSize - 7));
+  EXPECT_EQ(tail[6], static_cast<std::uint8_t>(kSize - 1));
+  ASSERT_EQ(reads.size(), 3u);  // the bytes, then the end
+  EXPECT_EQ(reads[1], std::make_pair(kSize - 7, sizeof tail));
+  EXPECT_EQ(reads[2].first, kSize);
+  EXPECT_TRUE(reader.Next(1).empty());
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -156,6 +157,135 @@ TEST_F(Loader, BitmapFilesLoadAsTheyDecodeFromMemory) {
       return dynamic_cast<const picture::BitmapPicture&>(*picture).Bitmap();
     });
     EXPECT_TRUE(bmptest::SameOutcome(loaded, bmptest::DecodeWhole(file)));
+  }
+}
+
+// A bitmap file that another program cuts shorter (or lengthens) while it is read: LoadPicture's
+// reads of it, with `change` run between the read of the headers and the first read of the bits,
+// as a program might run at any moment. `readBefore` is how far the reads had gone by then.
+bmptest::Decoded DecodeChangedWhileRead(const std::string& path,
+                                        const std::function<void()>& change,
+                                        std::uint64_t& readBefore) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {std::nullopt, "cannot open"};
+  struct stat status {};
+  ::fstat(fd, &status);
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  const auto read = picture::FileReader(fd, size, path);
+  int calls = 0;
+  readBefore = 0;
+  const bmptest::Decoded decoded = bmptest::Outcome([&] {
+    picture::dib::BitsReader reader(
+        [&](std::uint64_t offset, std::span<const picture::dib::BitsReader::Part> parts) {
+          if (++calls == 2) change();
+          const std::size_t got = read(offset, parts);
+          if (calls == 1) readBefore = offset + got;
+          return got;
+        });
+    return picture::DecodeBmp(size, reader);
+  });
+  ::close(fd);
+  return decoded;
+}
+
+TEST_F(Loader, FileCutWhileReadDecodesAsTheShorterFile) {
+  // A mapped file whose pages are cut away kills the process that touches them (SIGBUS); read,
+  // it ends where the reads find it ending, as a file of that length would. The bits lie past the
+  // reader's first read (the headers), so the cut comes before any of them is read.
+  constexpr std::uint32_t kGap = picture::dib::BitsReader::kPiece + 3;
+  std::uint32_t noise = 7;
+  const auto bits = [&](std::size_t n) {
+    std::vector<std::uint8_t> bytes(n);
+    for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>((noise = noise * 69069 + 1) >> 24);
+    return bytes;
+  };
+  struct Case {
+    const char* name;
+    bmptest::BmpSpec spec;
+    std::size_t stride;  // of a row, or of a few bytes of RLE
+  };
+  std::vector<Case> cases;
+  {
+    bmptest::BmpSpec spec;  // bottom-up, rows read one at a time
+    spec.width = 701;
+    spec.height = 300;
+    spec.bits = bits(2104 * 300);
+    cases.push_back({"24-bit", spec, 2104});
+  }
+  {
+    bmptest::BmpSpec spec;  // top-down, runs of rows read at once
+    spec.width = 301;
+    spec.height = -200;
+    spec.bitCount = 32;
+    spec.bits = bits(1204 * 200);
+    cases.push_back({"32-bit top-down", spec, 1204});
+  }
+  {
+    bmptest::BmpSpec spec;
+    spec.width = 333;
+    spec.height = 100;
+    spec.bitCount = 8;
+    spec.palette = {model::Rgb(1, 2, 3), model::kWhite, model::Rgb(200, 0, 9)};
+    spec.bits = bits(336 * 100);
+    cases.push_back({"8-bit", spec, 336});
+  }
+  {
+    bmptest::BmpSpec spec;  // runs of one pixel, a row ending each 300 of them; no end marker
+    spec.width = 300;
+    spec.height = 100;
+    spec.bitCount = 8;
+    spec.compression = 1;
+    spec.palette = {model::Rgb(1, 2, 3), model::kWhite, model::Rgb(200, 0, 9)};
+    for (int y = 0; y < 100; ++y) {
+      for (int x = 0; x < 300; ++x) spec.bits.insert(spec.bits.end(), {1, std::uint8_t(x % 3)});
+      spec.bits.insert(spec.bits.end(), {0, 0});
+    }
+    cases.push_back({"RLE8", spec, 602});
+  }
+  for (Case& c : cases) {
+    c.spec.gap = kGap;
+    const std::vector<std::uint8_t> full = bmptest::BuildBmp(c.spec);
+    const std::size_t start = full.size() - c.spec.bits.size();  // where the bits start
+    const std::size_t cuts[] = {0,
+                                20,
+                                start - 1,
+                                start,
+                                start + 1,
+                                start + 5,
+                                start + c.stride + 7,
+                                start + 3 * c.stride,
+                                full.size() / 2 + 1,
+                                full.size() - 1};
+    for (const std::size_t cut : cuts) {
+      SCOPED_TRACE(std::string(c.name) + ", cut at " + std::to_string(cut));
+      const std::string path = Write("cut.bmp", full);
+      std::uint64_t readBefore = 0;
+      const bmptest::Decoded decoded = DecodeChangedWhileRead(
+          path, [&] { ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(cut)), 0); },
+          readBefore);
+      ASSERT_GT(readBefore, 0u);
+      ASSERT_LT(readBefore, start);
+      if (cut > start) {
+        EXPECT_TRUE(
+            bmptest::SameOutcome(decoded, bmptest::DecodeWhole(std::span(full).first(cut))));
+      } else {
+        // Cut before its bits, which it had when opened: no picture of the file as it was.
+        EXPECT_EQ(decoded.error, "Stream read error");
+      }
+    }
+    // Lengthened meanwhile, it is read as it was when opened: more runs after the stream's end
+    // would paint pixels left as they are.
+    const std::string path = Write("grown.bmp", full);
+    std::uint64_t readBefore = 0;
+    const bmptest::Decoded decoded = DecodeChangedWhileRead(
+        path,
+        [&] {
+          std::ofstream(path, std::ios::binary | std::ios::app)
+              .write(std::string(100'000, '\x01').data(), 100'000);
+        },
+        readBefore);
+    EXPECT_EQ(fs::file_size(path), full.size() + 100'000) << c.name;
+    EXPECT_TRUE(bmptest::SameOutcome(decoded, bmptest::DecodeWhole(full))) << c.name;
   }
 }
 
