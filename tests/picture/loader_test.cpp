@@ -16,6 +16,7 @@
 #include "picture/picture.h"
 #include "tests/picture/bmp_builder.h"
 #include "tests/picture/bmp_cases.h"
+#include "tests/picture/child_process.h"
 #include "tests/picture/bmp_pieces.h"
 
 namespace {
@@ -320,26 +321,7 @@ TEST_F(Loader, ReadingAFileLargerThanABufferStepKeepsEveryByte) {
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
-// Runs `body` in a child process whose address space may grow by `headroom` bytes only, so that
-// an allocation larger than that fails there; returns what `body` returns (its exit status).
-int InChildWithHeadroom(std::size_t headroom, const std::function<int()>& body) {
-  const pid_t child = ::fork();
-  if (child < 0) return -1;
-  if (child == 0) {
-    // What the process maps already, from /proc/self/statm (in pages), plus the headroom.
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    statm >> pages;
-    rlimit limit{};
-    ::getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + headroom;
-    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(100);
-    ::_exit(body());
-  }
-  int status = 0;
-  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
+using pictest::InChildWithHeadroom;
 
 constexpr std::size_t kHeadroom = std::size_t{64} << 20;
 

@@ -21,6 +21,7 @@
 #include "picture/loader.h"
 #include "picture/metafile/emf_records.h"
 #include "picture/metafile/wmf_records.h"
+#include "tests/picture/child_process.h"
 #include "tests/picture/metafile_builder.h"
 #include "tests/picture/picture_text.h"
 
@@ -55,26 +56,13 @@ long StatusKB(const std::string& field) {
 // Runs `body` in a child whose address space is what the process maps already plus `extra`
 // bytes. The child's verdict: 0 when `body` held, 1 when it did not, 2 when it threw.
 int InLimitedMemory(std::size_t extra, const std::function<bool()>& body) {
-  const pid_t child = ::fork();
-  if (child < 0) return -1;
-  if (child == 0) {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    statm >> pages;
-    rlimit limit{};
-    ::getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + extra;
-    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(3);
-    int verdict = 2;
+  return pictest::InChildWithHeadroom(extra, [&] {
     try {
-      verdict = body() ? 0 : 1;
+      return body() ? 0 : 1;
     } catch (...) {
+      return 2;
     }
-    ::_exit(verdict);
-  }
-  int status = 0;
-  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  });
 }
 
 // Runs `body` in a child and gives how far its resident memory grew meanwhile at the most, in
