@@ -36,8 +36,9 @@ class Reporter : public benchmark::ConsoleReporter {
                                (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       const bool single = run.run_type != Run::RT_Aggregate && run.iterations > 0;
-      if (median || (single && !m_times.count(name))) {
+      if (median || (single && !run.error_occurred && !m_times.count(name))) {
         m_times[name] = run.GetAdjustedRealTime();
+        m_cpuTimes[name] = run.GetAdjustedCPUTime();
         for (const auto& [counter, value] : run.counters) m_counters[name][counter] = value;
       }
     }
@@ -49,6 +50,12 @@ class Reporter : public benchmark::ConsoleReporter {
     const auto found = m_times.find(name);
     return found == m_times.end() ? -1 : found->second;
   }
+  // The CPU time of `name` a round, steadier than real time on a busy machine; negative when it
+  // did not run.
+  double CpuTime(const std::string& name) const {
+    const auto found = m_cpuTimes.find(name);
+    return found == m_cpuTimes.end() ? -1 : found->second;
+  }
   double Counter(const std::string& name, const std::string& counter) const {
     const auto found = m_counters.find(name);
     if (found == m_counters.end() || !found->second.count(counter)) return -1;
@@ -57,15 +64,18 @@ class Reporter : public benchmark::ConsoleReporter {
 
  private:
   std::map<std::string, double> m_times;
+  std::map<std::string, double> m_cpuTimes;
   std::map<std::string, std::map<std::string, double>> m_counters;
 };
 
 // One line: "<what>: <value> (target <= <target>): PASS" or MISSED; nothing when the value is
 // missing (negative: its benchmark did not run).
-inline void Judge(const std::string& what, double value, double target, const char* unit) {
+// `after` follows the verdict on the line.
+inline void Judge(const std::string& what, double value, double target, const char* unit,
+                  const std::string& after = "") {
   if (value < 0) return;
-  std::printf("%s: %.4g%s (target <= %g%s): %s\n", what.c_str(), value, unit, target, unit,
-              value <= target ? "PASS" : "MISSED");
+  std::printf("%s: %.4g%s (target <= %g%s): %s%s\n", what.c_str(), value, unit, target, unit,
+              value <= target ? "PASS" : "MISSED", after.c_str());
 }
 
 // A figure shown for information, with no target.
@@ -73,13 +83,18 @@ inline void Note(const std::string& what, double value, const char* unit) {
   if (value >= 0) std::printf("%s: %.4g%s (no target)\n", what.c_str(), value, unit);
 }
 
-// The ratio of two benchmarks' times, judged.
+// The ratio of two benchmarks' real times, judged, with the ratio of their CPU times beside it
+// (both in the same time unit).
 inline void JudgeRatio(const Reporter& report, const std::string& what, const std::string& measured,
                        const std::string& yardstick, double target) {
   const double m = report.Time(measured);
   const double y = report.Time(yardstick);
   if (m < 0 || y <= 0) return;
-  Judge(what + " (" + measured + " / " + yardstick + ")", m / y, target, "");
+  const double mCpu = report.CpuTime(measured);
+  const double yCpu = report.CpuTime(yardstick);
+  char cpu[48] = "";
+  if (mCpu >= 0 && yCpu > 0) std::snprintf(cpu, sizeof cpu, "; CPU time %.4g", mCpu / yCpu);
+  Judge(what + " (" + measured + " / " + yardstick + ")", m / y, target, "", cpu);
 }
 
 // Runs the registered benchmarks, then `judge` on what they reported.

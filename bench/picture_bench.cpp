@@ -22,7 +22,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/ratio_report.h"
+#include "bench/judged.h"
 #include "model/bitmap.h"
 #include "model/canvas.h"
 #include "picture/bmp.h"
@@ -298,24 +298,21 @@ BENCHMARK(BM_StretchTwoColour4000x3000To320x240)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   FilePath();  // written before any round is timed
-  benchsupport::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  std::printf(
-      "\nOurs / peer, 4000 x 3000 x 24-bit BMP, every decoder writing into raster memory:\n");
-  reporter.PrintRatio("decode from memory / stb_image (4 channels)", "BM_DecodeOursFromMemory",
-                      "BM_DecodeStbImageFromMemory/channels:4", 0.25);
-  reporter.PrintRatio("decode from memory / Qt", "BM_DecodeOursFromMemory", "BM_DecodeQtFromMemory",
-                      0.5);
-  reporter.PrintRatio("decode from the file / stb_image (4 channels)", "BM_DecodeOursFromFile",
-                      "BM_DecodeStbImageFromFile", 0.25);
-  reporter.PrintRatio("decode from the file / Qt", "BM_DecodeOursFromFile", "BM_DecodeQtFromFile",
-                      0.5);
-  reporter.PrintRatio("open and draw into 320x240 / Qt reader and QPainter", "BM_OpenAndDrawOurs",
-                      "BM_OpenAndDrawQt", 0.3);
-  reporter.PrintRatio("open and draw into 320x240 / QImage(path) and QPainter (Qt's own memory)",
-                      "BM_OpenAndDrawOurs", "BM_OpenAndDrawQImagePath", 0.3);
-  return 0;
+  return judged::RunAndJudge(argc, argv, [](const judged::Reporter& report) {
+    std::printf("Ours / peer, 4000 x 3000 x 24-bit BMP, every decoder writing into raster memory:\n");
+    judged::JudgeRatio(report, "decode from memory / stb_image (4 channels)",
+                       "BM_DecodeOursFromMemory", "BM_DecodeStbImageFromMemory/channels:4", 0.25);
+    judged::JudgeRatio(report, "decode from memory / Qt", "BM_DecodeOursFromMemory",
+                       "BM_DecodeQtFromMemory", 0.5);
+    judged::JudgeRatio(report, "decode from the file / stb_image (4 channels)",
+                       "BM_DecodeOursFromFile", "BM_DecodeStbImageFromFile", 0.25);
+    judged::JudgeRatio(report, "decode from the file / Qt", "BM_DecodeOursFromFile",
+                       "BM_DecodeQtFromFile", 0.5);
+    judged::JudgeRatio(report, "open and draw into 320x240 / Qt reader and QPainter",
+                       "BM_OpenAndDrawOurs", "BM_OpenAndDrawQt", 0.3);
+    judged::JudgeRatio(report,
+                       "open and draw into 320x240 / QImage(path) and QPainter (Qt's own memory)",
+                       "BM_OpenAndDrawOurs", "BM_OpenAndDrawQImagePath", 0.3);
+  });
 }
