@@ -29,18 +29,23 @@ using Decoder = std::unique_ptr<Picture> (*)(std::span<const std::uint8_t>);
 using FileDecoder = std::unique_ptr<Picture> (*)(int fd, std::uint64_t size,
                                                  const std::string& fileName);
 std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName);
+// A decoder that keeps the file's bytes: they are handed over, not copied.
+using KeepingDecoder = std::unique_ptr<Picture> (*)(FileBytes&& file);
 
+// How a kind is read: `readFile` when it has one (and the file reports its size), else the whole
+// file by `keep` when it has one, else by `decode`.
 struct Kind {
   std::string_view extension;  // lower case
   Decoder decode;
   FileDecoder readFile = nullptr;
+  KeepingDecoder keep = nullptr;
 };
 
 constexpr Kind kKinds[] = {
     {"bmp", DecodeBitmapFile, ReadBitmapFile},
     {"ico", DecodeIcon},
-    {"wmf", DecodeWmf},
-    {"emf", DecodeEmf},
+    {"wmf", DecodeWmf, nullptr, DecodeMetafile},
+    {"emf", DecodeEmf, nullptr, DecodeMetafile},
     {"png", DecodePng},
     {"jpg", DecodeJpeg},
     {"jpeg", DecodeJpeg},
@@ -217,9 +222,7 @@ std::unique_ptr<Picture> LoadPicture(const std::string& fileName) {
     FileBytes bytes = ReadToEnd(file.Get(), size, fileName);
     // A zero-byte file of any kind is an empty picture, which draws nothing.
     if (bytes.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
-    // A metafile keeps its bytes: they are handed over, not copied.
-    if (kind->decode == DecodeWmf || kind->decode == DecodeEmf)
-      return DecodeMetafile(std::move(bytes));
+    if (kind->keep != nullptr) return kind->keep(std::move(bytes));
     return kind->decode(bytes);
   } catch (const std::bad_alloc&) {
     // The file's bytes and any partly decoded picture are gone by now; what the caller had
