@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     if (!outcome.startWindows) return outcome.exitStatus;
     file = outcome.file;
   }
+  ChooseScreenTransfer();
   TApplication application(argc, argv);
   CreateForms();
   if (!file.isEmpty()) OpenFileAtStart(file);

@@ -6,6 +6,7 @@
 #include "windows/Unit1.h"
 
 int main(int argc, char** argv) {
+  ChooseScreenTransfer();
   TApplication application(argc, argv);
   CreateForms();
   // Nothing is painted before the event loop runs.

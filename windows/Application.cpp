@@ -35,6 +35,10 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   return false;
 }
 
+void ChooseScreenTransfer() {
+  if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 void TApplication::ShowException(const QString& message) {
   QWidget* owner = QApplication::activeModalWidget();
   if (owner == nullptr) owner = QApplication::activeWindow();

@@ -169,16 +169,23 @@ const TStatusPanel::Pixels& TStatusPanel::RunPixels(const Run& run, int subpixel
     painter.drawGlyphRun(QPointF(kRoom + subpixel / 64.0, kRoom + top - std::floor(top)),
                          run.glyphs);
   }
-  const QRgb background = image.pixel(0, 0);
-  int left = size.width(), right = -1, upper = size.height(), lower = -1;
-  for (int y = 0; y < size.height(); ++y)
-    for (int x = 0; x < size.width(); ++x)
-      if (image.pixel(x, y) != background) {
-        left = std::min(left, x);
-        right = std::max(right, x);
-        upper = std::min(upper, y);
-        lower = std::max(lower, y);
-      }
+  // The ink's bounds, row by row. Every format kept is 32 bits a pixel, and over the opaque
+  // background every pixel stays opaque, so the stored values compare as the colours do.
+  const int width = size.width();
+  const QRgb background = *reinterpret_cast<const QRgb*>(image.constScanLine(0));
+  int left = width, right = -1, upper = size.height(), lower = -1;
+  for (int y = 0; y < size.height(); ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    int first = 0;
+    while (first < width && row[first] == background) ++first;
+    if (first == width) continue;
+    int last = width - 1;
+    while (row[last] == background) --last;
+    left = std::min(left, first);
+    right = std::max(right, last);
+    upper = std::min(upper, y);
+    lower = y;
+  }
   Pixels pixels;
   pixels.usable =
       right < 0 || (left > 0 && upper > 0 && right < size.width() - 1 && lower < size.height() - 1);

@@ -18,6 +18,7 @@
 #include "tests/picture/bmp_builder.h"
 #include "tests/windows/support.h"
 #include "windows/About.h"
+#include "windows/Application.h"
 #include "windows/AddImage.h"
 #include "windows/Controls.h"
 #include "windows/Forms.h"
@@ -163,3 +164,30 @@ TEST(StartUp, APictureOpenedBeforeAnyDialogMakesTheImportDialog) {
 }
 
 }  // namespace
+
+// Pixels go to an X server through the connection unless the environment already chose: a
+// setting the user made, whatever its value, stands.
+TEST(ScreenTransfer, IsChosenOnlyWhereTheEnvironmentSaysNothing) {
+  const char* const kName = "QT_XCB_NO_MITSHM";
+  const bool wasSet = qEnvironmentVariableIsSet(kName);
+  const QByteArray was = qgetenv(kName);
+  struct Case {
+    bool set;
+    QByteArray value;
+    QByteArray expected;
+  };
+  const Case cases[] = {{false, "", "1"}, {true, "0", "0"}, {true, "", ""}, {true, "yes", "yes"}};
+  for (const Case& c : cases) {
+    if (c.set)
+      qputenv(kName, c.value);
+    else
+      qunsetenv(kName);
+    ChooseScreenTransfer();
+    EXPECT_TRUE(qEnvironmentVariableIsSet(kName)) << c.value.constData();
+    EXPECT_EQ(qgetenv(kName), c.expected) << c.value.constData();
+  }
+  if (wasSet)
+    qputenv(kName, was);
+  else
+    qunsetenv(kName);
+}
