@@ -52,6 +52,10 @@ std::unique_ptr<Picture> DecodeEmf(std::span<const std::uint8_t> file);
 // the loader hands over those it read rather than have them copied (DecodeWmf and DecodeEmf
 // copy the span they are given).
 std::unique_ptr<Picture> DecodeMetafile(FileBytes&& file);
+// Either metafile, read from the open file `fd`, of `size` bytes (more than 0), whenever it is
+// played: the picture keeps the descriptor, not the bytes, and holds a fixed amount of the file
+// however large it is. Takes `fd`, and closes it when the picture goes or the file is refused.
+std::unique_ptr<Picture> OpenMetafile(int fd, std::uint64_t size);
 
 // Raster kinds read by Qt's image readers (picture/qt_image.cpp), each by its own reader only:
 // ".png", ".jpg"/".jpeg", ".gif" (the first frame), ".webp", ".tif"/".tiff", ".tga", ".pbm",
