@@ -48,10 +48,12 @@ Budget MetafilePicture::Play(model::Canvas& canvas, const model::Rect& dest,
     deviceToDest.scale(dest.Width() / f.width(), dest.Height() / f.height());
     deviceToDest.translate(-f.left(), -f.top());
     gdi::Player player(painter, deviceToDest, clipRect, m_frame.pixelsPerMm, budget);
+    // Read afresh at every play: a file changed since the last one plays as it is now.
+    const PagedSource source(*m_source);
     if (m_format == Format::kEmf) {
-      PlayEmf(*m_source, player, budget);
+      PlayEmf(source, player, budget);
     } else {
-      PlayWmf(*m_source, player, m_frame, budget);
+      PlayWmf(source, player, m_frame, budget);
     }
   }
   // Raster operations may have touched the unused byte: the canvas keeps it 0xFF.
@@ -70,11 +72,12 @@ namespace {
 // Either kind of metafile is read whatever the extension says: the contents decide.
 std::unique_ptr<Picture> MetafileOf(std::unique_ptr<const metafile::Source> source) {
   using metafile::MetafilePicture;
-  if (const auto frame = metafile::EmfFrame(*source)) {
+  const metafile::PagedSource paged(*source);
+  if (const auto frame = metafile::EmfFrame(paged)) {
     return std::make_unique<MetafilePicture>(MetafilePicture::Format::kEmf, std::move(source),
                                              *frame);
   }
-  if (const auto frame = metafile::WmfFrame(*source)) {
+  if (const auto frame = metafile::WmfFrame(paged)) {
     return std::make_unique<MetafilePicture>(MetafilePicture::Format::kWmf, std::move(source),
                                              *frame);
   }

@@ -19,11 +19,13 @@ FileSource::~FileSource() {
   ::close(m_fd);
 }
 
-std::size_t FileSource::ReadFile(std::uint64_t offset, std::span<std::uint8_t> out) const {
+std::size_t FileSource::Read(std::uint64_t offset, std::span<std::uint8_t> out) const {
+  if (offset >= m_size) return 0;
+  out = out.first(static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_size - offset)));
   std::size_t done = 0;
   while (done < out.size()) {
-    const ssize_t n = ::pread(m_fd, out.data() + done, out.size() - done,
-                              static_cast<off_t>(offset + done));
+    const ssize_t n =
+        ::pread(m_fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     // The end of the file, or a read that fails: what is missing reads as the end of the data.
     if (n <= 0) break;
@@ -32,7 +34,7 @@ std::size_t FileSource::ReadFile(std::uint64_t offset, std::span<std::uint8_t> o
   return done;
 }
 
-const FileSource::Page& FileSource::PageNumbered(std::uint64_t index) const {
+const PagedSource::Page& PagedSource::PageNumbered(std::uint64_t index) const {
   Page* page = &m_pages[0];
   for (Page& p : m_pages) {
     if (p.index == index) {
@@ -42,26 +44,21 @@ const FileSource::Page& FileSource::PageNumbered(std::uint64_t index) const {
     if (p.used < page->used) page = &p;
   }
   if (!page->bytes) page->bytes = std::make_unique_for_overwrite<std::uint8_t[]>(kPageSize);
-  const std::uint64_t start = index * kPageSize;
-  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kPageSize, m_size - start));
   page->index = index;
-  page->size = ReadFile(start, {page->bytes.get(), wanted});
+  page->size = m_source.Read(index * kPageSize, {page->bytes.get(), kPageSize});
   page->used = ++m_clock;
   return *page;
 }
 
-std::size_t FileSource::Read(std::uint64_t offset, std::span<std::uint8_t> out) const {
-  if (offset >= m_size) return 0;
-  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_size - offset));
-  if (wanted >= kPageSize) return ReadFile(offset, out.first(wanted));
-  const std::lock_guard lock(m_mutex);
+std::size_t PagedSource::Read(std::uint64_t offset, std::span<std::uint8_t> out) const {
+  if (out.size() >= kPageSize || !m_source.Memory().empty()) return m_source.Read(offset, out);
   std::size_t done = 0;
-  while (done < wanted) {
+  while (done < out.size()) {
     const std::uint64_t at = offset + done;
     const Page& page = PageNumbered(at / kPageSize);
     const auto inPage = static_cast<std::size_t>(at % kPageSize);
-    if (inPage >= page.size) break;  // the file ends there now
-    const std::size_t n = std::min(wanted - done, page.size - inPage);
+    if (inPage >= page.size) break;  // the source ends there
+    const std::size_t n = std::min(out.size() - done, page.size - inPage);
     std::memcpy(out.data() + done, page.bytes.get() + inPage, n);
     done += n;
   }

@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <vector>
@@ -49,14 +48,9 @@ class MemorySource final : public Source {
   std::span<const std::uint8_t> m_view;
 };
 
-// A file open for reading, closed with the source. Reads of less than a page are served from a
-// few pages of the file kept in memory, so that the many small reads of a play (a list's first
-// entries, a record's fields) cost no system call each; larger reads go to the file.
+// A file open for reading, closed with the source.
 class FileSource final : public Source {
  public:
-  static constexpr std::size_t kPageSize = std::size_t{64} << 10;
-  static constexpr std::size_t kPages = 8;
-
   // Takes `fd`, open on a file of `size` bytes.
   FileSource(int fd, std::uint64_t size) : m_fd(fd), m_size(size) {}
   ~FileSource() override;
@@ -68,20 +62,39 @@ class FileSource final : public Source {
   std::size_t Read(std::uint64_t offset, std::span<std::uint8_t> out) const override;
 
  private:
+  int m_fd;
+  std::uint64_t m_size;
+};
+
+// A source read through a few pages of it kept in memory, for one play: the many small reads of
+// a play (a list's first entries, a record's fields) cost no system call each, and larger reads
+// go to the source. Each play makes its own, so that a play reads the file as it is then. A
+// source in memory is read where it is.
+class PagedSource final : public Source {
+ public:
+  static constexpr std::size_t kPageSize = std::size_t{64} << 10;
+  static constexpr std::size_t kPages = 8;
+
+  // `source` must outlive it.
+  explicit PagedSource(const Source& source) : m_source(source) {}
+  PagedSource(const PagedSource&) = delete;
+  PagedSource& operator=(const PagedSource&) = delete;
+
+  std::uint64_t Size() const override { return m_source.Size(); }
+  std::span<const std::uint8_t> Memory() const override { return m_source.Memory(); }
+  std::size_t Read(std::uint64_t offset, std::span<std::uint8_t> out) const override;
+
+ private:
   struct Page {
-    std::uint64_t index = ~std::uint64_t{0};  // of the page in the file; none yet
-    std::size_t size = 0;                     // bytes read: fewer than a page where the file ends
+    std::uint64_t index = ~std::uint64_t{0};  // of the page in the source; none yet
+    std::size_t size = 0;                     // bytes read: fewer than a page where it ends
     std::uint64_t used = 0;                   // when last read, for choosing the page to reuse
     std::unique_ptr<std::uint8_t[]> bytes;
   };
-  // Reads from the file straight into `out`, as far as it goes.
-  std::size_t ReadFile(std::uint64_t offset, std::span<std::uint8_t> out) const;
-  // The page of the file numbered `index`, read unless it is kept.
+  // The page numbered `index`, read unless it is kept.
   const Page& PageNumbered(std::uint64_t index) const;
 
-  int m_fd;
-  std::uint64_t m_size;
-  mutable std::mutex m_mutex;  // over the pages: a picture is drawn from any thread
+  const Source& m_source;
   mutable std::array<Page, kPages> m_pages;
   mutable std::uint64_t m_clock = 0;
 };
@@ -102,7 +115,7 @@ struct Extent {
 class SourceReader {
  public:
   static constexpr std::size_t kFirstWindow = std::size_t{4} << 10;
-  static constexpr std::size_t kWindow = FileSource::kPageSize;
+  static constexpr std::size_t kWindow = PagedSource::kPageSize;
 
   SourceReader() = default;
   // `ready` must outlive the reader.
