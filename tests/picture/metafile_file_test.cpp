@@ -208,7 +208,8 @@ Bytes LargeBitmapWmf(int width, int height) {
 Bytes LongText(int chars) {
   std::u16string text;
   for (int i = 0; i < chars; ++i) text.push_back(static_cast<char16_t>(u'a' + i % 26));
-  const std::vector<int> dx(static_cast<std::size_t>(chars), 5);
+  std::vector<int> dx;
+  for (int i = 0; i < chars; ++i) dx.push_back(4 + i % 5);
   return Emf([&](EmfBuilder& e) {
     e.Font(4, -14, "DejaVu Sans").Select(4).Record(emf::kSetTextColor, {0x00AA00});
     e.Text(2, 12, text, 0, dx);
@@ -252,7 +253,7 @@ const std::vector<FileCase>& Cases() {
     c.push_back({"a WMF region of 300,000 rectangles", LongWmfRegion(10), true});
     c.push_back({"an EMF bitmap of 1.4 MB", LargeBitmapEmf(800, 600), true});
     c.push_back({"a WMF bitmap of 1.2 MB", LargeBitmapWmf(1200, 1000), true});
-    c.push_back({"text of 400,000 characters", LongText(400'000), true});
+    c.push_back({"text of 600,000 characters", LongText(600'000), true});
     // The producers' files.
     const fs::path data = DOTWRIGHT_TEST_DATA;
     for (const char* name : {"metafile/shapes.emf", "metafile/shapes.wmf", "metafile/mixed.emf",
