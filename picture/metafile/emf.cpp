@@ -160,13 +160,11 @@ void Emf::Play() {
     if (type == kEof) break;
     const auto handler = handlers.find(type);
     if (handler != handlers.end() && size - 8 >= handler->second.minSize) {
-      const std::size_t whole = std::min<std::size_t>(size, RecordFetcher::kWholeRecord);
-      const std::span<const std::uint8_t> ready = records.Fetch(start, whole);
-      if (ready.size() < whole) break;
+      SourceReader r = records.Record(start, size);
+      if (r.Size() == 0) break;
+      r.Skip(8);
       m_type = type;
       m_small = type >= kPolyBezier16 && type <= kPolyDraw16;
-      SourceReader r({&m_file, start, size}, ready);
-      r.Skip(8);
       handler->second.play(*this, r);
     }
     start += size;

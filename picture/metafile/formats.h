@@ -1,8 +1,8 @@
 #pragma once
 
 // The two metafile formats behind the metafile picture: what a file declares about itself, and
-// playing its records onto a player, read from their source as they are played. Internal to the metafile library; the loader reaches them
-// through DecodeWmf and DecodeEmf.
+// playing its records onto a player, read from their source as they are played. Internal to the
+// metafile library; the loader reaches them through DecodeWmf and DecodeEmf.
 
 #include <QPointF>
 #include <QRectF>

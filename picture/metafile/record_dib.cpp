@@ -40,18 +40,19 @@ dib::BitsReader BitsOf(const Extent& part) {
     return dib::BitsReader(
         memory.subspan(static_cast<std::size_t>(part.offset), static_cast<std::size_t>(part.size)));
   }
-  return dib::BitsReader([part](std::uint64_t offset, std::span<const dib::BitsReader::Part> parts) {
-    std::size_t done = 0;
-    for (const auto& p : parts) {
-      if (offset + done >= part.size) break;
-      const auto wanted =
-          static_cast<std::size_t>(std::min<std::uint64_t>(p.size, part.size - offset - done));
-      const std::size_t n = part.source->Read(part.offset + offset + done, {p.data, wanted});
-      done += n;
-      if (n < p.size) break;
-    }
-    return done;
-  });
+  return dib::BitsReader(
+      [part](std::uint64_t offset, std::span<const dib::BitsReader::Part> parts) {
+        std::size_t done = 0;
+        for (const auto& p : parts) {
+          if (offset + done >= part.size) break;
+          const auto wanted =
+              static_cast<std::size_t>(std::min<std::uint64_t>(p.size, part.size - offset - done));
+          const std::size_t n = part.source->Read(part.offset + offset + done, {p.data, wanted});
+          done += n;
+          if (n < p.size) break;
+        }
+        return done;
+      });
 }
 
 Dib Decode(const dib::Info& parsed, const Extent& bits, Budget& budget) {

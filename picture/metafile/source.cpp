@@ -10,7 +10,8 @@ namespace picture::metafile {
 
 std::size_t MemorySource::Read(std::uint64_t offset, std::span<std::uint8_t> out) const {
   if (offset >= m_view.size()) return 0;
-  const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_view.size() - offset));
+  const auto n =
+      static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_view.size() - offset));
   std::memcpy(out.data(), m_view.data() + offset, n);
   return n;
 }
@@ -71,7 +72,8 @@ SourceReader::SourceReader(const Extent& extent, std::span<const std::uint8_t> r
       extent.source != nullptr ? extent.source->Memory() : std::span<const std::uint8_t>();
   if (!memory.empty()) {
     // Parts are made within their source; the part of one that is not reads as cut short.
-    const auto offset = static_cast<std::size_t>(std::min<std::uint64_t>(extent.offset, memory.size()));
+    const auto offset =
+        static_cast<std::size_t>(std::min<std::uint64_t>(extent.offset, memory.size()));
     m_base = memory.subspan(offset, std::min(m_size, memory.size() - offset));
   } else {
     m_base = ready.first(std::min(ready.size(), m_size));
@@ -96,8 +98,7 @@ bool SourceReader::Refill(std::size_t n) {
     m_windowSize = capacity;
   }
   const std::size_t wanted = std::min(m_windowSize, Remaining());
-  const std::size_t got =
-      m_extent.source->Read(m_extent.offset + m_pos, {m_window.get(), wanted});
+  const std::size_t got = m_extent.source->Read(m_extent.offset + m_pos, {m_window.get(), wanted});
   m_ready = {m_window.get(), got};
   m_readyAt = m_pos;
   return got >= n;
@@ -157,13 +158,20 @@ std::span<const std::uint8_t> RecordFetcher::Fetch(std::uint64_t offset, std::si
       m_capacity = static_cast<std::size_t>(std::min<std::uint64_t>(kWholeRecord, size));
       m_buffer = std::make_unique_for_overwrite<std::uint8_t[]>(m_capacity);
     }
-    const auto wanted = static_cast<std::size_t>(
-        std::min<std::uint64_t>(std::max(n, kReadAhead), std::min<std::uint64_t>(m_capacity, size - offset)));
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(
+        std::max(n, kReadAhead), std::min<std::uint64_t>(m_capacity, size - offset)));
     m_at = offset;
     m_have = m_source.Read(offset, {m_buffer.get(), wanted});
   }
   const std::size_t start = static_cast<std::size_t>(offset - m_at);
   return {m_buffer.get() + start, std::min(n, m_have - start)};
+}
+
+SourceReader RecordFetcher::Record(std::uint64_t offset, std::uint64_t size) {
+  const auto whole = static_cast<std::size_t>(std::min<std::uint64_t>(size, kWholeRecord));
+  const std::span<const std::uint8_t> ready = Fetch(offset, whole);
+  if (ready.size() < whole) return {};
+  return SourceReader({&m_source, offset, size}, ready);
 }
 
 }  // namespace picture::metafile

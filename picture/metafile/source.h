@@ -198,13 +198,16 @@ class RecordFetcher {
   // The `n` bytes (at most kWholeRecord) from `offset`; fewer, or none, where the source ends.
   // Valid until the next call.
   std::span<const std::uint8_t> Fetch(std::uint64_t offset, std::size_t n);
+  // A reader of the record of `size` bytes at `offset`, its first kWholeRecord bytes fetched;
+  // an empty reader (of size 0) when the source no longer has them. Valid until the next call.
+  SourceReader Record(std::uint64_t offset, std::uint64_t size);
 
  private:
   const Source& m_source;
   std::unique_ptr<std::uint8_t[]> m_buffer;
   std::size_t m_capacity = 0;
-  std::uint64_t m_at = 0;   // the offset of the buffer's first byte
-  std::size_t m_have = 0;   // bytes in the buffer
+  std::uint64_t m_at = 0;  // the offset of the buffer's first byte
+  std::size_t m_have = 0;  // bytes in the buffer
 };
 
 }  // namespace picture::metafile

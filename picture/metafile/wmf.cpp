@@ -57,17 +57,6 @@ std::uint64_t NextRecord(RecordFetcher& records, std::uint64_t start, std::uint6
   return std::uint64_t{words} * 2;
 }
 
-// A reader of the record of `size` bytes at `start`, positioned at its parameters; an empty one
-// when the source no longer has its first bytes.
-SourceReader RecordAt(RecordFetcher& records, const Source& file, std::uint64_t start,
-                      std::uint64_t size) {
-  const auto whole = static_cast<std::size_t>(std::min<std::uint64_t>(size, RecordFetcher::kWholeRecord));
-  const std::span<const std::uint8_t> ready = records.Fetch(start, whole);
-  if (ready.size() < whole) return {};
-  SourceReader r({&file, start, size}, ready);
-  r.Skip(6);
-  return r;
-}
 
 // One play of the records of a Windows metafile. Each record function the player knows has a
 // handler and the size of the parameters it reads; a record shorter than that is cut short, and
@@ -139,8 +128,9 @@ void Wmf::Play(std::uint64_t offset) {
     if (function == kEof) break;
     const auto handler = handlers.find(function);
     if (handler != handlers.end() && size - 6 >= handler->second.minSize) {
-      SourceReader r = RecordAt(records, m_file, start, size);
+      SourceReader r = records.Record(start, size);
       if (r.Size() == 0) break;
+      r.Skip(6);
       m_function = function;
       handler->second.play(*this, r);
     }
@@ -496,7 +486,8 @@ std::optional<Frame> WmfFrame(const Source& file, Budget& budget) {
     --budget.records;
     if (function == kEof) break;
     if (function == kSetWindowOrg || function == kSetWindowExt) {
-      SourceReader record = RecordAt(records, file, start - size, size);
+      SourceReader record = records.Record(start - size, size);
+      record.Skip(6);
       const double y = record.I16();
       const QPointF v(record.I16(), y);
       if (record.Ok() && function == kSetWindowOrg) origin = v;

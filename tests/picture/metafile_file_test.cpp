@@ -32,9 +32,9 @@ using mftest::EmfBuilder;
 using mftest::Put16;
 using mftest::Put32;
 using mftest::WmfBuilder;
-using picture::metafile::RecordFetcher;
 using pictest::kBlue;
 using pictest::kRed;
+using picture::metafile::RecordFetcher;
 namespace emf = picture::emf;
 namespace wmf = picture::wmf;
 
@@ -180,9 +180,8 @@ Bytes LongWmfRegion(int emptyScans, bool placeable = true) {
 Bytes LargeBitmapEmf(int width, int height) {
   const int stride = (width * 3 + 3) / 4 * 4;
   int bitsOffset = 0;
-  const Bytes dib = mftest::PackedDib(width, height, 24, {},
-                                      Noise(static_cast<std::size_t>(stride) * height, 11),
-                                      &bitsOffset);
+  const Bytes dib = mftest::PackedDib(
+      width, height, 24, {}, Noise(static_cast<std::size_t>(stride) * height, 11), &bitsOffset);
   return Emf([&](EmfBuilder& e) { e.StretchDib(30, 0, 34, 40, dib, bitsOffset); });
 }
 
@@ -270,9 +269,9 @@ const std::vector<FileCase>& Cases() {
 class MetafileFile : public testing::Test {
  protected:
   void SetUp() override {
-    m_dir = fs::temp_directory_path() /
-            ("dotwright-mfile-" + std::to_string(::getpid()) + "-" +
-             testing::UnitTest::GetInstance()->current_test_info()->name());
+    m_dir =
+        fs::temp_directory_path() / ("dotwright-mfile-" + std::to_string(::getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(m_dir);
     fs::create_directories(m_dir);
   }
@@ -445,7 +444,8 @@ TEST_F(MetafileFile, AFileChangedAfterLoadingPlaysAsItIsThen) {
   const auto grownPicture = picture::LoadPicture(grown);
   {
     std::ofstream out(grown, std::ios::binary | std::ios::app);
-    const Bytes more = EmfBuilder(64, 48).Brush(3, 0, kRed).Select(3).Rectangle(0, 0, 64, 48).Build();
+    const Bytes more =
+        EmfBuilder(64, 48).Brush(3, 0, kRed).Select(3).Rectangle(0, 0, 64, 48).Build();
     out.write(reinterpret_cast<const char*>(more.data()) + 88,
               static_cast<std::streamsize>(more.size() - 88));
   }

@@ -248,7 +248,9 @@ TEST(MetafileMemory, FilesLoadedFromDiskPlayInAFixedRoomWhateverTheirSize) {
     Outcome outcome;
   } cases[] = {
       {"poly-polygon figures", ".emf",
-       [] { return Emf([](EmfBuilder& e) { e.Raw(emf::kPolyPolygon16, EmptyFigures(24 << 20)); }); },
+       [] {
+         return Emf([](EmfBuilder& e) { e.Raw(emf::kPolyPolygon16, EmptyFigures(24 << 20)); });
+       },
        Outcome::kRedOnly},
       {"region fill rectangles", ".emf",
        [] {
@@ -294,7 +296,8 @@ TEST(MetafileMemory, FilesLoadedFromDiskPlayInAFixedRoomWhateverTheirSize) {
                                 }
                                 model::Canvas canvas(64, 48);
                                 picture->StretchDraw(canvas, {0, 0, 64, 48});
-                                return c.outcome != Outcome::kRefused && canvas.Pixel(5, 5) == kRed &&
+                                return c.outcome != Outcome::kRefused &&
+                                       canvas.Pixel(5, 5) == kRed &&
                                        canvas.Pixel(25, 25) ==
                                            (c.outcome == Outcome::kBoth ? kBlue : model::kWhite);
                               }),
