@@ -2,10 +2,11 @@
 
 // The decoders behind LoadPicture, one per accepted extension. Each takes the whole file's bytes
 // and returns the picture, or throws LoadError with the message the user sees. (LoadPicture
-// decodes a ".bmp" file as it reads it, with picture/bmp.h, and hands over whole bytes only those
-// whose size is reported as 0, such as files under /proc.) The loader never
-// passes a zero-byte file (that is an empty picture whatever the kind); given one, a decoder
-// returns an empty picture too.
+// decodes a ".bmp" file as it reads it, with picture/bmp.h, and hands a metafile its open file,
+// which it reads whenever it is played (OpenMetafile); of these it hands over whole bytes only
+// those whose size is reported as 0, such as files under /proc.) The loader never passes a
+// zero-byte file (that is an empty picture whatever the kind); given one, a decoder returns an
+// empty picture too.
 //
 // To add a kind: declare its decoder here, define it in its own source file of the picture
 // library, and add its extension to the table in loader.cpp.
