@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -414,6 +415,25 @@ TEST_F(MetafileFile, AFileCutShortAfterLoadingPlaysAsFarAsItGoes) {
       }
     }
   }
+}
+
+// How many descriptors the process has open.
+int OpenDescriptors() {
+  return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
+}
+
+TEST_F(MetafileFile, ThePictureClosesItsFileWhenItGoesOrTheFileIsRefused) {
+  const std::string good = Write("good.emf", Emf([](EmfBuilder&) {}));
+  const std::string bad = Write("bad.emf", Bytes(200, 7));
+  const int before = OpenDescriptors();
+  {
+    const auto first = picture::LoadPicture(good);
+    const auto second = picture::LoadPicture(good);
+    EXPECT_EQ(OpenDescriptors(), before + 2);
+  }
+  EXPECT_EQ(OpenDescriptors(), before);
+  EXPECT_THROW(picture::LoadPicture(bad), picture::LoadError);
+  EXPECT_EQ(OpenDescriptors(), before);
 }
 
 TEST_F(MetafileFile, AFileChangedAfterLoadingPlaysAsItIsThen) {
