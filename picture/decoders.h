@@ -2,10 +2,11 @@
 
 // The decoders behind LoadPicture, one per accepted extension. Each takes the whole file's bytes
 // and returns the picture, or throws LoadError with the message the user sees. (LoadPicture
-// decodes a ".bmp" file as it reads it, with picture/bmp.h, and hands over whole bytes only those
-// whose size is reported as 0, such as files under /proc.) The loader never
-// passes a zero-byte file (that is an empty picture whatever the kind); given one, a decoder
-// returns an empty picture too.
+// decodes a ".bmp" file as it reads it, with picture/bmp.h, and hands a metafile its open file,
+// which it reads whenever it is played (OpenMetafile); of these it hands over whole bytes only
+// those whose size is reported as 0, such as files under /proc.) The loader never passes a
+// zero-byte file (that is an empty picture whatever the kind); given one, a decoder returns an
+// empty picture too.
 //
 // To add a kind: declare its decoder here, define it in its own source file of the picture
 // library, and add its extension to the table in loader.cpp.
@@ -52,6 +53,10 @@ std::unique_ptr<Picture> DecodeEmf(std::span<const std::uint8_t> file);
 // the loader hands over those it read rather than have them copied (DecodeWmf and DecodeEmf
 // copy the span they are given).
 std::unique_ptr<Picture> DecodeMetafile(FileBytes&& file);
+// Either metafile, read from the open file `fd`, of `size` bytes (more than 0), whenever it is
+// played: the picture keeps the descriptor, not the bytes, and holds a fixed amount of the file
+// however large it is. Takes `fd`, and closes it when the picture goes or the file is refused.
+std::unique_ptr<Picture> OpenMetafile(int fd, std::uint64_t size);
 
 // Raster kinds read by Qt's image readers (picture/qt_image.cpp), each by its own reader only:
 // ".png", ".jpg"/".jpeg", ".gif" (the first frame), ".webp", ".tif"/".tiff", ".tga", ".pbm",

@@ -635,13 +635,18 @@ void DecodeColours(const Info& info, BitsReader& bits, model::Bitmap& out) {
     DecodeUncompressed(info, bits, out);
 }
 
+model::Bitmap DecodeColourRows(const Info& info, BitsReader& bits) {
+  model::Bitmap bitmap = info.RunLength() ? model::Bitmap(info.width, info.height, info.palette[0])
+                                          : model::Bitmap::Uninitialised(info.width, info.height);
+  DecodeColours(info, bits, bitmap);
+  bitmap.SetTwoColour(info.bitCount == 1);
+  return bitmap;
+}
+
 Image DecodeBits(const Info& info, std::span<const std::uint8_t> bits) {
   Image image;
-  image.bitmap = info.RunLength() ? model::Bitmap(info.width, info.height, info.palette[0])
-                                  : model::Bitmap::Uninitialised(info.width, info.height);
   BitsReader reader(bits);
-  DecodeColours(info, reader, image.bitmap);
-  image.bitmap.SetTwoColour(info.bitCount == 1);
+  image.bitmap = DecodeColourRows(info, reader);
   if (info.hasMask) {
     const std::size_t colourBytes = info.Stride() * info.height;
     image.mask = DecodeMask(info, bits.subspan(std::min(colourBytes, bits.size())));

@@ -178,6 +178,8 @@ model::Colour ZeroPixel(const Info& info);
 // `out` keeps them (Bitmap::Partial), so a bitmap keeping the rows the data covers is written in
 // full; RLE writes into `out` as it stands (filled with palette entry 0 beforehand).
 void DecodeColours(const Info& info, BitsReader& bits, model::Bitmap& out);
+// The colour rows of DecodeBits, read from `bits`: the bitmap, as DecodeBits gives it.
+model::Bitmap DecodeColourRows(const Info& info, BitsReader& bits);
 
 // A packed DIB: header, colour table and bits in one span (CF_DIB, an icon entry,
 // META_DIBSTRETCHBLT). ParseInfo, then DecodeBits on what follows info.tableEnd; a colour table

@@ -11,6 +11,7 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "picture/bitmap_picture.h"
@@ -31,21 +32,25 @@ using FileDecoder = std::unique_ptr<Picture> (*)(int fd, std::uint64_t size,
 std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName);
 // A decoder that keeps the file's bytes: they are handed over, not copied.
 using KeepingDecoder = std::unique_ptr<Picture> (*)(FileBytes&& file);
+// A decoder that keeps the open file and reads it whenever it needs: it takes the descriptor and
+// the size the file had when opened (more than 0).
+using OpeningDecoder = std::unique_ptr<Picture> (*)(int fd, std::uint64_t size);
 
-// How a kind is read: `readFile` when it has one (and the file reports its size), else the whole
-// file by `keep` when it has one, else by `decode`.
+// How a kind is read, when the file reports its size: by `readFile` or `open` when it has one.
+// Otherwise the whole file, by `keep` when it has one, else by `decode`.
 struct Kind {
   std::string_view extension;  // lower case
   Decoder decode;
   FileDecoder readFile = nullptr;
   KeepingDecoder keep = nullptr;
+  OpeningDecoder open = nullptr;
 };
 
 constexpr Kind kKinds[] = {
     {"bmp", DecodeBitmapFile, ReadBitmapFile},
     {"ico", DecodeIcon},
-    {"wmf", DecodeWmf, nullptr, DecodeMetafile},
-    {"emf", DecodeEmf, nullptr, DecodeMetafile},
+    {"wmf", DecodeWmf, nullptr, DecodeMetafile, OpenMetafile},
+    {"emf", DecodeEmf, nullptr, DecodeMetafile, OpenMetafile},
     {"png", DecodePng},
     {"jpg", DecodeJpeg},
     {"jpeg", DecodeJpeg},
@@ -88,6 +93,8 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int Get() const { return m_fd; }
+  // The descriptor, no longer closed here.
+  int Release() { return std::exchange(m_fd, -1); }
   void Reset(int fd) {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = fd;
@@ -219,6 +226,7 @@ std::unique_ptr<Picture> LoadPicture(const std::string& fileName) {
     const std::uint64_t size = OpenRegularFile(fileName, file);
     // A file that reports no size (one under /proc) is read to its end like any other kind.
     if (kind->readFile != nullptr && size > 0) return kind->readFile(file.Get(), size, fileName);
+    if (kind->open != nullptr && size > 0) return kind->open(file.Release(), size);
     FileBytes bytes = ReadToEnd(file.Get(), size, fileName);
     // A zero-byte file of any kind is an empty picture, which draws nothing.
     if (bytes.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());

@@ -6,6 +6,7 @@
 #include "picture/metafile/formats.h"
 #include "picture/metafile/objects.h"
 #include "picture/metafile/record_dib.h"
+#include "picture/metafile/source.h"
 #include "picture/record_reader.h"
 
 namespace picture::metafile {
@@ -16,7 +17,7 @@ using namespace emf;
 
 constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
 
-QPointF Point(RecordReader& r, bool small) {
+QPointF Point(SourceReader& r, bool small) {
   if (small) {
     const double x = r.I16();
     return {x, static_cast<double>(r.I16())};
@@ -24,7 +25,7 @@ QPointF Point(RecordReader& r, bool small) {
   const double x = r.I32();
   return {x, static_cast<double>(r.I32())};
 }
-QRectF Box(RecordReader& r) {
+QRectF Box(SourceReader& r) {
   const double l = r.I32();
   const double t = r.I32();
   const double right = r.I32();
@@ -33,7 +34,7 @@ QRectF Box(RecordReader& r) {
 }
 
 // An XFORM: m11, m12, m21, m22, dx, dy.
-QTransform Transform(RecordReader& r) {
+QTransform Transform(SourceReader& r) {
   const double m11 = r.F32();
   const double m12 = r.F32();
   const double m21 = r.F32();
@@ -44,13 +45,13 @@ QTransform Transform(RecordReader& r) {
 
 // RGNDATA: a 32-byte header with the rectangle count, then the rectangles; none when the data
 // cannot hold them.
-std::optional<gdi::RegionRects> Region(std::span<const std::uint8_t> data) {
-  RecordReader r(data);
+std::optional<gdi::RegionRects> Region(const Extent& data) {
+  SourceReader r(data);
   r.Skip(8);
   const std::uint32_t count = r.U32();
   r.Skip(20);
   if (!r.Ok() || count > r.Remaining() / 16) return std::nullopt;
-  return gdi::RegionRects::Rectangles(r.Bytes(std::size_t{count} * 16), count);
+  return gdi::RegionRects::Rectangles(*r.Part(std::uint64_t{count} * 16), count);
 }
 
 // One play of the records of an enhanced metafile. Each record type the player knows has a
@@ -58,14 +59,14 @@ std::optional<gdi::RegionRects> Region(std::span<const std::uint8_t> data) {
 // that is cut short, and skipped whole.
 class Emf {
  public:
-  Emf(std::span<const std::uint8_t> file, gdi::Player& player, Budget& budget)
+  Emf(const Source& file, gdi::Player& player, Budget& budget)
       : m_file(file), p(player), m_budget(budget), m_objects(kMaxObjects) {}
 
   void Play();
 
  private:
   // A handler reads the record's fields from `r`, positioned after its type and size.
-  using Handler = void (*)(Emf& e, RecordReader& r);
+  using Handler = void (*)(Emf& e, SourceReader& r);
   struct Entry {
     std::uint32_t minSize;
     Handler play;
@@ -73,101 +74,104 @@ class Emf {
   static const std::unordered_map<std::uint32_t, Entry>& Handlers();
 
   // Points of a poly record: a count, then the points; none when the count overruns the record.
-  QPolygonF Points(RecordReader& r) {
+  QPolygonF Points(SourceReader& r) {
     r.Skip(16);  // bounds
     const std::uint32_t count = r.U32();
     QPolygonF points;
     if (count > r.Remaining() / (m_small ? 4 : 8) || !m_budget.TakePoints(count)) return points;
     points.reserve(static_cast<qsizetype>(count));
     for (std::uint32_t i = 0; i < count; ++i) points.append(Point(r, m_small));
+    // Points the source no longer has (a file cut short since it was loaded) leave none.
+    if (!r.Ok()) points.clear();
     return points;
   }
   // The figures of a poly-poly record: their count, the total of their points, the count of
   // each, then the points. None when the record cannot hold them or the points account is short.
-  gdi::Figures PolyPoints(RecordReader& r) {
+  gdi::Figures PolyPoints(SourceReader& r) {
     r.Skip(16);
     const std::uint32_t polys = r.U32();
     const std::uint32_t total = r.U32();
     if (polys > r.Remaining() / 4) return {};
-    const auto counts = r.Bytes(std::size_t{polys} * 4);
+    const Extent counts = *r.Part(std::uint64_t{polys} * 4);
     const std::size_t pointSize = m_small ? 4 : 8;
     if (total > r.Remaining() / pointSize || !m_budget.TakePoints(total)) return {};
-    return {counts, 4, polys, r.Bytes(total * pointSize), m_small ? 2 : 4, total};
+    return {counts, 4, polys, *r.Part(std::uint64_t{total} * pointSize), m_small ? 2 : 4, total};
   }
-  // A DIB whose header and bits the record locates by offset and size.
-  Dib RecordDib(std::uint32_t offBmi, std::uint32_t cbBmi, std::uint32_t offBits,
-                std::uint32_t cbBits, std::uint32_t usage) {
-    RecordReader whole(m_record);
-    const auto info = whole.At(offBmi, cbBmi);
-    const auto bits = whole.At(offBits, cbBits);
-    if (info.empty()) return {};
-    return DibImage(info, bits, usage == 1, m_budget);
+  // A DIB whose header and bits the record `r` locates by offset and size.
+  Dib RecordDib(const SourceReader& r, std::uint32_t offBmi, std::uint32_t cbBmi,
+                std::uint32_t offBits, std::uint32_t cbBits, std::uint32_t usage) {
+    const auto info = r.PartAt(offBmi, cbBmi);
+    const auto bits = r.PartAt(offBits, cbBits);
+    if (!info || info->size == 0) return {};
+    return DibImage(*info, bits.value_or(Extent{info->source, 0, 0}), usage == 1, m_budget);
   }
-  void PolyDraw(RecordReader& r) {
+  void PolyDraw(SourceReader& r) {
     const QPolygonF points = Points(r);
     const auto types = r.Bytes(static_cast<std::size_t>(points.size()));
     if (r.Ok()) p.PolyDraw(points, std::vector<std::uint8_t>(types.begin(), types.end()));
   }
-  void Arc(RecordReader& r, void (gdi::Player::*draw)(const QRectF&, QPointF, QPointF)) {
+  void Arc(SourceReader& r, void (gdi::Player::*draw)(const QRectF&, QPointF, QPointF)) {
     const QRectF box = Box(r);
     const QPointF start = Point(r, false);
     (p.*draw)(box, start, Point(r, false));
   }
   // Two 32-bit values (x, y) handed to the player's `call`.
-  void Pair(RecordReader& r, void (gdi::Player::*call)(double, double)) {
+  void Pair(SourceReader& r, void (gdi::Player::*call)(double, double)) {
     const QPointF v = Point(r, false);
     (p.*call)(v.x(), v.y());
   }
   // Numerator and denominator for x, then for y.
-  void Scale(RecordReader& r, void (gdi::Player::*call)(double, double, double, double)) {
+  void Scale(SourceReader& r, void (gdi::Player::*call)(double, double, double, double)) {
     const double xNum = r.I32();
     const double xDenom = r.I32();
     const double yNum = r.I32();
     const double yDenom = r.I32();
     (p.*call)(xNum, xDenom, yNum, yDenom);
   }
-  void Text(RecordReader& r, bool wide);
-  void FillRegion(RecordReader& r);
-  void Transfer(RecordReader& r, bool stretch);
-  void DibTransfer(RecordReader& r, bool stretch);
-  void PatternBrush(RecordReader& r);
-  void ExtCreatePen(RecordReader& r);
+  void Text(SourceReader& r, bool wide);
+  void FillRegion(SourceReader& r);
+  void Transfer(SourceReader& r, bool stretch);
+  void DibTransfer(SourceReader& r, bool stretch);
+  void PatternBrush(SourceReader& r);
+  void ExtCreatePen(SourceReader& r);
 
-  std::span<const std::uint8_t> m_file;
+  const Source& m_file;
   gdi::Player& p;
   Budget& m_budget;
   ObjectTable m_objects;
-  // The record being played: its type, all of its bytes, and whether its points are 16-bit.
+  // The record being played: its type, and whether its points are 16-bit.
   std::uint32_t m_type = 0;
-  std::span<const std::uint8_t> m_record;
   bool m_small = false;
 };
 
 void Emf::Play() {
   const auto& handlers = Handlers();
-  RecordReader file(m_file);
-  while (file.Remaining() >= 8 && !m_budget.Spent()) {
-    const std::size_t start = file.Position();
-    const std::uint32_t type = file.U32();
-    const std::uint32_t size = file.U32();
-    // A record that cannot be whole ends the picture: what comes after it cannot be found.
-    if (size < 8 || size % 4 != 0 || size - 8 > file.Remaining()) break;
+  RecordFetcher records(m_file);
+  const std::uint64_t end = m_file.Size();
+  std::uint64_t start = 0;
+  while (end - start >= 8 && !m_budget.Spent()) {
+    RecordReader head(records.Fetch(start, 8));
+    const std::uint32_t type = head.U32();
+    const std::uint32_t size = head.U32();
+    // A record that cannot be whole ends the picture: what comes after it cannot be found. So
+    // does one that a file no longer has, cut short since it was loaded.
+    if (!head.Ok() || size < 8 || size % 4 != 0 || size - 8 > end - start - 8) break;
     --m_budget.records;
     if (type == kEof) break;
     const auto handler = handlers.find(type);
     if (handler != handlers.end() && size - 8 >= handler->second.minSize) {
-      m_type = type;
-      m_record = file.At(start, size);
-      m_small = type >= kPolyBezier16 && type <= kPolyDraw16;
-      RecordReader r(m_record);
+      SourceReader r = records.Record(start, size);
+      if (r.Size() == 0) break;
       r.Skip(8);
+      m_type = type;
+      m_small = type >= kPolyBezier16 && type <= kPolyDraw16;
       handler->second.play(*this, r);
     }
-    file.Seek(start + size);
+    start += size;
   }
 }
 
-void Emf::Text(RecordReader& r, bool wide) {
+void Emf::Text(SourceReader& r, bool wide) {
   r.Skip(16 + 12);  // bounds, graphics mode, x and y scales
   const QPointF reference = Point(r, false);
   const std::uint32_t chars = r.U32();
@@ -177,19 +181,17 @@ void Emf::Text(RecordReader& r, bool wide) {
   const std::uint32_t offDx = r.U32();
   // Glyph indices belong to the producer's font, which is not the one substituted here.
   if (options & gdi::kEtoGlyphIndex) return;
-  RecordReader whole(m_record);
   const std::size_t unit = wide ? 2 : 1;
-  if (whole.At(offString, std::uint64_t{chars} * unit).size() != std::uint64_t{chars} * unit) {
-    return;
-  }
-  // No more characters are drawn than kMaxTextLength, so no more are decoded, whatever the
-  // record holds.
+  if (!r.PartAt(offString, std::uint64_t{chars} * unit)) return;
+  // No more characters are drawn than kMaxTextLength, so no more are read, whatever the record
+  // holds.
   const std::size_t used = std::min<std::size_t>(chars, kMaxTextLength);
-  const auto text = whole.At(offString, used * unit);
+  const auto text = r.BytesAt(offString, used * unit);
+  if (text.size() != used * unit) return;  // the source no longer has them
   const QString string = wide ? Utf16Le(text) : gdi::DecodeAnsi(text.data(), text.size(), 0);
   std::vector<double> dx;
-  if (offDx != 0 && whole.At(offDx, std::uint64_t{chars} * 4).size() == std::uint64_t{chars} * 4) {
-    RecordReader a(whole.At(offDx, used * 4));
+  if (offDx != 0 && r.PartAt(offDx, std::uint64_t{chars} * 4)) {
+    RecordReader a(r.BytesAt(offDx, used * 4));
     dx.resize(used);
     for (auto& d : dx) d = a.I32();
   }
@@ -198,7 +200,7 @@ void Emf::Text(RecordReader& r, bool wide) {
   p.TextOut(reference, string, dx, options, clip);
 }
 
-void Emf::FillRegion(RecordReader& r) {
+void Emf::FillRegion(SourceReader& r) {
   r.Skip(16);
   const std::uint32_t size = r.U32();
   std::uint32_t brushIndex = 0;
@@ -209,7 +211,7 @@ void Emf::FillRegion(RecordReader& r) {
     w = r.I32();
     h = r.I32();
   }
-  const auto rects = Region(r.Bytes(std::min<std::size_t>(size, r.Remaining())));
+  const auto rects = Region(*r.Part(std::min<std::size_t>(size, r.Remaining())));
   if (!rects) return;
   if (m_type == kInvertRgn) {
     p.InvertRegion(*rects);
@@ -224,7 +226,7 @@ void Emf::FillRegion(RecordReader& r) {
   }
 }
 
-void Emf::Transfer(RecordReader& r, bool stretch) {
+void Emf::Transfer(SourceReader& r, bool stretch) {
   r.Skip(16);
   const double x = r.I32();
   const double y = r.I32();
@@ -247,13 +249,14 @@ void Emf::Transfer(RecordReader& r, bool stretch) {
   }
   QImage image;
   if (cbBmi != 0) {
-    image = SourcePart(RecordDib(offBmi, cbBmi, offBits, cbBits, usage), xSrc, ySrc, cxSrc, cySrc);
+    image =
+        SourcePart(RecordDib(r, offBmi, cbBmi, offBits, cbBits, usage), xSrc, ySrc, cxSrc, cySrc);
     if (image.isNull()) return;
   }
   p.DrawImage(QRectF(x, y, cx, cy), image, rop);
 }
 
-void Emf::DibTransfer(RecordReader& r, bool stretch) {
+void Emf::DibTransfer(SourceReader& r, bool stretch) {
   r.Skip(16);
   const double x = r.I32();
   const double y = r.I32();
@@ -275,11 +278,11 @@ void Emf::DibTransfer(RecordReader& r, bool stretch) {
     cy = r.I32();
   }
   const QImage image =
-      SourcePart(RecordDib(offBmi, cbBmi, offBits, cbBits, usage), xSrc, ySrc, cxSrc, cySrc);
+      SourcePart(RecordDib(r, offBmi, cbBmi, offBits, cbBits, usage), xSrc, ySrc, cxSrc, cySrc);
   if (!image.isNull()) p.DrawImage(QRectF(x, y, cx, cy), image, rop);
 }
 
-void Emf::PatternBrush(RecordReader& r) {
+void Emf::PatternBrush(SourceReader& r) {
   const std::uint32_t index = r.U32();
   const std::uint32_t usage = r.U32();
   const std::uint32_t offBmi = r.U32();
@@ -288,14 +291,14 @@ void Emf::PatternBrush(RecordReader& r) {
   const std::uint32_t cbBits = r.U32();
   gdi::Brush brush;
   brush.style = gdi::kBsDibPatternPt;
-  const Dib dib = RecordDib(offBmi, cbBmi, offBits, cbBits, usage);
+  const Dib dib = RecordDib(r, offBmi, cbBmi, offBits, cbBits, usage);
   brush.pattern = dib.image;
   brush.monoPattern = m_type == kCreateMonoBrush && dib.twoColour;
   if (brush.pattern.isNull()) brush.style = gdi::kBsSolid;
   m_objects.Put(index, brush);
 }
 
-void Emf::ExtCreatePen(RecordReader& r) {
+void Emf::ExtCreatePen(SourceReader& r) {
   const std::uint32_t index = r.U32();
   r.Skip(16);  // a pattern bitmap for the pen's brush, not used
   gdi::Pen pen;
@@ -316,7 +319,7 @@ void Emf::ExtCreatePen(RecordReader& r) {
 }
 
 const std::unordered_map<std::uint32_t, Emf::Entry>& Emf::Handlers() {
-  using R = RecordReader;
+  using R = SourceReader;
   static const std::unordered_map<std::uint32_t, Entry> handlers = {
       // Points (16-bit ones in the records numbered from kPolyBezier16 on).
       {kPolyBezier, {20, [](Emf& e, R& r) { e.p.PolyBezier(e.Points(r)); }}},
@@ -372,8 +375,8 @@ const std::unordered_map<std::uint32_t, Emf::Entry>& Emf::Handlers() {
         [](Emf& e, R& r) {
           const std::uint32_t size = r.U32();
           const int mode = r.I32();
-          const auto data = r.Bytes(std::min<std::size_t>(size, r.Remaining()));
-          const auto region = size == 0 ? std::nullopt : Region(data);
+          const auto data = r.Part(std::min<std::size_t>(size, r.Remaining()));
+          const auto region = size == 0 ? std::nullopt : Region(*data);
           e.p.SelectClipRegion(region ? &*region : nullptr, true, mode);
         }}},
       // Objects.
@@ -462,7 +465,11 @@ const std::unordered_map<std::uint32_t, Emf::Entry>& Emf::Handlers() {
 }  // namespace
 
 std::optional<Frame> EmfFrame(std::span<const std::uint8_t> file) {
-  RecordReader r(file);
+  return EmfFrame(MemorySource(file));
+}
+
+std::optional<Frame> EmfFrame(const Source& file) {
+  SourceReader r({&file, 0, file.Size()});
   const std::uint32_t type = r.U32();
   const std::uint32_t size = r.U32();
   r.Skip(16);  // bounds
@@ -475,7 +482,7 @@ std::optional<Frame> EmfFrame(std::span<const std::uint8_t> file) {
   double mmX = r.I32();
   double mmY = r.I32();
   if (!r.Ok()) return std::nullopt;
-  if (size >= 108 && file.size() >= 108) {
+  if (size >= 108 && file.Size() >= 108) {
     r.Seek(100);
     const double umX = r.I32();
     const double umY = r.I32();
@@ -500,7 +507,7 @@ std::optional<Frame> EmfFrame(std::span<const std::uint8_t> file) {
   return f;
 }
 
-void PlayEmf(std::span<const std::uint8_t> file, gdi::Player& player, Budget& budget) {
+void PlayEmf(const Source& file, gdi::Player& player, Budget& budget) {
   Emf(file, player, budget).Play();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // The two metafile formats behind the metafile picture: what a file declares about itself, and
-// playing its records onto a player. Internal to the metafile library; the loader reaches them
-// through DecodeWmf and DecodeEmf.
+// playing its records onto a player, read from their source as they are played. Internal to the
+// metafile library; the loader reaches them through DecodeWmf and DecodeEmf.
 
 #include <QPointF>
 #include <QRectF>
@@ -12,6 +12,7 @@
 
 #include "picture/metafile/budget.h"
 #include "picture/metafile/player.h"
+#include "picture/metafile/source.h"
 
 namespace picture::metafile {
 
@@ -29,17 +30,19 @@ struct Frame {
 };
 
 // The header of an enhanced metafile; nullopt when `file` is not one.
+std::optional<Frame> EmfFrame(const Source& file);
 std::optional<Frame> EmfFrame(std::span<const std::uint8_t> file);
-void PlayEmf(std::span<const std::uint8_t> file, gdi::Player& player, Budget& budget);
+void PlayEmf(const Source& file, gdi::Player& player, Budget& budget);
 
 // The header of a Windows metafile, placeable or not; nullopt when `file` is not one. A file
 // without a placeable header takes its frame from its first window origin and extent, or else
 // from the extent of what it draws.
+std::optional<Frame> WmfFrame(const Source& file);
 std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file);
 // WmfFrame, the search for the window and the play for the drawing's extent drawing on `budget`.
+std::optional<Frame> WmfFrame(const Source& file, Budget& budget);
 std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file, Budget& budget);
 // `frame` is the one WmfFrame gave: the window starts as the frame, mapped onto the viewport.
-void PlayWmf(std::span<const std::uint8_t> file, gdi::Player& player, const Frame& frame,
-             Budget& budget);
+void PlayWmf(const Source& file, gdi::Player& player, const Frame& frame, Budget& budget);
 
 }  // namespace picture::metafile

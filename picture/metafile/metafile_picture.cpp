@@ -1,5 +1,7 @@
 #include "picture/metafile/metafile_picture.h"
 
+#include <unistd.h>
+
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -46,10 +48,12 @@ Budget MetafilePicture::Play(model::Canvas& canvas, const model::Rect& dest,
     deviceToDest.scale(dest.Width() / f.width(), dest.Height() / f.height());
     deviceToDest.translate(-f.left(), -f.top());
     gdi::Player player(painter, deviceToDest, clipRect, m_frame.pixelsPerMm, budget);
+    // Read afresh at every play: a file changed since the last one plays as it is now.
+    const PagedSource source(*m_source);
     if (m_format == Format::kEmf) {
-      PlayEmf(m_bytes, player, budget);
+      PlayEmf(source, player, budget);
     } else {
-      PlayWmf(m_bytes, player, m_frame, budget);
+      PlayWmf(source, player, m_frame, budget);
     }
   }
   // Raster operations may have touched the unused byte: the canvas keeps it 0xFF.
@@ -65,6 +69,21 @@ Budget MetafilePicture::Play(model::Canvas& canvas, const model::Rect& dest,
 
 namespace {
 
+// Either kind of metafile is read whatever the extension says: the contents decide.
+std::unique_ptr<Picture> MetafileOf(std::unique_ptr<const metafile::Source> source) {
+  using metafile::MetafilePicture;
+  const metafile::PagedSource paged(*source);
+  if (const auto frame = metafile::EmfFrame(paged)) {
+    return std::make_unique<MetafilePicture>(MetafilePicture::Format::kEmf, std::move(source),
+                                             *frame);
+  }
+  if (const auto frame = metafile::WmfFrame(paged)) {
+    return std::make_unique<MetafilePicture>(MetafilePicture::Format::kWmf, std::move(source),
+                                             *frame);
+  }
+  throw LoadError("Metafile is not valid");
+}
+
 FileBytes Copy(std::span<const std::uint8_t> file) {
   FileBytes bytes;
   bytes.assign(file.begin(), file.end());
@@ -73,19 +92,21 @@ FileBytes Copy(std::span<const std::uint8_t> file) {
 
 }  // namespace
 
-// Either kind of metafile is read whatever the extension says: the contents decide.
 std::unique_ptr<Picture> DecodeMetafile(FileBytes&& file) {
   if (file.empty()) return std::make_unique<BitmapPicture>(model::Bitmap());
-  using metafile::MetafilePicture;
-  if (const auto frame = metafile::EmfFrame(file)) {
-    return std::make_unique<MetafilePicture>(MetafilePicture::Format::kEmf, std::move(file),
-                                             *frame);
+  return MetafileOf(std::make_unique<metafile::MemorySource>(std::move(file)));
+}
+
+std::unique_ptr<Picture> OpenMetafile(int fd, std::uint64_t size) {
+  // Owned from the start, so that the descriptor is closed on every way out.
+  std::unique_ptr<const metafile::Source> source;
+  try {
+    source = std::make_unique<metafile::FileSource>(fd, size);
+  } catch (...) {
+    ::close(fd);
+    throw;
   }
-  if (const auto frame = metafile::WmfFrame(file)) {
-    return std::make_unique<MetafilePicture>(MetafilePicture::Format::kWmf, std::move(file),
-                                             *frame);
-  }
-  throw LoadError("Metafile is not valid");
+  return MetafileOf(std::move(source));
 }
 
 std::unique_ptr<Picture> DecodeWmf(std::span<const std::uint8_t> file) {

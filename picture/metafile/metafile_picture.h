@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <utility>
@@ -8,18 +9,21 @@
 #include "picture/loader.h"
 #include "picture/metafile/budget.h"
 #include "picture/metafile/formats.h"
+#include "picture/metafile/source.h"
 #include "picture/picture.h"
 
 namespace picture::metafile {
 
-// A metafile, kept as its bytes and played afresh into every rectangle it is drawn into.
+// A metafile, played afresh from its source into every rectangle it is drawn into: from memory,
+// or from the file it was loaded from, kept open, so that renaming or removing the file
+// afterwards changes nothing; a file cut short afterwards plays as far as it goes.
 class MetafilePicture : public Picture {
  public:
   enum class Format { kWmf, kEmf };
 
-  // Keeps `file`, the whole file, whose frame is `frame`.
-  MetafilePicture(Format format, FileBytes file, const Frame& frame)
-      : m_format(format), m_bytes(std::move(file)), m_frame(frame) {}
+  // Keeps `source`, the whole metafile, whose frame is `frame`.
+  MetafilePicture(Format format, std::unique_ptr<const Source> source, const Frame& frame)
+      : m_format(format), m_source(std::move(source)), m_frame(frame) {}
 
   int Width() const override { return m_frame.width; }
   int Height() const override { return m_frame.height; }
@@ -35,7 +39,7 @@ class MetafilePicture : public Picture {
 
  private:
   Format m_format;
-  FileBytes m_bytes;
+  std::unique_ptr<const Source> m_source;
   Frame m_frame;
 };
 

@@ -111,7 +111,7 @@ const Object* ObjectTable::Select(std::uint32_t index, gdi::Player& player) {
   return o;
 }
 
-gdi::Font ReadLogFont(RecordReader& r, bool wide) {
+gdi::Font ReadLogFont(SourceReader& r, bool wide) {
   const auto field = [&r, wide] { return wide ? r.I32() : r.I16(); };
   gdi::Font font;
   font.height = field();

@@ -15,7 +15,7 @@
 #include "picture/metafile/emf_records.h"
 #include "picture/metafile/gdi.h"
 #include "picture/metafile/player.h"
-#include "picture/record_reader.h"
+#include "picture/metafile/source.h"
 
 namespace picture::metafile {
 
@@ -66,7 +66,7 @@ class ObjectTable {
 // UTF-16 units); otherwise a WMF's (16-bit fields, a face of up to 32 bytes in the font's
 // character set, which the record may cut short). The records' minimum sizes cover the fields
 // before the face.
-gdi::Font ReadLogFont(RecordReader& r, bool wide);
+gdi::Font ReadLogFont(SourceReader& r, bool wide);
 
 // UTF-16LE code units as text.
 QString Utf16Le(std::span<const std::uint8_t> bytes);

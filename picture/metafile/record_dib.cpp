@@ -1,6 +1,7 @@
 #include "picture/metafile/record_dib.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <utility>
 
@@ -17,7 +18,44 @@ constexpr model::Colour kDefaultPalette[16] = {
     0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0xC0C0C0,
     0x808080, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
 
-Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& budget) {
+// The header, masks and colour table of a DIB take at most this many bytes (a 124-byte header,
+// masks and 256 entries of 4 bytes): ParseInfo reads no further.
+constexpr std::size_t kInfoBytes = 2048;
+
+// The first bytes of `part`, up to kInfoBytes: where they are for a source in memory, else read
+// into `scratch`. Fewer where the source no longer has them.
+std::span<const std::uint8_t> InfoBytes(const Extent& part,
+                                        std::array<std::uint8_t, kInfoBytes>& scratch) {
+  const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(part.size, kInfoBytes));
+  const std::span<const std::uint8_t> memory = part.source->Memory();
+  if (!memory.empty()) return memory.subspan(static_cast<std::size_t>(part.offset), n);
+  return {scratch.data(), part.source->Read(part.offset, {scratch.data(), n})};
+}
+
+// The bits of `part`: where they are for a source in memory, else read as they are decoded
+// (bits the source no longer has decode as zero bytes, as bits cut short do).
+dib::BitsReader BitsOf(const Extent& part) {
+  const std::span<const std::uint8_t> memory = part.source->Memory();
+  if (!memory.empty()) {
+    return dib::BitsReader(
+        memory.subspan(static_cast<std::size_t>(part.offset), static_cast<std::size_t>(part.size)));
+  }
+  return dib::BitsReader(
+      [part](std::uint64_t offset, std::span<const dib::BitsReader::Part> parts) {
+        std::size_t done = 0;
+        for (const auto& p : parts) {
+          if (offset + done >= part.size) break;
+          const auto wanted =
+              static_cast<std::size_t>(std::min<std::uint64_t>(p.size, part.size - offset - done));
+          const std::size_t n = part.source->Read(part.offset + offset + done, {p.data, wanted});
+          done += n;
+          if (n < p.size) break;
+        }
+        return done;
+      });
+}
+
+Dib Decode(const dib::Info& parsed, const Extent& bits, Budget& budget) {
   dib::Info info = parsed;
   const std::int64_t pixels = std::int64_t{info.width} * info.height;
   // Unlike a bitmap file, a record whose bitmap is cut short is malformed: it is left out rather
@@ -25,7 +63,7 @@ Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& 
   if (info.RunLength()
           ? pixels > kMaxRunLengthPixels
           : static_cast<std::uint64_t>(info.Stride()) * static_cast<std::uint64_t>(info.height) >
-                bits.size()) {
+                bits.size) {
     return {};
   }
   if (!budget.TakeBitmapPixels(pixels)) return {};
@@ -35,7 +73,8 @@ Dib Decode(const dib::Info& parsed, std::span<const std::uint8_t> bits, Budget& 
   }
   // The decoded pixels become the image's where they are, turned into its format, so that a
   // large bitmap is held once rather than twice: the image owns the bitmap from then on.
-  auto bitmap = std::make_unique<model::Bitmap>(std::move(dib::DecodeBits(info, bits).bitmap));
+  dib::BitsReader reader = BitsOf(bits);
+  auto bitmap = std::make_unique<model::Bitmap>(dib::DecodeColourRows(info, reader));
   const int width = bitmap->Width();
   const int height = bitmap->Height();
   if (width <= 0 || height <= 0) return {};
@@ -63,20 +102,24 @@ dib::Options RecordOptions(bool paletteIndices) {
 
 }  // namespace
 
-Dib DibImage(std::span<const std::uint8_t> info, std::span<const std::uint8_t> bits,
-             bool paletteIndices, Budget& budget) {
+Dib DibImage(const Extent& info, const Extent& bits, bool paletteIndices, Budget& budget) {
   try {
-    return Decode(dib::ParseInfo(info, RecordOptions(paletteIndices)), bits, budget);
+    std::array<std::uint8_t, kInfoBytes> scratch;
+    return Decode(dib::ParseInfo(InfoBytes(info, scratch), RecordOptions(paletteIndices)), bits,
+                  budget);
   } catch (const LoadError&) {
     return {};  // a bitmap that cannot be read is left out; the rest of the picture stands
   }
 }
 
-Dib PackedDibImage(std::span<const std::uint8_t> packed, bool paletteIndices, Budget& budget) {
+Dib PackedDibImage(const Extent& packed, bool paletteIndices, Budget& budget) {
   try {
-    const dib::Info info = dib::ParseInfo(packed, RecordOptions(paletteIndices));
-    if (info.tableEnd > packed.size()) return {};
-    return Decode(info, packed.subspan(static_cast<std::size_t>(info.tableEnd)), budget);
+    std::array<std::uint8_t, kInfoBytes> scratch;
+    const dib::Info info =
+        dib::ParseInfo(InfoBytes(packed, scratch), RecordOptions(paletteIndices));
+    if (info.tableEnd > packed.size) return {};
+    return Decode(info, {packed.source, packed.offset + info.tableEnd, packed.size - info.tableEnd},
+                  budget);
   } catch (const LoadError&) {
     return {};
   }

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "picture/metafile/budget.h"
+#include "picture/metafile/source.h"
 
 namespace picture::metafile {
 
@@ -17,12 +18,12 @@ struct Dib {
   bool bottomUp = true;  // rows stored bottom row first: source y counts from the bottom
 };
 
-// Header and colour table in `info`, pixels in `bits`. `paletteIndices`: the colour table holds
-// indices into a logical palette (DIB_PAL_COLORS), which read as the default palette's colours.
-Dib DibImage(std::span<const std::uint8_t> info, std::span<const std::uint8_t> bits,
-             bool paletteIndices, Budget& budget);
-// The same for a packed DIB: header, colour table and bits in one span.
-Dib PackedDibImage(std::span<const std::uint8_t> dib, bool paletteIndices, Budget& budget);
+// Header and colour table in `info`, pixels in `bits`, read from their source as they are
+// decoded. `paletteIndices`: the colour table holds indices into a logical palette
+// (DIB_PAL_COLORS), which read as the default palette's colours.
+Dib DibImage(const Extent& info, const Extent& bits, bool paletteIndices, Budget& budget);
+// The same for a packed DIB: header, colour table and bits in one part.
+Dib PackedDibImage(const Extent& dib, bool paletteIndices, Budget& budget);
 
 // The part (x, y, width, height) of the bitmap that a transfer reads, y counted as the DIB counts
 // it; a null image when that part is empty or outside the bitmap.

@@ -17,11 +17,11 @@ QRect Exclusive(int left, int top, int right, int bottom) {
 
 }  // namespace
 
-RegionRects RegionRects::Scans(std::span<const std::uint8_t> data, std::uint16_t scans) {
+RegionRects RegionRects::Scans(const metafile::Extent& data, std::uint16_t scans) {
   return {data, scans, true};
 }
 
-RegionRects RegionRects::Rectangles(std::span<const std::uint8_t> data, std::uint32_t count) {
+RegionRects RegionRects::Rectangles(const metafile::Extent& data, std::uint32_t count) {
   return {data, count, false};
 }
 
@@ -62,6 +62,12 @@ bool RegionRects::Cursor::Next(QRect* rect) {
   --m_inScan;
   const int left = m_reader.I16();
   const int right = m_reader.I16();
+  if (!m_reader.Ok()) {
+    // The source no longer has the pair (a file cut short since it was loaded).
+    m_inScan = 0;
+    m_left = 0;
+    return false;
+  }
   *rect = Exclusive(left, m_top, right, m_bottom);
   return true;
 }
@@ -85,6 +91,11 @@ bool Figures::Next(QPolygonF& points) {
       const double x = m_points.I32();
       points.append(QPointF(x, m_points.I32()));
     }
+  }
+  // Points the source no longer has (a file cut short since it was loaded) end the figures.
+  if (!m_points.Ok()) {
+    m_figures = 0;
+    return false;
   }
   return true;
 }

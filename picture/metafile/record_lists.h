@@ -1,28 +1,28 @@
 #pragma once
 
 // The lists a record holds (a region's rectangles, a poly-polygon's figures), read from the
-// record's bytes one item at a time as the player uses them. Nothing is expanded into a container
-// sized by what the record claims: a record of millions of entries costs the reading of those
-// the play gets to, and no memory.
+// record's bytes one item at a time as the player uses them, where they are in memory or through
+// a window of the file. Nothing is expanded into a container sized by what the record claims: a
+// record of millions of entries costs the reading of those the play gets to, and no memory.
 
 #include <QPolygonF>
 #include <QRect>
 #include <cstdint>
 #include <span>
 
-#include "picture/record_reader.h"
+#include "picture/metafile/source.h"
 
 namespace picture::gdi {
 
 // The rectangles of a region as a record stores them: a WMF region's scans (left-right pairs
-// sharing a top and a bottom) or an EMF RGNDATA's rectangles. A view of the record's bytes,
-// which must outlive it.
+// sharing a top and a bottom) or an EMF RGNDATA's rectangles. A view of the record's bytes in
+// their source, which must outlive it.
 class RegionRects {
  public:
   // The rectangles of META_CREATEREGION: `scans` scans from the start of `data`.
-  static RegionRects Scans(std::span<const std::uint8_t> data, std::uint16_t scans);
+  static RegionRects Scans(const metafile::Extent& data, std::uint16_t scans);
   // `count` rectangles of 16 bytes from the start of `data` (which holds them all).
-  static RegionRects Rectangles(std::span<const std::uint8_t> data, std::uint32_t count);
+  static RegionRects Rectangles(const metafile::Extent& data, std::uint32_t count);
 
   // Reads the rectangles in order.
   class Cursor {
@@ -33,7 +33,7 @@ class RegionRects {
     bool Next(QRect* rect);
 
    private:
-    RecordReader m_reader;
+    metafile::SourceReader m_reader;
     bool m_scans;
     std::uint32_t m_left;        // scans, or rectangles, still to read
     std::uint32_t m_inScan = 0;  // left-right pairs left in the scan
@@ -43,25 +43,25 @@ class RegionRects {
   };
 
  private:
-  RegionRects(std::span<const std::uint8_t> data, std::uint32_t count, bool scans)
+  RegionRects(const metafile::Extent& data, std::uint32_t count, bool scans)
       : m_data(data), m_count(count), m_scans(scans) {}
 
-  std::span<const std::uint8_t> m_data;
+  metafile::Extent m_data;
   std::uint32_t m_count;
   bool m_scans;
 };
 
 // The figures of a poly-polygon or poly-polyline record: a count for each figure, then the
-// points of all of them, each figure's following the last. A view of the record's bytes, which
-// must outlive it.
+// points of all of them, each figure's following the last. A view of the record's bytes in their
+// source, which must outlive it; read once, as the figures are taken.
 class Figures {
  public:
   Figures() = default;
   // `figures` counts of `countBytes` (2 or 4) at the start of `counts`; points of two
   // coordinates of `coordinateBytes` (2 or 4) at the start of `points`, of which at most
   // `pointLimit` are read.
-  Figures(std::span<const std::uint8_t> counts, int countBytes, std::uint32_t figures,
-          std::span<const std::uint8_t> points, int coordinateBytes, std::uint64_t pointLimit)
+  Figures(const metafile::Extent& counts, int countBytes, std::uint32_t figures,
+          const metafile::Extent& points, int coordinateBytes, std::uint64_t pointLimit)
       : m_counts(counts),
         m_points(points),
         m_countBytes(countBytes),
@@ -69,13 +69,13 @@ class Figures {
         m_figures(figures),
         m_pointsLeft(pointLimit) {}
 
-  // The next figure's points into `points` (its storage reused); false when no figure is left
-  // or its count runs past the points left, which ends the figures.
+  // The next figure's points into `points` (its storage reused); false when no figure is left,
+  // or its count runs past the points left or its points cannot be read, which ends the figures.
   bool Next(QPolygonF& points);
 
  private:
-  RecordReader m_counts{{}};
-  RecordReader m_points{{}};
+  metafile::SourceReader m_counts;
+  metafile::SourceReader m_points;
   int m_countBytes = 4;
   int m_coordinateBytes = 4;
   std::uint32_t m_figures = 0;

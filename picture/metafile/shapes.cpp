@@ -120,7 +120,7 @@ void Player::AddFigures(Figures figures, QPainterPath& path, bool close) {
 
 void Player::PolyPolyline(Figures polylines) {
   QPainterPath path;
-  AddFigures(polylines, path, false);
+  AddFigures(std::move(polylines), path, false);
   OpenFigure(path);
 }
 
@@ -174,7 +174,7 @@ void Player::Polygon(const QPolygonF& points) {
 void Player::PolyPolygon(Figures polygons) {
   QPainterPath path;
   path.setFillRule(FillRule());
-  AddFigures(polygons, path, true);
+  AddFigures(std::move(polygons), path, true);
   Shape(path, path);
 }
 

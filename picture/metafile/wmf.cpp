@@ -7,6 +7,7 @@
 #include "picture/metafile/formats.h"
 #include "picture/metafile/objects.h"
 #include "picture/metafile/record_dib.h"
+#include "picture/metafile/source.h"
 #include "picture/metafile/wmf_records.h"
 #include "picture/record_reader.h"
 
@@ -22,7 +23,7 @@ constexpr std::size_t kHeaderSize = 18;
 
 // A rectangle stored left, top, right, bottom (the text and placeable header rectangles; the
 // drawing records store theirs last field first).
-QRectF LeftTopRightBottom(RecordReader& r) {
+QRectF LeftTopRightBottom(SourceReader& r) {
   const double l = r.I16();
   const double t = r.I16();
   const double right = r.I16();
@@ -30,53 +31,54 @@ QRectF LeftTopRightBottom(RecordReader& r) {
   return QRectF(QPointF(l, t), QPointF(right, b));
 }
 // A rectangle stored bottom, right, top, left.
-QRectF Box(RecordReader& r) {
+QRectF Box(SourceReader& r) {
   const double b = r.I16();
   const double right = r.I16();
   const double t = r.I16();
   const double l = r.I16();
   return QRectF(QPointF(l, t), QPointF(right, b));
 }
-QPointF PointYX(RecordReader& r) {
+QPointF PointYX(SourceReader& r) {
   const double y = r.I16();
   return {static_cast<double>(r.I16()), y};
 }
 
-// The record at the position of `file`, its function in `function`, the position moved past it;
-// an empty span when what remains holds no whole record, which ends the picture. The parameters
-// start at byte 6 of the record.
-std::span<const std::uint8_t> NextRecord(RecordReader& file, std::uint16_t* function) {
-  if (file.Remaining() < 6) return {};
-  const std::size_t start = file.Position();
-  const std::uint32_t words = file.U32();
-  *function = file.U16();
-  if (words < 3 || words > file.Remaining() / 2 + 3) return {};
-  file.Seek(start + std::size_t{words} * 2);
-  return file.At(start, std::uint64_t{words} * 2);
+// The size in bytes of the record at `start` of the source of `records`, its function in
+// `function`; 0 when what remains holds no whole record, or the source no longer has its start (a
+// file cut short since it was loaded), which ends the picture. The parameters start at byte 6 of
+// the record.
+std::uint64_t NextRecord(RecordFetcher& records, std::uint64_t start, std::uint64_t end,
+                         std::uint16_t* function) {
+  if (end - start < 6) return 0;
+  RecordReader head(records.Fetch(start, 6));
+  const std::uint32_t words = head.U32();
+  *function = head.U16();
+  if (!head.Ok() || words < 3 || words > (end - start - 6) / 2 + 3) return 0;
+  return std::uint64_t{words} * 2;
 }
+
 
 // One play of the records of a Windows metafile. Each record function the player knows has a
 // handler and the size of the parameters it reads; a record shorter than that is cut short, and
 // skipped whole.
 class Wmf {
  public:
-  Wmf(std::span<const std::uint8_t> file, gdi::Player& player, Budget& budget,
-      std::size_t objectCount)
+  Wmf(const Source& file, gdi::Player& player, Budget& budget, std::size_t objectCount)
       : m_file(file), p(player), m_budget(budget), m_objects(objectCount) {}
 
   // Plays the records from `offset`.
-  void Play(std::size_t offset);
+  void Play(std::uint64_t offset);
 
  private:
   // A handler reads the record's parameters from `r`, positioned after its size and function.
-  using Handler = void (*)(Wmf& w, RecordReader& r);
+  using Handler = void (*)(Wmf& w, SourceReader& r);
   struct Entry {
     std::uint32_t minSize;
     Handler play;
   };
   static const std::unordered_map<std::uint16_t, Entry>& Handlers();
 
-  QPolygonF Points(RecordReader& r, std::size_t count) {
+  QPolygonF Points(SourceReader& r, std::size_t count) {
     QPolygonF points;
     if (count > r.Remaining() / 4 || !m_budget.TakePoints(static_cast<std::int64_t>(count))) {
       return points;
@@ -89,23 +91,23 @@ class Wmf {
     return points;
   }
   // A y, x pair handed to the player's `call` as x, y.
-  void PairYX(RecordReader& r, void (gdi::Player::*call)(double, double)) {
+  void PairYX(SourceReader& r, void (gdi::Player::*call)(double, double)) {
     const QPointF v = PointYX(r);
     (p.*call)(v.x(), v.y());
   }
-  void Arc(RecordReader& r, void (gdi::Player::*draw)(const QRectF&, QPointF, QPointF)) {
+  void Arc(SourceReader& r, void (gdi::Player::*draw)(const QRectF&, QPointF, QPointF)) {
     const QPointF end = PointYX(r);
     const QPointF start = PointYX(r);
     (p.*draw)(Box(r), start, end);
   }
-  void PolyPolygon(RecordReader& r);
-  void Bitmap(RecordReader& r);
-  void Text(RecordReader& r, bool extended);
-  static Region ReadRegion(RecordReader& r);
-  void PatternBrush(RecordReader& r);
-  void FillRegion(RecordReader& r);
+  void PolyPolygon(SourceReader& r);
+  void Bitmap(SourceReader& r);
+  void Text(SourceReader& r, bool extended);
+  static Region ReadRegion(SourceReader& r);
+  void PatternBrush(SourceReader& r);
+  void FillRegion(SourceReader& r);
 
-  std::span<const std::uint8_t> m_file;
+  const Source& m_file;
   gdi::Player& p;
   Budget& m_budget;
   ObjectTable m_objects;
@@ -113,32 +115,36 @@ class Wmf {
   int m_charset = 0;                // of the font selected
 };
 
-void Wmf::Play(std::size_t offset) {
+void Wmf::Play(std::uint64_t offset) {
   const auto& handlers = Handlers();
-  RecordReader file(m_file);
-  file.Seek(offset);
+  RecordFetcher records(m_file);
+  const std::uint64_t end = m_file.Size();
+  std::uint64_t start = std::min(offset, end);
   while (!m_budget.Spent()) {
     std::uint16_t function = kEof;
-    RecordReader r(NextRecord(file, &function));
-    if (r.Size() == 0) break;
-    r.Skip(6);
+    const std::uint64_t size = NextRecord(records, start, end, &function);
+    if (size == 0) break;
     --m_budget.records;
     if (function == kEof) break;
     const auto handler = handlers.find(function);
-    if (handler != handlers.end() && r.Remaining() >= handler->second.minSize) {
+    if (handler != handlers.end() && size - 6 >= handler->second.minSize) {
+      SourceReader r = records.Record(start, size);
+      if (r.Size() == 0) break;
+      r.Skip(6);
       m_function = function;
       handler->second.play(*this, r);
     }
+    start += size;
   }
 }
 
-void Wmf::PolyPolygon(RecordReader& r) {
+void Wmf::PolyPolygon(SourceReader& r) {
   const std::uint16_t polys = r.U16();
   if (polys > r.Remaining() / 2) return;
-  const auto counts = r.Bytes(std::size_t{polys} * 2);
+  const Extent counts = *r.Part(std::uint64_t{polys} * 2);
   // The polygons up to the first whose points the record does not hold or the account does not
   // give.
-  RecordReader count(counts);
+  SourceReader count(counts);
   const std::size_t room = r.Remaining() / 4;
   std::uint64_t total = 0;
   std::uint32_t figures = 0;
@@ -147,17 +153,17 @@ void Wmf::PolyPolygon(RecordReader& r) {
     if (total + n > room || !m_budget.TakePoints(n)) break;
     total += n;
   }
-  p.PolyPolygon({counts, 2, figures, r.Bytes(r.Remaining()), 2, total});
+  p.PolyPolygon({counts, 2, figures, *r.Part(r.Remaining()), 2, total});
 }
 
-void Wmf::PatternBrush(RecordReader& r) {
+void Wmf::PatternBrush(SourceReader& r) {
   const std::uint16_t style = r.U16();
   const std::uint16_t usage = r.U16();
   gdi::Brush brush;
   brush.style = gdi::kBsDibPatternPt;
   // BS_PATTERN carries an old device-dependent bitmap, which is not read.
   if (style != gdi::kBsPattern) {
-    const Dib dib = PackedDibImage(r.Bytes(r.Remaining()), usage == 1, m_budget);
+    const Dib dib = PackedDibImage(*r.Part(r.Remaining()), usage == 1, m_budget);
     brush.pattern = dib.image;
   }
   if (brush.pattern.isNull()) {
@@ -167,7 +173,7 @@ void Wmf::PatternBrush(RecordReader& r) {
   m_objects.Add(brush);
 }
 
-void Wmf::FillRegion(RecordReader& r) {
+void Wmf::FillRegion(SourceReader& r) {
   const std::uint16_t regionIndex = r.U16();
   const std::uint16_t brushIndex = r.U16();
   double h = 1;
@@ -186,7 +192,7 @@ void Wmf::FillRegion(RecordReader& r) {
   }
 }
 
-void Wmf::Text(RecordReader& r, bool extended) {
+void Wmf::Text(SourceReader& r, bool extended) {
   QPointF at;
   std::uint16_t length = 0;
   std::uint16_t options = 0;
@@ -218,14 +224,14 @@ void Wmf::Text(RecordReader& r, bool extended) {
 
 // META_CREATEREGION: a region header, then scans of left-right pairs sharing a top and bottom,
 // which are read where they are when the region is used.
-Region Wmf::ReadRegion(RecordReader& r) {
+Region Wmf::ReadRegion(SourceReader& r) {
   r.Skip(10);  // next in chain, object type, object count, region size
   const std::uint16_t scans = r.U16();
   r.Skip(2 + 8);  // largest scan, bounding rectangle
-  return Region{gdi::RegionRects::Scans(r.Bytes(r.Remaining()), scans)};
+  return Region{gdi::RegionRects::Scans(*r.Part(r.Remaining()), scans)};
 }
 
-void Wmf::Bitmap(RecordReader& r) {
+void Wmf::Bitmap(SourceReader& r) {
   const std::uint16_t function = m_function;
   const std::size_t words = r.Size() / 2;
   std::uint32_t rop = gdi::kSrcCopy;
@@ -263,13 +269,13 @@ void Wmf::Bitmap(RecordReader& r) {
     p.PatBlt(QRectF(x, y, w, h), rop);
     return;
   }
-  const Dib dib = PackedDibImage(r.Bytes(r.Remaining()), usage == 1, m_budget);
+  const Dib dib = PackedDibImage(*r.Part(r.Remaining()), usage == 1, m_budget);
   const QImage image = SourcePart(dib, xSrc, ySrc, srcW, srcH);
   if (!image.isNull()) p.DrawImage(QRectF(x, y, w, h), image, rop);
 }
 
 const std::unordered_map<std::uint16_t, Wmf::Entry>& Wmf::Handlers() {
-  using R = RecordReader;
+  using R = SourceReader;
   static const std::unordered_map<std::uint16_t, Entry> handlers = {
       // State. The mapping mode and the viewport are left out: the window always maps onto the
       // picture frame, which is the destination rectangle, which the metafile cannot know.
@@ -404,14 +410,14 @@ bool Draws(std::uint16_t function) {
 }
 
 struct Header {
-  std::size_t recordsAt = 0;
+  std::uint64_t recordsAt = 0;
   std::size_t objects = 0;
   std::optional<QRectF> placeable;  // bounds in logical units
   double unitsPerInch = 1440;
 };
 
-std::optional<Header> ReadHeader(std::span<const std::uint8_t> file) {
-  RecordReader r(file);
+std::optional<Header> ReadHeader(const Source& file) {
+  SourceReader r({&file, 0, file.Size()});
   Header h;
   if (r.U32() == kPlaceableKey) {
     r.Skip(2);  // handle
@@ -438,12 +444,20 @@ std::optional<Header> ReadHeader(std::span<const std::uint8_t> file) {
 
 }  // namespace
 
-std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file) {
+std::optional<Frame> WmfFrame(const Source& file) {
   Budget budget(1);
   return WmfFrame(file, budget);
 }
 
+std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file) {
+  return WmfFrame(MemorySource(file));
+}
+
 std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file, Budget& budget) {
+  return WmfFrame(MemorySource(file), budget);
+}
+
+std::optional<Frame> WmfFrame(const Source& file, Budget& budget) {
   const std::optional<Header> header = ReadHeader(file);
   if (!header) return std::nullopt;
   Frame f;
@@ -459,18 +473,21 @@ std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file, Budget& budget
   // takes its records from the budget's account, and the play for the drawing's extent goes on
   // with what is left: a file that reaches neither its window nor its drawing within the records
   // of one play is refused.
-  RecordReader r(file);
-  r.Seek(header->recordsAt);
+  RecordFetcher records(file);
+  const std::uint64_t end = file.Size();
+  std::uint64_t start = std::min(header->recordsAt, end);
   QPointF origin;
   std::optional<QPointF> extent;
   while (!budget.Spent()) {
     std::uint16_t function = kEof;
-    RecordReader record(NextRecord(r, &function));
-    if (record.Size() == 0) break;
+    const std::uint64_t size = NextRecord(records, start, end, &function);
+    if (size == 0) break;
+    start += size;
     --budget.records;
     if (function == kEof) break;
-    record.Skip(6);
     if (function == kSetWindowOrg || function == kSetWindowExt) {
+      SourceReader record = records.Record(start - size, size);
+      record.Skip(6);
       const double y = record.I16();
       const QPointF v(record.I16(), y);
       if (record.Ok() && function == kSetWindowOrg) origin = v;
@@ -498,8 +515,7 @@ std::optional<Frame> WmfFrame(std::span<const std::uint8_t> file, Budget& budget
   return f;
 }
 
-void PlayWmf(std::span<const std::uint8_t> file, gdi::Player& player, const Frame& frame,
-             Budget& budget) {
+void PlayWmf(const Source& file, gdi::Player& player, const Frame& frame, Budget& budget) {
   const std::optional<Header> header = ReadHeader(file);
   if (!header) return;
   player.SetMapMode(gdi::kMmAnisotropic);
