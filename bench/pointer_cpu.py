@@ -114,14 +114,17 @@ def xdotool(env, *args):
                    stdout=subprocess.DEVNULL, timeout=600)
 
 
-def find_window(env, pid):
-    try:
-        out = subprocess.run(['xdotool', 'search', '--sync', '--onlyvisible', '--pid', str(pid)],
-                             env=env, check=True, capture_output=True, text=True,
-                             timeout=30).stdout.split()
-    except subprocess.TimeoutExpired:
-        fail('no window of process %d' % pid)
-    return out[0]
+def find_window(env, pid, limit=30.0):
+    """The program's visible window. xdotool's own --sync now and then gives up at once, so the
+    search is repeated until the window shows or the time is up."""
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        found = subprocess.run(['xdotool', 'search', '--onlyvisible', '--pid', str(pid)],
+                               env=env, capture_output=True, text=True, timeout=30).stdout.split()
+        if found:
+            return found[0]
+        time.sleep(0.05)
+    fail('no window of process %d' % pid)
 
 
 def make_path(moves, seed=14):
