@@ -114,15 +114,18 @@ def xdotool(env, *args):
                    stdout=subprocess.DEVNULL, timeout=600)
 
 
-def find_window(env, pid, limit=30.0):
-    """The program's visible window. xdotool's own --sync now and then gives up at once, so the
-    search is repeated until the window shows or the time is up."""
+def find_window(env, pid, limit=30.0, program=None):
+    """The program's visible window, or None if `program` ends first. xdotool's own --sync now
+    and then gives up at once, so the search is repeated until the window shows or the time is
+    up."""
     deadline = time.monotonic() + limit
     while time.monotonic() < deadline:
         found = subprocess.run(['xdotool', 'search', '--onlyvisible', '--pid', str(pid)],
                                env=env, capture_output=True, text=True, timeout=30).stdout.split()
         if found:
             return found[0]
+        if program is not None and program.poll() is not None:
+            return None
         time.sleep(0.05)
     fail('no window of process %d' % pid)
 
@@ -203,10 +206,20 @@ def run_once(kind, args, env, path, pause, differing, mode='cpu'):
         # Some 50 times slower: quiet means under 5 ms of CPU in half a second.
         idle = dict(quiet_ns=5_000_000, step=0.5, limit=120.0)
     log_path = '/tmp/pointer_cpu_%d.log' % os.getpid()
-    with open(log_path, 'w') as log:
-        program = subprocess.Popen(args, env=run_env, stdout=subprocess.DEVNULL, stderr=log)
+    # A program that ends before its window shows (once seen for the bare window, its message
+    # lost) is started again, at most twice, and said so.
+    for attempt in range(3):
+        with open(log_path, 'w') as log:
+            program = subprocess.Popen(args, env=run_env, stdout=subprocess.DEVNULL, stderr=log)
+        window = find_window(env, program.pid, program=program)
+        if window is not None:
+            break
+        with open(log_path) as log:
+            print('%s ended before its window showed (status %s): %s' %
+                  (kind, program.returncode, log.read()[-300:].strip()), file=sys.stderr)
+    else:
+        fail('%s did not start' % kind)
     try:
-        window = find_window(env, program.pid)
         wait_idle(program.pid, **idle)
         if kind == 'dotwright':
             # The scale list: open it, one down from 4, take it.
