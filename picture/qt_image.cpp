@@ -1,36 +1,228 @@
 #include "picture/qt_image.h"
 
-#include <QBuffer>
+#include <zlib.h>
+
 #include <QByteArray>
+#include <QIODevice>
 #include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QXmlStreamReader>
 #include <algorithm>
+#include <array>
+#include <exception>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "picture/bitmap_picture.h"
 #include "picture/decoders.h"
 #include "picture/dib.h"
+#include "picture/text_pictures.h"
 
 namespace picture {
+
+ByteSource MemorySource(std::span<const std::uint8_t> bytes) {
+  return {bytes.size(), [bytes](std::uint64_t offset, std::uint8_t* data, std::size_t count) {
+            if (offset >= bytes.size()) return std::size_t{0};
+            const std::size_t n = std::min<std::uint64_t>(count, bytes.size() - offset);
+            std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), n, data);
+            return n;
+          }};
+}
+
 namespace {
 
-// A read-only device over the file's bytes, without a copy.
-class ByteDevice {
+ByteSource FileSource(int fd, std::uint64_t size, const std::string& fileName) {
+  return {size, [read = FileReader(fd, size, fileName)](std::uint64_t offset, std::uint8_t* data,
+                                                         std::size_t count) {
+            const dib::BitsReader::Part part{data, count};
+            return read(offset, {&part, 1});
+          }};
+}
+
+// A device Qt's readers read through. A failure of the source (a file that cannot be read) is
+// kept, the read reported as failed to the reader, and thrown again once the reader is done.
+class SourceDeviceBase : public QIODevice {
  public:
-  explicit ByteDevice(std::span<const std::uint8_t> file)
-      : m_bytes(QByteArray::fromRawData(reinterpret_cast<const char*>(file.data()),
-                                        static_cast<qsizetype>(file.size()))),
-        m_buffer(&m_bytes) {
-    m_buffer.open(QIODevice::ReadOnly);
+  explicit SourceDeviceBase(const ByteSource& source) : m_source(source) {}
+  ~SourceDeviceBase() override = default;
+  SourceDeviceBase(const SourceDeviceBase&) = delete;
+  SourceDeviceBase& operator=(const SourceDeviceBase&) = delete;
+
+  // The bytes the source delivered.
+  std::uint64_t BytesRead() const { return m_bytesRead; }
+  void ThrowAnyFailure() const {
+    if (m_failure) std::rethrow_exception(m_failure);
   }
-  QBuffer* Device() { return &m_buffer; }
-  const QByteArray& Bytes() const { return m_bytes; }
+
+ protected:
+  // Up to `count` bytes from `offset`; -1 when the source failed.
+  qint64 ReadSource(std::uint64_t offset, char* data, std::size_t count) {
+    try {
+      const std::size_t n = m_source.read(offset, reinterpret_cast<std::uint8_t*>(data), count);
+      m_bytesRead += n;
+      return static_cast<qint64>(n);
+    } catch (...) {
+      if (!m_failure) m_failure = std::current_exception();
+      return -1;
+    }
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+
+  const ByteSource& m_source;
 
  private:
-  QByteArray m_bytes;
-  QBuffer m_buffer;
+  std::uint64_t m_bytesRead = 0;
+  std::exception_ptr m_failure;
+};
+
+// The source's bytes, then `tail`, as a random-access device.
+class SourceDevice : public SourceDeviceBase {
+ public:
+  SourceDevice(const ByteSource& source, QByteArray tail = {})
+      : SourceDeviceBase(source), m_tail(std::move(tail)) {
+    open(QIODevice::ReadOnly);
+  }
+  qint64 size() const override {
+    return static_cast<qint64>(m_source.size) + m_tail.size();
+  }
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override {
+    const auto at = static_cast<std::uint64_t>(pos());
+    const auto wanted = static_cast<std::size_t>(maxSize);
+    if (at < m_source.size)
+      return ReadSource(at, data, std::min<std::uint64_t>(wanted, m_source.size - at));
+    const std::uint64_t inTail = at - m_source.size;
+    if (inTail >= static_cast<std::uint64_t>(m_tail.size())) return 0;
+    const auto n = std::min<std::size_t>(wanted, static_cast<std::size_t>(m_tail.size() - inTail));
+    std::copy_n(m_tail.constData() + inTail, n, data);
+    return static_cast<qint64>(n);
+  }
+
+ private:
+  QByteArray m_tail;
+};
+
+std::uint32_t Be32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+// A PNG as Qt's reader is to see it: the signature, then the chunks that can change the pixels,
+// in their order; the others are stepped over unread. A sequential device, read as libpng reads,
+// from the start to the end.
+class PngDevice : public SourceDeviceBase {
+ public:
+  explicit PngDevice(const ByteSource& source) : SourceDeviceBase(source) {
+    open(QIODevice::ReadOnly);
+  }
+  bool isSequential() const override { return true; }
+  // Whether the image data went past what the rows could need: the reading was stopped there.
+  bool Refused() const { return m_refused; }
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override {
+    qint64 done = 0;
+    while (done < maxSize) {
+      if (m_at == m_keptEnd && !NextKept()) break;
+      const auto n = ReadSource(
+          m_at, data + done,
+          static_cast<std::size_t>(std::min<std::uint64_t>(maxSize - done, m_keptEnd - m_at)));
+      if (n < 0) return done > 0 ? done : -1;
+      if (n == 0) {  // a file cut shorter meanwhile
+        m_keptEnd = m_next = m_at;
+        break;
+      }
+      m_at += static_cast<std::uint64_t>(n);
+      done += n;
+    }
+    return done;
+  }
+
+ private:
+  // Chunks kept besides the critical ones: those libpng or Qt's reader turn into pixels.
+  static bool KeptAncillary(const std::uint8_t* type) {
+    static constexpr std::string_view kKept[] = {"tRNS", "gAMA", "cHRM", "sRGB", "iCCP", "sBIT"};
+    const std::string_view name(reinterpret_cast<const char*>(type), 4);
+    return std::ranges::find(kKept, name) != std::end(kKept);
+  }
+  // A colour chunk larger than this is ignored by libpng (its limit on a chunk it keeps is 8 MB),
+  // so it is passed over.
+  static constexpr std::uint32_t kLargestKeptAncillary = 16 << 20;
+
+  // Moves to the next range of the file the reader sees; false at the end.
+  bool NextKept() {
+    if (m_refused) return false;
+    while (m_next < m_source.size) {
+      if (m_next == 0) {  // the signature
+        m_at = 0;
+        m_keptEnd = m_next = std::min<std::uint64_t>(8, m_source.size);
+        return true;
+      }
+      std::uint8_t header[8 + 13];
+      const std::size_t got = Header(m_next, header, sizeof header);
+      if (got < 8) {  // cut short: as it is, for libpng to refuse
+        m_at = m_next;
+        m_keptEnd = m_next = m_source.size;
+        return true;
+      }
+      const std::uint64_t length = Be32(header);
+      const std::uint64_t end = std::min(m_next + 12 + length, m_source.size);
+      const std::uint8_t* type = header + 4;
+      const bool critical = (type[0] & 0x20) == 0;
+      const bool isIdat = std::equal(type, type + 4, "IDAT");
+      if (std::equal(type, type + 4, "IHDR") && length == 13 && got == sizeof header) {
+        const std::uint8_t* h = header + 8;
+        const std::uint64_t rows = PngRowBytes(Be32(h), Be32(h + 4), h[8], h[9], h[12]);
+        // More than deflate's stored blocks take, with room for any compressor's framing.
+        m_dataBudget = rows + rows / 8 + (std::uint64_t{64} << 10);
+      }
+      if (isIdat) {
+        m_data += 12 + length;
+        if (m_data > m_dataBudget) {
+          m_refused = true;
+          return false;
+        }
+      }
+      const std::uint64_t start = m_next;
+      m_next = end;
+      if (critical || (KeptAncillary(type) && length <= kLargestKeptAncillary)) {
+        m_at = start;
+        m_keptEnd = end;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Up to `count` bytes from `offset`, through a window read ahead: a file of many small chunks
+  // passed over is read in large pieces, not a read a chunk.
+  std::size_t Header(std::uint64_t offset, std::uint8_t* out, std::size_t count) {
+    if (offset < m_windowStart || offset + count > m_windowStart + m_windowSize) {
+      m_windowStart = offset;
+      m_windowSize = 0;
+      const qint64 n =
+          ReadSource(offset, reinterpret_cast<char*>(m_window.data()), m_window.size());
+      if (n > 0) m_windowSize = static_cast<std::size_t>(n);
+    }
+    if (offset >= m_windowStart + m_windowSize) return 0;
+    const std::size_t n =
+        std::min<std::uint64_t>(count, m_windowStart + m_windowSize - offset);
+    std::copy_n(m_window.data() + (offset - m_windowStart), n, out);
+    return n;
+  }
+
+  std::uint64_t m_at = 0;       // where the next byte the reader sees is in the file
+  std::uint64_t m_keptEnd = 0;  // the end of the range being read
+  std::uint64_t m_next = 0;     // the next chunk's start
+  std::uint64_t m_data = 0;     // image data seen, each chunk's framing included
+  std::uint64_t m_dataBudget = std::uint64_t{64} << 10;  // before the header says more
+  bool m_refused = false;
+  std::array<std::uint8_t, 1 << 16> m_window{};
+  std::uint64_t m_windowStart = 0;
+  std::size_t m_windowSize = 0;
 };
 
 // A picture kept as Qt's reader gave it, made opaque over white in place: a photograph is drawn
@@ -54,66 +246,159 @@ class ImagePicture : public Picture {
   QImage m_image;  // Format_RGB32
 };
 
-// Reads the file with Qt's reader of `format` only (a file is read as what its extension says,
+bool TooLarge(QSize s) { return std::int64_t{s.width()} * s.height() > dib::kMaxPixels; }
+
+std::string NotValid(const char* kind) { return std::string(kind) + " image is not valid"; }
+
+// Reads `device` with Qt's reader of `format` only (a file is read as what its extension says,
 // never sniffed as something else). The size the header claims is checked before any pixel is
 // decoded; readers that cannot tell it are held by the allocation limit instead.
-std::unique_ptr<Picture> ReadRaster(std::span<const std::uint8_t> file, const char* format,
+std::unique_ptr<Picture> ReadRaster(SourceDeviceBase& device, const char* format,
                                     const char* kind) {
-  const std::string notValid = std::string(kind) + " image is not valid";
   QImageReader::setAllocationLimit(kReaderAllocationLimitMb);
-  ByteDevice bytes(file);
-  QImageReader reader(bytes.Device(), format);
+  QImageReader reader(&device, format);
   reader.setAutoDetectImageFormat(false);
   // A photograph turned on its side by its camera is shown upright.
   reader.setAutoTransform(true);
   const QSize claimed = reader.size();
-  const auto tooLarge = [](QSize s) {
-    return std::int64_t{s.width()} * s.height() > dib::kMaxPixels;
-  };
-  if (claimed.isValid() && tooLarge(claimed)) throw LoadError(notValid);
+  device.ThrowAnyFailure();
+  if (claimed.isValid() && TooLarge(claimed)) throw LoadError(NotValid(kind));
   QImage image;
-  if (!reader.read(&image) || image.isNull() || tooLarge(image.size())) throw LoadError(notValid);
+  const bool read = reader.read(&image);
+  device.ThrowAnyFailure();
+  if (!read || image.isNull() || TooLarge(image.size())) throw LoadError(NotValid(kind));
   return std::make_unique<ImagePicture>(std::move(image));
 }
 
-// Qt's TGA reader takes only files with the version 2 footer. Most files are of version 1, which
-// is version 2 without its optional areas: WithTgaFooter adds the footer that says none are there.
-constexpr char kTgaSignature[] = "TRUEVISION-XFILE.";  // with its '\0', the footer's last 18 bytes
-
-bool HasTgaFooter(std::span<const std::uint8_t> file) {
-  const auto signature = std::as_bytes(std::span(kTgaSignature));
-  return file.size() >= signature.size() &&
-         std::ranges::equal(std::as_bytes(file.last(signature.size())), signature);
+std::unique_ptr<Picture> ReadRaster(const ByteSource& source, const char* format,
+                                    const char* kind) {
+  SourceDevice device(source);
+  return ReadRaster(device, format, kind);
 }
 
-std::vector<std::uint8_t> WithTgaFooter(std::span<const std::uint8_t> file) {
-  std::vector<std::uint8_t> bytes(file.begin(), file.end());
-  bytes.resize(bytes.size() + 8, 0);  // no extension area, no developer directory
-  for (char c : kTgaSignature) bytes.push_back(static_cast<std::uint8_t>(c));
+// Up to `count` bytes from `offset`, as many as the source holds.
+std::vector<std::uint8_t> ReadPiece(const ByteSource& source, std::uint64_t offset,
+                                    std::size_t count) {
+  std::vector<std::uint8_t> bytes(offset < source.size
+                                      ? std::min<std::uint64_t>(count, source.size - offset)
+                                      : 0);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::size_t n = source.read(offset + done, bytes.data() + done, bytes.size() - done);
+    if (n == 0) break;
+    done += n;
+  }
+  bytes.resize(done);
   return bytes;
+}
+
+// Qt's TGA reader takes only files with the version 2 footer. Most files are of version 1, which
+// is version 2 without its optional areas: the footer that says none are there is read after the
+// file's own bytes.
+constexpr char kTgaSignature[] = "TRUEVISION-XFILE.";  // with its '\0', the footer's last 18 bytes
+
+bool HasTgaFooter(const ByteSource& source) {
+  const auto signature = std::as_bytes(std::span(kTgaSignature));
+  if (source.size < signature.size()) return false;
+  const std::vector<std::uint8_t> last =
+      ReadPiece(source, source.size - signature.size(), signature.size());
+  return std::ranges::equal(std::as_bytes(std::span(last)), signature);
+}
+
+QByteArray TgaFooter() {
+  return QByteArray(8, '\0') + QByteArray(kTgaSignature, sizeof kTgaSignature);
 }
 
 // Whether an uncompressed TGA (the only kind Qt reads) holds fewer bytes than its header says.
 // Qt's reader would fill the rest, so a few bytes could claim a picture that takes seconds and
 // hundreds of megabytes to fill.
-bool TgaCutShort(std::span<const std::uint8_t> file) {
+bool TgaCutShort(const ByteSource& source) {
   constexpr std::size_t kHeader = 18;
+  const std::vector<std::uint8_t> file = ReadPiece(source, 0, kHeader);
   if (file.size() < kHeader) return false;  // Qt's reader refuses it
   const auto u16 = [&](std::size_t at) { return std::uint64_t{file[at]} | file[at + 1] << 8; };
   const std::uint8_t type = file[2];
   if (type != 1 && type != 2 && type != 3) return false;
   const std::uint64_t palette = u16(5) * ((file[7] + 7) / 8);
   const std::uint64_t pixels = u16(12) * u16(14) * ((file[16] + 7) / 8);
-  return file.size() < kHeader + file[0] + palette + pixels;
+  return source.size < kHeader + file[0] + palette + pixels;
 }
 
-// An SVG drawing, parsed once and drawn afresh into every rectangle, its frame (the view box)
-// stretched to fill the rectangle as a metafile's is. What it leaves unpainted is white.
+std::unique_ptr<Picture> ReadTga(const ByteSource& source) {
+  if (TgaCutShort(source)) throw LoadError(NotValid("TGA"));
+  SourceDevice device(source, HasTgaFooter(source) ? QByteArray() : TgaFooter());
+  return ReadRaster(device, "tga", "TGA");
+}
+
+// A text picture (ASCII PBM, PGM or PPM; XBM) read by this program's own reader, which gives
+// what Qt's would at a small part of its cost; any other (binary) PBM, PGM or PPM by Qt's.
+std::unique_ptr<Picture> ReadTextOrRaster(const ByteSource& source, const char* format,
+                                          const char* kind) {
+  const std::optional<QImage> text = ReadTextPicture(source, format);
+  if (!text) return ReadRaster(source, format, kind);
+  if (text->isNull()) throw LoadError(NotValid(kind));
+  return std::make_unique<ImagePicture>(*text);
+}
+
+// --- SVG ---------------------------------------------------------------------------------------
+
+constexpr const char* kSvgNotValid = "SVG image is not valid";
+// Nesting deeper than this, of elements or of <use> references followed, is refused: Qt draws a
+// drawing by recursion, a level a group.
+constexpr std::uint64_t kMaxSvgDepth = 256;
+
+// The drawing's text: the file's bytes, or inflated when the file is gzip-compressed (as Qt
+// reads it); empty with `tooLarge` set when it would exceed kMaxSvgBytes.
+QByteArray SvgText(const ByteSource& source, bool& tooLarge) {
+  tooLarge = false;
+  const std::vector<std::uint8_t> magic = ReadPiece(source, 0, 2);
+  const bool gzip = magic.size() == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+  if (!gzip) {
+    if (source.size > kMaxSvgBytes) {
+      tooLarge = true;
+      return {};
+    }
+    const std::vector<std::uint8_t> all = ReadPiece(source, 0, source.size);
+    return QByteArray(reinterpret_cast<const char*>(all.data()), static_cast<qsizetype>(all.size()));
+  }
+  // Inflated no further than the limit and one byte beyond it, which tells a text too large.
+  z_stream z{};
+  if (inflateInit2(&z, MAX_WBITS + 16) != Z_OK) throw std::bad_alloc();
+  QByteArray text;
+  std::array<std::uint8_t, 1 << 16> in;
+  std::uint64_t offset = 0;
+  int status = Z_OK;
+  while (status == Z_OK) {
+    if (z.avail_in == 0) {
+      const std::size_t n = source.read(offset, in.data(), in.size());
+      if (n == 0) break;
+      offset += n;
+      z.next_in = in.data();
+      z.avail_in = static_cast<uInt>(n);
+    }
+    const qsizetype had = text.size();
+    const std::uint64_t room = kMaxSvgBytes + 1 - static_cast<std::uint64_t>(had);
+    const auto step = static_cast<qsizetype>(std::min<std::uint64_t>(room, 1 << 16));
+    text.resize(had + step);
+    z.next_out = reinterpret_cast<Bytef*>(text.data() + had);
+    z.avail_out = static_cast<uInt>(step);
+    status = inflate(&z, Z_NO_FLUSH);
+    text.resize(text.size() - static_cast<qsizetype>(z.avail_out));
+    if (status == Z_BUF_ERROR && z.avail_in == 0) status = Z_OK;  // wants more input
+    if (static_cast<std::uint64_t>(text.size()) > kMaxSvgBytes) {
+      tooLarge = true;
+      text.clear();
+      break;
+    }
+  }
+  inflateEnd(&z);
+  return text;
+}
+
 class SvgPicture : public Picture {
  public:
-  explicit SvgPicture(std::span<const std::uint8_t> file) {
-    ByteDevice bytes(file);
-    if (!m_renderer.load(bytes.Bytes())) throw LoadError("SVG image is not valid");
+  explicit SvgPicture(const QByteArray& text) {
+    if (!m_renderer.load(text)) throw LoadError(kSvgNotValid);
     m_renderer.setAspectRatioMode(Qt::IgnoreAspectRatio);
     const QSize size = m_renderer.defaultSize();
     m_width = std::max(size.width(), 0);
@@ -123,6 +408,8 @@ class SvgPicture : public Picture {
   int Width() const override { return m_width; }
   int Height() const override { return m_height; }
 
+  // An SVG drawing, parsed once and drawn afresh into every rectangle, its frame (the view box)
+  // stretched to fill the rectangle as a metafile's is. What it leaves unpainted is white.
   void StretchDraw(model::Canvas& canvas, const model::Rect& dest) const override {
     if (Empty()) return;
     const model::Rect clip = dest.Intersected({0, 0, canvas.Width(), canvas.Height()});
@@ -149,7 +436,137 @@ class SvgPicture : public Picture {
   int m_height = 0;
 };
 
+// Numbers in a path's data or a point list: each run of digits starts one (enough to bound the
+// work, whatever the separators).
+std::uint64_t NumbersIn(QStringView text) {
+  std::uint64_t count = 0;
+  bool inDigits = false;
+  for (const QChar c : text) {
+    const bool digit = c >= u'0' && c <= u'9';
+    count += digit && !inDigits;
+    inDigits = digit;
+  }
+  return count;
+}
+
+std::unique_ptr<Picture> ReadSvg(const ByteSource& source) {
+  // Images embedded in the drawing are decoded by the same readers, under the same limit.
+  QImageReader::setAllocationLimit(kReaderAllocationLimitMb);
+  bool tooLarge = false;
+  const QByteArray text = SvgText(source, tooLarge);
+  SvgWork work;
+  if (tooLarge || !SvgWithinLimits({reinterpret_cast<const std::uint8_t*>(text.constData()),
+                                    static_cast<std::size_t>(text.size())},
+                                   work))
+    throw LoadError(kSvgNotValid);
+  return std::make_unique<SvgPicture>(text);
+}
+
 }  // namespace
+
+bool SvgWithinLimits(std::span<const std::uint8_t> text, SvgWork& work) {
+  // Each element, its parent and the element its <use> refers to, to count what is drawn.
+  struct Element {
+    std::int64_t parent;
+    std::int64_t used = -1;
+    std::uint64_t drawn = 0;  // the element with all below it, references followed
+    std::uint64_t depth = 0;
+    int state = 0;  // 0 not counted yet, 1 being counted, 2 counted
+  };
+  std::vector<Element> elements;
+  std::vector<std::int64_t> open;
+  std::vector<std::pair<std::int64_t, QString>> uses;
+  std::unordered_map<QString, std::int64_t> ids;
+  QXmlStreamReader xml(QByteArray::fromRawData(reinterpret_cast<const char*>(text.data()),
+                                               static_cast<qsizetype>(text.size())));
+  while (!xml.atEnd()) {
+    const QXmlStreamReader::TokenType token = xml.readNext();
+    if (token == QXmlStreamReader::EndElement) {
+      if (!open.empty()) open.pop_back();
+      continue;
+    }
+    if (token != QXmlStreamReader::StartElement) continue;
+    if (++work.elements > kMaxSvgElements || open.size() >= kMaxSvgDepth) return false;
+    const auto index = static_cast<std::int64_t>(elements.size());
+    elements.push_back({open.empty() ? -1 : open.back()});
+    open.push_back(index);
+    const QXmlStreamAttributes attributes = xml.attributes();
+    for (const QXmlStreamAttribute& a : attributes) {
+      const QStringView name = a.name();
+      if (name == u"d" || name == u"points") {
+        work.numbers += NumbersIn(a.value());
+        if (work.numbers > kMaxSvgNumbers) return false;
+      } else if (name == u"id") {
+        ids.emplace(a.value().toString(), index);
+      } else if (name == u"href" && xml.name() == u"use" && a.value().startsWith(u'#')) {
+        uses.emplace_back(index, a.value().mid(1).toString());
+      }
+    }
+  }
+  for (const auto& [index, id] : uses) {
+    const auto target = ids.find(id);
+    if (target != ids.end()) elements[static_cast<std::size_t>(index)].used = target->second;
+  }
+  // What each element draws: itself, its children, and what its reference draws, counted without
+  // recursion; a reference back to an element being counted is a cycle, which Qt refuses too.
+  std::vector<std::vector<std::int64_t>> children(elements.size());
+  for (std::size_t i = 0; i < elements.size(); ++i)
+    if (elements[i].parent >= 0) children[static_cast<std::size_t>(elements[i].parent)].push_back(
+        static_cast<std::int64_t>(i));
+  const std::uint64_t saturated = kMaxSvgElements + 1;
+  std::vector<std::int64_t> stack;
+  for (std::size_t root = 0; root < elements.size(); ++root) {
+    if (elements[root].parent >= 0 || elements[root].state == 2) continue;
+    stack.push_back(static_cast<std::int64_t>(root));
+    while (!stack.empty()) {
+      Element& e = elements[static_cast<std::size_t>(stack.back())];
+      const auto& below = children[static_cast<std::size_t>(stack.back())];
+      if (e.state == 0) {
+        e.state = 1;
+        for (const std::int64_t c : below) {
+          if (elements[static_cast<std::size_t>(c)].state == 0) stack.push_back(c);
+        }
+        if (e.used >= 0) {
+          const Element& u = elements[static_cast<std::size_t>(e.used)];
+          if (u.state == 1) return false;
+          if (u.state == 0) stack.push_back(e.used);
+        }
+        continue;
+      }
+      stack.pop_back();
+      if (e.state == 2) continue;
+      e.state = 2;
+      e.drawn = 1;
+      e.depth = 1;
+      auto add = [&](std::int64_t other) {
+        const Element& o = elements[static_cast<std::size_t>(other)];
+        e.drawn = std::min(saturated, e.drawn + o.drawn);
+        e.depth = std::max(e.depth, o.depth + 1);
+      };
+      for (const std::int64_t c : below) add(c);
+      if (e.used >= 0) {
+        if (elements[static_cast<std::size_t>(e.used)].state != 2) return false;  // a cycle
+        add(e.used);
+      }
+      if (e.depth > kMaxSvgDepth) return false;
+    }
+    work.drawn = std::min(saturated, work.drawn + elements[root].drawn);
+    if (work.drawn > kMaxSvgElements) return false;
+  }
+  return true;
+}
+
+std::unique_ptr<Picture> ReadPngCounting(const ByteSource& source, PngWork& work) {
+  PngDevice device(source);
+  try {
+    auto picture = ReadRaster(device, "png", "PNG");
+    work.bytesRead += device.BytesRead();
+    return picture;
+  } catch (...) {
+    work.bytesRead += device.BytesRead();
+    throw;
+  }
+}
 
 QImage OpaqueOverWhite(QImage image) {
   if (!image.hasAlphaChannel()) {
@@ -187,43 +604,54 @@ model::Bitmap BitmapOverWhite(const QImage& image) {
   return bitmap;
 }
 
-std::unique_ptr<Picture> DecodePng(std::span<const std::uint8_t> file) {
-  return ReadRaster(file, "png", "PNG");
-}
-std::unique_ptr<Picture> DecodeJpeg(std::span<const std::uint8_t> file) {
-  return ReadRaster(file, "jpeg", "JPEG");
-}
-std::unique_ptr<Picture> DecodeGif(std::span<const std::uint8_t> file) {
-  return ReadRaster(file, "gif", "GIF");
-}
-std::unique_ptr<Picture> DecodeWebp(std::span<const std::uint8_t> file) {
-  return ReadRaster(file, "webp", "WebP");
-}
-std::unique_ptr<Picture> DecodeTiff(std::span<const std::uint8_t> file) {
-  return ReadRaster(file, "tiff", "TIFF");
-}
-std::unique_ptr<Picture> DecodeTga(std::span<const std::uint8_t> file) {
-  if (TgaCutShort(file)) throw LoadError("TGA image is not valid");
-  if (HasTgaFooter(file)) return ReadRaster(file, "tga", "TGA");
-  return ReadRaster(WithTgaFooter(file), "tga", "TGA");
-}
-std::unique_ptr<Picture> DecodePbm(std::span<const std::uint8_t> file) {
-  return ReadRaster(file, "pbm", "PBM");
-}
-std::unique_ptr<Picture> DecodePgm(std::span<const std::uint8_t> file) {
-  return ReadRaster(file, "pgm", "PGM");
-}
-std::unique_ptr<Picture> DecodePpm(std::span<const std::uint8_t> file) {
-  return ReadRaster(file, "ppm", "PPM");
-}
-std::unique_ptr<Picture> DecodeXbm(std::span<const std::uint8_t> file) {
-  return ReadRaster(file, "xbm", "XBM");
+namespace {
+
+std::unique_ptr<Picture> ReadPng(const ByteSource& source) {
+  PngWork work;
+  return ReadPngCounting(source, work);
 }
 
-std::unique_ptr<Picture> DecodeSvg(std::span<const std::uint8_t> file) {
-  // Images embedded in the drawing are decoded by the same readers, under the same limit.
-  QImageReader::setAllocationLimit(kReaderAllocationLimitMb);
-  return std::make_unique<SvgPicture>(file);
+// Each kind read from a source, whether the file's bytes in memory or the open file.
+using SourceReader = std::unique_ptr<Picture> (*)(const ByteSource&);
+
+std::unique_ptr<Picture> FromMemory(SourceReader read, std::span<const std::uint8_t> file) {
+  return read(MemorySource(file));
 }
+std::unique_ptr<Picture> FromFile(SourceReader read, int fd, std::uint64_t size,
+                                  const std::string& fileName) {
+  return read(FileSource(fd, size, fileName));
+}
+
+std::unique_ptr<Picture> ReadJpeg(const ByteSource& s) { return ReadRaster(s, "jpeg", "JPEG"); }
+std::unique_ptr<Picture> ReadGif(const ByteSource& s) { return ReadRaster(s, "gif", "GIF"); }
+std::unique_ptr<Picture> ReadWebp(const ByteSource& s) { return ReadRaster(s, "webp", "WebP"); }
+std::unique_ptr<Picture> ReadTiff(const ByteSource& s) { return ReadRaster(s, "tiff", "TIFF"); }
+std::unique_ptr<Picture> ReadPbm(const ByteSource& s) { return ReadTextOrRaster(s, "pbm", "PBM"); }
+std::unique_ptr<Picture> ReadPgm(const ByteSource& s) { return ReadTextOrRaster(s, "pgm", "PGM"); }
+std::unique_ptr<Picture> ReadPpm(const ByteSource& s) { return ReadTextOrRaster(s, "ppm", "PPM"); }
+std::unique_ptr<Picture> ReadXbm(const ByteSource& s) { return ReadTextOrRaster(s, "xbm", "XBM"); }
+
+}  // namespace
+
+#define DOTWRIGHT_QT_KIND(Kind)                                                            \
+  std::unique_ptr<Picture> Decode##Kind(std::span<const std::uint8_t> file) {              \
+    return FromMemory(Read##Kind, file);                                                   \
+  }                                                                                        \
+  std::unique_ptr<Picture> Read##Kind##File(int fd, std::uint64_t size,                    \
+                                            const std::string& fileName) {                 \
+    return FromFile(Read##Kind, fd, size, fileName);                                       \
+  }
+DOTWRIGHT_QT_KIND(Png)
+DOTWRIGHT_QT_KIND(Jpeg)
+DOTWRIGHT_QT_KIND(Gif)
+DOTWRIGHT_QT_KIND(Webp)
+DOTWRIGHT_QT_KIND(Tiff)
+DOTWRIGHT_QT_KIND(Tga)
+DOTWRIGHT_QT_KIND(Pbm)
+DOTWRIGHT_QT_KIND(Pgm)
+DOTWRIGHT_QT_KIND(Ppm)
+DOTWRIGHT_QT_KIND(Xbm)
+DOTWRIGHT_QT_KIND(Svg)
+#undef DOTWRIGHT_QT_KIND
 
 }  // namespace picture

@@ -3,9 +3,14 @@
 // Pictures read by Qt's image readers and Qt SVG (picture/qt_image.cpp).
 
 #include <QImage>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
 
 #include "model/bitmap.h"
 #include "model/conversion.h"
+#include "picture/picture.h"
 
 namespace picture {
 
@@ -20,5 +25,44 @@ QImage OpaqueOverWhite(QImage image);
 // `image` as a bitmap, drawn over white where it is transparent. An image of one bit a pixel
 // (a PBM or XBM file, a two-colour PNG) is a two-colour source, as a one-bit BMP is.
 model::Bitmap BitmapOverWhite(const QImage& image);
+
+// Where a reader's bytes come from: `size` bytes, of which `read` copies up to `count` from
+// `offset` on into `data` and says how many (fewer only at the end, or for a file cut shorter
+// meanwhile). `read` may throw LoadError (a file that cannot be read).
+struct ByteSource {
+  std::uint64_t size = 0;
+  std::function<std::size_t(std::uint64_t offset, std::uint8_t* data, std::size_t count)> read;
+};
+// Bytes in memory, which must outlive the source.
+ByteSource MemorySource(std::span<const std::uint8_t> bytes);
+
+// The work a PNG's reading took: the bytes its source delivered.
+struct PngWork {
+  std::uint64_t bytesRead = 0;
+};
+// A PNG read from `source` as DecodePng reads it, counting into `work`. Qt's reader is handed the
+// signature and the chunks that can change the pixels (the critical ones, tRNS, and the colour
+// chunks gAMA, cHRM, sRGB, iCCP, sBIT); every other chunk (text, time, private, animation) is
+// passed over unread. The image data may not exceed what the rows need by more than a compressor
+// could make of them: past that the file is refused.
+std::unique_ptr<Picture> ReadPngCounting(const ByteSource& source, PngWork& work);
+
+// An SVG drawing is parsed only when its text (inflated, for a gzip-compressed file) is at most
+// kMaxSvgBytes, it has at most kMaxSvgElements elements and kMaxSvgNumbers numbers in its path
+// and point lists, and its <use> references, followed, stay within kMaxSvgElements drawn
+// elements; otherwise it is refused as not valid. Within these, parsing and drawing it into a
+// view take a small part of a second.
+inline constexpr std::uint64_t kMaxSvgBytes = std::uint64_t{16} << 20;
+inline constexpr std::uint64_t kMaxSvgElements = 100'000;
+inline constexpr std::uint64_t kMaxSvgNumbers = 1'000'000;
+
+// The work an SVG's check took before Qt parsed it.
+struct SvgWork {
+  std::uint64_t elements = 0;  // elements read
+  std::uint64_t numbers = 0;   // numbers in path data and point lists
+  std::uint64_t drawn = 0;     // elements drawn, <use> references followed
+};
+// DecodeSvg's check of `text` (not compressed): whether Qt may parse it, counting into `work`.
+bool SvgWithinLimits(std::span<const std::uint8_t> text, SvgWork& work);
 
 }  // namespace picture
