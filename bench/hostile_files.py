@@ -210,6 +210,165 @@ def build_bmp_wide_header(path):
     return 100 * 1000 * 1000 * 4
 
 
+# --- Pictures Qt's readers read ----------------------------------------------------------------
+
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+
+
+def png_1x1_parts():
+    """The header, image data and end of a 1 x 1 grey PNG."""
+    header = png_chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 0, 0, 0, 0))
+    data = png_chunk(b"IDAT", zlib.compress(b"\0\0"))
+    return header, data, png_chunk(b"IEND", b"")
+
+
+def write_zero_chunk(f, kind, prefix, length):
+    """A chunk of `length` bytes, `prefix` then zeros left as a hole, with its right CRC."""
+    crc = zlib.crc32(kind + prefix)
+    block = bytes(MIB)
+    left = length - len(prefix)
+    while left > 0:
+        n = min(left, MIB)
+        crc = zlib.crc32(block[:n], crc)
+        left -= n
+    f.write(struct.pack(">I", length) + kind + prefix)
+    f.seek(length - len(prefix), os.SEEK_CUR)
+    f.write(struct.pack(">I", crc))
+
+
+def build_png_text(path):
+    """A 1 x 1 PNG carrying 30 tEXt chunks of 16 MiB before its image data (503 MB)."""
+    header, data, end = png_1x1_parts()
+    with open(path, "wb") as f:
+        f.write(PNG_SIGNATURE + header)
+        for _ in range(30):
+            write_zero_chunk(f, b"tEXt", b"Comment\0", 16 * MIB)
+        f.write(data + end)
+    return 4
+
+
+def build_png_private(path):
+    """A 1 x 1 PNG with one private chunk of 500 MiB before its image data."""
+    header, data, end = png_1x1_parts()
+    with open(path, "wb") as f:
+        f.write(PNG_SIGNATURE + header)
+        write_zero_chunk(f, b"prVt", b"", 500 * MIB)
+        f.write(data + end)
+    return 4
+
+
+def build_png_many_chunks(path):
+    """A 1 x 1 PNG with 40 million empty private chunks (480 MB) before its image data."""
+    header, data, end = png_1x1_parts()
+    chunk = png_chunk(b"prVt", b"")
+    block = chunk * 1000000
+    with open(path, "wb") as f:
+        f.write(PNG_SIGNATURE + header)
+        for _ in range(40):
+            f.write(block)
+        f.write(data + end)
+    return 4
+
+
+def build_png_extra_data(path):
+    """A 1 x 1 PNG whose image data goes on in a second IDAT chunk of 500 MiB."""
+    header, data, end = png_1x1_parts()
+    with open(path, "wb") as f:
+        f.write(PNG_SIGNATURE + header + data)
+        write_zero_chunk(f, b"IDAT", b"", 500 * MIB)
+        f.write(end)
+    return 4
+
+
+def svg(body, size=(320, 240)):
+    return ('<svg xmlns="http://www.w3.org/2000/svg" '
+            'xmlns:xlink="http://www.w3.org/1999/xlink" width="%d" height="%d">\n%s</svg>\n'
+            % (size[0], size[1], body)).encode()
+
+
+def build_svg_rects(path):
+    """One million <rect> elements (44 MB)."""
+    rect = '<rect x="1" y="1" width="300" height="200" fill="#123456"/>\n'
+    with open(path, "wb") as f:
+        f.write(svg(rect * 1000000))
+    return VIEW_RASTER
+
+
+def build_svg_use_chain(path):
+    """Ten rectangles in a group, and eight groups each using the one before ten times: 10^9
+    rectangles drawn from 90 elements."""
+    parts = ['<defs><g id="g0">%s</g>' %
+             ('<rect x="1" y="1" width="300" height="200" fill="#123456"/>' * 10)]
+    for level in range(1, 9):
+        parts.append('<g id="g%d">%s</g>' % (level,
+                     ('<use xlink:href="#g%d"/>' % (level - 1)) * 10))
+    parts.append('</defs><use xlink:href="#g8"/>')
+    with open(path, "wb") as f:
+        f.write(svg("\n".join(parts)))
+    return VIEW_RASTER
+
+
+def build_svg_path(path):
+    """One path of 4 million points (about 40 MB of numbers)."""
+    with open(path, "wb") as f:
+        f.write(svg('<path d="M 0 0 ' + "L 300 200 L 0 0 " * 2000000 + '" stroke="black"/>'))
+    return VIEW_RASTER
+
+
+def build_pgm_text(path):
+    """10,000 x 10,000 greys written as text, "255 " each (400 MB)."""
+    row = b"255 " * 10000 + b"\n"
+    with open(path, "wb") as f:
+        f.write(b"P2\n10000 10000\n255\n")
+        for _ in range(10000):
+            f.write(row)
+    return 10000 * 10000 * 4
+
+
+def build_ppm_text(path):
+    """9,000 x 9,000 colours written as text, "0 0 0 " each (486 MB): the most numbers a file of
+    this size holds."""
+    row = b"0 0 0 " * 9000 + b"\n"
+    with open(path, "wb") as f:
+        f.write(b"P3\n9000 9000\n255\n")
+        for _ in range(9000):
+            f.write(row)
+    return 9000 * 9000 * 4
+
+
+def build_pgm_comment(path):
+    """A 1 x 1 PGM whose header holds a comment of 500 MiB."""
+    block = b"x" * MIB
+    with open(path, "wb") as f:
+        f.write(b"P2\n#")
+        for _ in range(500):
+            f.write(block)
+        f.write(b"\n1 1\n255\n0\n")
+    return 4
+
+
+def build_pbm_space(path):
+    """A 1 x 1 PBM whose one pixel comes after 500 MiB of spaces."""
+    block = b" " * MIB
+    with open(path, "wb") as f:
+        f.write(b"P1\n1 1\n")
+        for _ in range(500):
+            f.write(block)
+        f.write(b"1\n")
+    return 4
+
+
+def build_xbm_junk(path):
+    """An 8 x 1 XBM whose one byte comes after 480 MB of lines that hold none."""
+    block = (b"y" * 99 + b"\n") * 10000
+    with open(path, "wb") as f:
+        f.write(b"#define a_width 8\n#define a_height 1\n")
+        for _ in range(480):
+            f.write(block)
+        f.write(b"0xff,\n")
+    return 8 * 4
+
+
 # --- Files that are not files ------------------------------------------------------------------
 
 def build_proc(path):
@@ -244,6 +403,18 @@ FILES = [
     ("text-1M-wide-font.emf", build_emf_text, None),
     ("bmp-100MP-512MB.bmp", build_bmp_100mp, None),
     ("bmp-100000000x1-54B.bmp", build_bmp_wide_header, None),
+    ("png-text-30x16MiB.png", build_png_text, None),
+    ("png-private-500MiB.png", build_png_private, None),
+    ("png-40M-chunks.png", build_png_many_chunks, None),
+    ("png-idat-500MiB-extra.png", build_png_extra_data, None),
+    ("svg-1M-rects.svg", build_svg_rects, None),
+    ("svg-use-chain-1e9.svg", build_svg_use_chain, None),
+    ("svg-path-4M-points.svg", build_svg_path, None),
+    ("pgm-text-100MP-400MB.pgm", build_pgm_text, None),
+    ("ppm-text-81MP-486MB.ppm", build_ppm_text, None),
+    ("pgm-comment-500MiB.pgm", build_pgm_comment, None),
+    ("pbm-space-500MiB.pbm", build_pbm_space, None),
+    ("xbm-junk-480MB.xbm", build_xbm_junk, None),
     ("proc/x.bmp", build_proc, "refused"),
     ("fifo.bmp", build_fifo, "refused"),
     ("directory.bmp", build_directory, "refused"),

@@ -5,11 +5,15 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QImageReader>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cmath>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -119,8 +123,6 @@ class PngDevice : public SourceDeviceBase {
     open(QIODevice::ReadOnly);
   }
   bool isSequential() const override { return true; }
-  // Whether the image data went past what the rows could need: the reading was stopped there.
-  bool Refused() const { return m_refused; }
 
  protected:
   qint64 readData(char* data, qint64 maxSize) override {
@@ -154,7 +156,6 @@ class PngDevice : public SourceDeviceBase {
 
   // Moves to the next range of the file the reader sees; false at the end.
   bool NextKept() {
-    if (m_refused) return false;
     while (m_next < m_source.size) {
       if (m_next == 0) {  // the signature
         m_at = 0;
@@ -179,16 +180,14 @@ class PngDevice : public SourceDeviceBase {
         // More than deflate's stored blocks take, with room for any compressor's framing.
         m_dataBudget = rows + rows / 8 + (std::uint64_t{64} << 10);
       }
-      if (isIdat) {
-        m_data += 12 + length;
-        if (m_data > m_dataBudget) {
-          m_refused = true;
-          return false;
-        }
-      }
+      // Image data past what the rows could need is not shown: libpng reads no further than
+      // the rows anyway, and passes over what follows, reading it to its end.
+      if (isIdat) m_data += 12 + length;
+      const bool beyondRows = isIdat && m_data > m_dataBudget;
       const std::uint64_t start = m_next;
       m_next = end;
-      if (critical || (KeptAncillary(type) && length <= kLargestKeptAncillary)) {
+      if ((critical && !beyondRows) ||
+          (KeptAncillary(type) && length <= kLargestKeptAncillary)) {
         m_at = start;
         m_keptEnd = end;
         return true;
@@ -219,7 +218,6 @@ class PngDevice : public SourceDeviceBase {
   std::uint64_t m_next = 0;     // the next chunk's start
   std::uint64_t m_data = 0;     // image data seen, each chunk's framing included
   std::uint64_t m_dataBudget = std::uint64_t{64} << 10;  // before the header says more
-  bool m_refused = false;
   std::array<std::uint8_t, 1 << 16> m_window{};
   std::uint64_t m_windowStart = 0;
   std::size_t m_windowSize = 0;
@@ -395,11 +393,141 @@ QByteArray SvgText(const ByteSource& source, bool& tooLarge) {
   return text;
 }
 
+// The work of drawing a drawing into a view of kSvgView, estimated from what the drawing asks
+// of the painter, without painting: Qt's raster painter takes about a nanosecond a pixel it
+// fills, several with smoothing, blending or a turn; a microsecond a call; up to 150 nanoseconds a
+// row of the view an edge crosses (a path of many edges crossing the whole view: each row sorts
+// them all); and a few microseconds a dash of a wide dashed pen
+// (up to 10,000 repetitions of the pattern a segment, as Qt's dasher makes them). Measured on
+// the machine the limits were chosen on.
+constexpr QSize kSvgView{320, 240};
+
+class DrawingCost : public QPaintEngine {
+ public:
+  DrawingCost() : QPaintEngine(QPaintEngine::AllFeatures) {}
+  bool begin(QPaintDevice*) override { return true; }
+  bool end() override { return true; }
+  Type type() const override { return QPaintEngine::User; }
+  void updateState(const QPaintEngineState&) override {}
+
+  void drawPath(const QPainterPath& path) override { Path(path, false); }
+  void drawRects(const QRectF* rects, int count) override {
+    for (int i = 0; i < count; ++i) {
+      QPainterPath path;
+      path.addRect(rects[i]);
+      Path(path, true);
+    }
+  }
+  void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override {
+    QPainterPath path;
+    if (count > 0) path.addPolygon(QPolygonF(QList<QPointF>(points, points + count)));
+    if (mode != PolylineMode) path.closeSubpath();
+    Path(path, false);
+  }
+  void drawPixmap(const QRectF& r, const QPixmap&, const QRectF& source) override {
+    Call(state->transform().mapRect(r), kBlendedPixel);
+    m_nanoseconds += 3.0 * source.width() * source.height();
+  }
+  void drawImage(const QRectF& r, const QImage&, const QRectF& source,
+                 Qt::ImageConversionFlags) override {
+    Call(state->transform().mapRect(r), kBlendedPixel);
+    m_nanoseconds += 3.0 * source.width() * source.height();
+  }
+  void drawTextItem(const QPointF& p, const QTextItem& item) override {
+    const QRectF box(p.x(), p.y() - item.ascent(), item.width(), item.ascent() + item.descent());
+    Call(state->transform().mapRect(box), kBlendedPixel);
+    m_nanoseconds += 2000.0 * static_cast<double>(item.text().size());
+  }
+  void drawTiledPixmap(const QRectF& r, const QPixmap&, const QPointF&) override {
+    Call(state->transform().mapRect(r), kBlendedPixel);
+  }
+
+  double Nanoseconds() const { return m_nanoseconds; }
+
+ private:
+  // A pixel of a rectangle upright in the view, filled; any other: smoothed, blended or turned.
+  static constexpr double kPlainPixel = 1.2;
+  static constexpr double kBlendedPixel = 6;
+
+  void Path(const QPainterPath& path, bool rectangle) {
+    const QTransform t = state->transform();
+    const QPen pen = state->pen();
+    const bool stroked = pen.style() != Qt::NoPen;
+    const qreal width = stroked ? std::max<qreal>(pen.widthF(), 1) : 0;
+    const bool plain = rectangle && t.type() <= QTransform::TxScale && state->opacity() >= 1;
+    Call(t.mapRect(path.controlPointRect().adjusted(-width, -width, width, width)),
+         plain ? kPlainPixel : kBlendedPixel);
+    // Each edge is followed down every row of the view it crosses, a stroked one as the sides
+    // of its stroke; an upright rectangle is filled row by row without edges.
+    const double perRow = plain && !stroked ? 0 : 150;
+    const qreal rows = kSvgView.height();
+    QPointF previous;
+    for (int i = 0; i < path.elementCount(); ++i) {
+      const QPointF point = t.map(QPointF(path.elementAt(i)));
+      if (i > 0 && !path.elementAt(i).isMoveTo()) {
+        const qreal top = std::max<qreal>(std::min(previous.y(), point.y()), 0);
+        const qreal bottom = std::min(std::max(previous.y(), point.y()), rows);
+        m_nanoseconds += 200.0 + perRow * (std::max<qreal>(bottom - top, 0) + 1);
+      }
+      previous = point;
+    }
+    if (!stroked || pen.style() == Qt::SolidLine) return;
+    // Each segment of the path is dashed on its own, up to Qt's limit of repetitions.
+    qreal period = 0;
+    const QList<qreal> pattern = pen.dashPattern();
+    for (const qreal dash : pattern) period += dash * width;
+    if (period <= 0) return;
+    const qreal scale = std::sqrt(std::abs(t.determinant()));
+    const double perDash = width * scale > 1 ? 2500 : 40;  // wide pens are stroked dash by dash
+    for (int i = 1; i < path.elementCount(); ++i) {
+      const QPainterPath::Element a = path.elementAt(i - 1);
+      const QPainterPath::Element b = path.elementAt(i);
+      const qreal length = std::hypot(b.x - a.x, b.y - a.y);
+      const qreal repetitions = std::min<qreal>(length / period, 10000);
+      m_nanoseconds += perDash * repetitions * static_cast<double>(pattern.size());
+    }
+  }
+  // A call filling `box` (in the view's pixels), as far as it lies in the view.
+  void Call(const QRectF& box, double perPixel) {
+    const QRectF visible = box.intersected(QRectF(QPointF(0, 0), QSizeF(kSvgView)));
+    m_nanoseconds += 1000.0 + perPixel * std::max<qreal>(visible.width(), 0) *
+                                  std::max<qreal>(visible.height(), 0);
+  }
+
+  double m_nanoseconds = 0;
+};
+
+class DrawingCostDevice : public QPaintDevice {
+ public:
+  QPaintEngine* paintEngine() const override { return &m_engine; }
+  double Nanoseconds() const { return m_engine.Nanoseconds(); }
+
+ protected:
+  int metric(PaintDeviceMetric metric) const override {
+    switch (metric) {
+      case PdmWidth: return kSvgView.width();
+      case PdmHeight: return kSvgView.height();
+      case PdmWidthMM: return kSvgView.width() * 254 / 960;
+      case PdmHeightMM: return kSvgView.height() * 254 / 960;
+      case PdmNumColors: return INT_MAX;
+      case PdmDepth: return 32;
+      case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 96;
+      case PdmDevicePixelRatio: return 1;
+      case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+    }
+    return 0;
+  }
+
+ private:
+  mutable DrawingCost m_engine;
+};
+
 class SvgPicture : public Picture {
  public:
   explicit SvgPicture(const QByteArray& text) {
     if (!m_renderer.load(text)) throw LoadError(kSvgNotValid);
     m_renderer.setAspectRatioMode(Qt::IgnoreAspectRatio);
+    if (DrawingNanoseconds() > kMaxSvgDrawingNanoseconds) throw LoadError(kSvgNotValid);
     const QSize size = m_renderer.defaultSize();
     m_width = std::max(size.width(), 0);
     m_height = std::max(size.height(), 0);
@@ -407,6 +535,16 @@ class SvgPicture : public Picture {
 
   int Width() const override { return m_width; }
   int Height() const override { return m_height; }
+
+  // The estimated work of drawing it into a view of kSvgView.
+  double DrawingNanoseconds() {
+    DrawingCostDevice device;
+    {
+      QPainter painter(&device);
+      m_renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(kSvgView)));
+    }
+    return device.Nanoseconds();
+  }
 
   // An SVG drawing, parsed once and drawn afresh into every rectangle, its frame (the view box)
   // stretched to fill the rectangle as a metafile's is. What it leaves unpainted is white.

@@ -43,8 +43,8 @@ struct PngWork {
 // A PNG read from `source` as DecodePng reads it, counting into `work`. Qt's reader is handed the
 // signature and the chunks that can change the pixels (the critical ones, tRNS, and the colour
 // chunks gAMA, cHRM, sRGB, iCCP, sBIT); every other chunk (text, time, private, animation) is
-// passed over unread. The image data may not exceed what the rows need by more than a compressor
-// could make of them: past that the file is refused.
+// passed over unread. Image data beyond what any compressor makes of the rows (an eighth more,
+// and 64 KB) is passed over too: the rows are complete before it, or the file is refused.
 std::unique_ptr<Picture> ReadPngCounting(const ByteSource& source, PngWork& work);
 
 // An SVG drawing is parsed only when its text (inflated, for a gzip-compressed file) is at most
@@ -53,8 +53,11 @@ std::unique_ptr<Picture> ReadPngCounting(const ByteSource& source, PngWork& work
 // elements; otherwise it is refused as not valid. Within these, parsing and drawing it into a
 // view take a small part of a second.
 inline constexpr std::uint64_t kMaxSvgBytes = std::uint64_t{16} << 20;
-inline constexpr std::uint64_t kMaxSvgElements = 100'000;
+inline constexpr std::uint64_t kMaxSvgElements = 50'000;
 inline constexpr std::uint64_t kMaxSvgNumbers = 1'000'000;
+// Nor is one kept whose drawing into a 320 x 240 view would take longer than this, as estimated
+// from the calls its drawing makes (the fills' areas, the calls, the dashes of dashed lines).
+inline constexpr double kMaxSvgDrawingNanoseconds = 400e6;
 
 // The work an SVG's check took before Qt parsed it.
 struct SvgWork {
