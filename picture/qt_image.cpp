@@ -150,6 +150,11 @@ class PngDevice : public SourceDeviceBase {
     const std::string_view name(reinterpret_cast<const char*>(type), 4);
     return std::ranges::find(kKept, name) != std::end(kKept);
   }
+  static bool KnownCritical(const std::uint8_t* type) {
+    static constexpr std::string_view kKnown[] = {"IHDR", "PLTE", "IDAT", "IEND"};
+    const std::string_view name(reinterpret_cast<const char*>(type), 4);
+    return std::ranges::find(kKnown, name) != std::end(kKnown);
+  }
   // A colour chunk larger than this is ignored by libpng (its limit on a chunk it keeps is 8 MB),
   // so it is passed over.
   static constexpr std::uint32_t kLargestKeptAncillary = 16 << 20;
@@ -174,6 +179,9 @@ class PngDevice : public SourceDeviceBase {
       const std::uint8_t* type = header + 4;
       const bool critical = (type[0] & 0x20) == 0;
       const bool isIdat = std::equal(type, type + 4, "IDAT");
+      // A critical chunk libpng does not know makes it refuse the file, after reading all of
+      // the chunk: it ends here instead.
+      if (critical && !KnownCritical(type)) return false;
       if (std::equal(type, type + 4, "IHDR") && length == 13 && got == sizeof header) {
         const std::uint8_t* h = header + 8;
         const std::uint64_t rows = PngRowBytes(Be32(h), Be32(h + 4), h[8], h[9], h[12]);

@@ -56,6 +56,21 @@ class TextReader {
     return done > 0 ? done : -1;
   }
 
+  // Past the lines ahead that hold no `c`, those ending in the bytes read already: read line by
+  // line, wherever the lines are cut, none of them would hold it.
+  void SkipLinesWithout(char c) {
+    for (;;) {
+      if (m_at == m_size && !Fill()) return;
+      const std::uint8_t* start = m_buffer.data() + m_at;
+      const auto* hit = static_cast<const std::uint8_t*>(std::memchr(start, c, m_size - m_at));
+      const std::size_t clear = hit ? static_cast<std::size_t>(hit - start) : m_size - m_at;
+      const auto* newline = static_cast<const std::uint8_t*>(::memrchr(start, '\n', clear));
+      if (!newline) return;
+      m_at += static_cast<std::size_t>(newline - start) + 1;
+      if (hit) return;
+    }
+  }
+
   // Past the next '\n', or to the end.
   void SkipLine() {
     for (;;) {
@@ -133,10 +148,14 @@ int ReadNumber(TextReader& in, bool& ok) {
       if (value != -1) {
         if (digit) {
           const int d = c - '0';
-          if (value <= (INT_MAX - d) / 10)
+          if (overflow) {
+            // Once too large, the rest of the digits change nothing.
+            while (i < piece.size() && Digit(static_cast<char>(piece[i]))) ++i;
+          } else if (value <= (INT_MAX - d) / 10) {
             value = 10 * value + d;
-          else
+          } else {
             overflow = true;
+          }
           continue;
         }
         comment = c == '#';
@@ -317,6 +336,7 @@ QImage ReadXbm(const ByteSource& source) {
   // The first line holding "0x".
   const char* p = nullptr;
   do {
+    in.SkipLinesWithout('0');
     length = in.ReadLine(line, kLine);
     if (length <= 0) return {};
     p = std::strstr(line, "0x");
@@ -345,6 +365,7 @@ QImage ReadXbm(const ByteSource& source) {
       }
       p = std::strstr(p, "0x");
     } else {
+      in.SkipLinesWithout('0');
       length = in.ReadLine(line, kLine);
       if (length <= 0) break;  // cut short: the rest stays white
       p = std::strstr(line, "0x");
