@@ -114,14 +114,11 @@ std::uint32_t Be32(const std::uint8_t* p) {
   return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
 
-// A PNG as Qt's reader is to see it: the signature, then the chunks that can change the pixels,
-// in their order; the others are stepped over unread. A sequential device, read as libpng reads,
-// from the start to the end.
-class PngDevice : public SourceDeviceBase {
+// Ranges of the source, in their order, as one sequential device: a file as a reader is to see
+// it, the parts that cannot change the pixels stepped over unread. NextKept picks each range.
+class RangesDevice : public SourceDeviceBase {
  public:
-  explicit PngDevice(const ByteSource& source) : SourceDeviceBase(source) {
-    open(QIODevice::ReadOnly);
-  }
+  explicit RangesDevice(const ByteSource& source) : SourceDeviceBase(source) {}
   bool isSequential() const override { return true; }
 
  protected:
@@ -143,6 +140,45 @@ class PngDevice : public SourceDeviceBase {
     return done;
   }
 
+  // Moves m_at and m_keptEnd to the next range the reader sees, m_next past what it passed over;
+  // false at the end.
+  virtual bool NextKept() = 0;
+
+  // Up to `count` bytes from `offset`, through a window read ahead: a file of many small parts
+  // passed over is read in large pieces, not a read a part.
+  std::size_t Header(std::uint64_t offset, std::uint8_t* out, std::size_t count) {
+    if (offset < m_windowStart || offset + count > m_windowStart + m_windowSize) {
+      m_windowStart = offset;
+      m_windowSize = 0;
+      const qint64 n =
+          ReadSource(offset, reinterpret_cast<char*>(m_window.data()), m_window.size());
+      if (n > 0) m_windowSize = static_cast<std::size_t>(n);
+    }
+    if (offset >= m_windowStart + m_windowSize) return 0;
+    const std::size_t n =
+        std::min<std::uint64_t>(count, m_windowStart + m_windowSize - offset);
+    std::copy_n(m_window.data() + (offset - m_windowStart), n, out);
+    return n;
+  }
+
+  std::uint64_t m_at = 0;       // where the next byte the reader sees is in the file
+  std::uint64_t m_keptEnd = 0;  // the end of the range being read
+  std::uint64_t m_next = 0;     // the start of what comes after it
+
+ private:
+  std::array<std::uint8_t, 1 << 16> m_window{};
+  std::uint64_t m_windowStart = 0;
+  std::size_t m_windowSize = 0;
+};
+
+// A PNG as Qt's reader is to see it: the signature, then the chunks that can change the pixels,
+// in their order; the others are stepped over unread.
+class PngDevice : public RangesDevice {
+ public:
+  explicit PngDevice(const ByteSource& source) : RangesDevice(source) {
+    open(QIODevice::ReadOnly);
+  }
+
  private:
   // Chunks kept besides the critical ones: those libpng or Qt's reader turn into pixels.
   static bool KeptAncillary(const std::uint8_t* type) {
@@ -159,8 +195,7 @@ class PngDevice : public SourceDeviceBase {
   // so it is passed over.
   static constexpr std::uint32_t kLargestKeptAncillary = 16 << 20;
 
-  // Moves to the next range of the file the reader sees; false at the end.
-  bool NextKept() {
+  bool NextKept() override {
     while (m_next < m_source.size) {
       if (m_next == 0) {  // the signature
         m_at = 0;
@@ -204,31 +239,66 @@ class PngDevice : public SourceDeviceBase {
     return false;
   }
 
-  // Up to `count` bytes from `offset`, through a window read ahead: a file of many small chunks
-  // passed over is read in large pieces, not a read a chunk.
-  std::size_t Header(std::uint64_t offset, std::uint8_t* out, std::size_t count) {
-    if (offset < m_windowStart || offset + count > m_windowStart + m_windowSize) {
-      m_windowStart = offset;
-      m_windowSize = 0;
-      const qint64 n =
-          ReadSource(offset, reinterpret_cast<char*>(m_window.data()), m_window.size());
-      if (n > 0) m_windowSize = static_cast<std::size_t>(n);
-    }
-    if (offset >= m_windowStart + m_windowSize) return 0;
-    const std::size_t n =
-        std::min<std::uint64_t>(count, m_windowStart + m_windowSize - offset);
-    std::copy_n(m_window.data() + (offset - m_windowStart), n, out);
-    return n;
-  }
-
-  std::uint64_t m_at = 0;       // where the next byte the reader sees is in the file
-  std::uint64_t m_keptEnd = 0;  // the end of the range being read
-  std::uint64_t m_next = 0;     // the next chunk's start
   std::uint64_t m_data = 0;     // image data seen, each chunk's framing included
   std::uint64_t m_dataBudget = std::uint64_t{64} << 10;  // before the header says more
-  std::array<std::uint8_t, 1 << 16> m_window{};
-  std::uint64_t m_windowStart = 0;
-  std::size_t m_windowSize = 0;
+};
+
+// A JPEG as Qt's reader is to see it: up to its first scan, the segments that make the pixels
+// (tables, frame, restart interval, and the first few JFIF and Adobe segments, which tell the
+// colours, and Exif segments, which tell the turn), then the rest as it is. Comments and the
+// other application segments (colour profiles, which Qt keeps beside the pixels, and any
+// program's own) are stepped over unread: Qt's reader keeps every comment in memory, twice.
+class JpegDevice : public RangesDevice {
+ public:
+  explicit JpegDevice(const ByteSource& source) : RangesDevice(source) {
+    open(QIODevice::ReadOnly);
+  }
+
+ private:
+  // Of each kept application segment, the first so many.
+  static constexpr int kKeptOfEach = 4;
+
+  bool NextKept() override {
+    if (m_next >= m_source.size) return false;
+    if (m_next == 0) {  // the start-of-image marker
+      m_at = 0;
+      m_keptEnd = m_next = std::min<std::uint64_t>(2, m_source.size);
+      return true;
+    }
+    while (!m_scanning && m_next < m_source.size) {
+      std::uint8_t marker[4];
+      const std::size_t got = Header(m_next, marker, sizeof marker);
+      const std::uint8_t type = marker[1];
+      // Anything but a segment with a length (fill bytes, a marker standing alone, the scan)
+      // and the rest of the file go as they are.
+      const bool segment = got == sizeof marker && marker[0] == 0xFF && type != 0xFF &&
+                           type != 0xDA && type != 0x01 && type != 0xD9 &&
+                           !(type >= 0xD0 && type <= 0xD7) && type != 0x00;
+      if (!segment) break;
+      const std::uint64_t end =
+          std::min(m_next + 2 + (std::uint64_t{marker[2]} << 8 | marker[3]), m_source.size);
+      const std::uint64_t start = m_next;
+      m_next = end;
+      const bool application = type >= 0xE0 && type <= 0xEF;
+      const bool kept = type == 0xFE ? false
+                        : !application ? true
+                        : type == 0xE0 || type == 0xE1 || type == 0xEE
+                            ? m_seen[type - 0xE0]++ < kKeptOfEach
+                            : false;
+      if (kept) {
+        m_at = start;
+        m_keptEnd = end;
+        return true;
+      }
+    }
+    m_scanning = true;
+    m_at = m_next;
+    m_keptEnd = m_next = m_source.size;
+    return m_at < m_keptEnd;
+  }
+
+  bool m_scanning = false;
+  std::array<int, 16> m_seen{};
 };
 
 // A picture kept as Qt's reader gave it, made opaque over white in place: a photograph is drawn
@@ -296,6 +366,44 @@ std::vector<std::uint8_t> ReadPiece(const ByteSource& source, std::uint64_t offs
   }
   bytes.resize(done);
   return bytes;
+}
+
+// Whether a TIFF's first directory names more data for a tag than libtiff should take in: libtiff
+// reads every tag's values into memory, the offsets and sizes of strips and tiles at 16 bytes
+// each, whatever the picture. A directory of 50 million one-row strips took a gigabyte.
+bool TiffTagsTooLarge(const ByteSource& source) {
+  constexpr std::uint64_t kLargestTag = std::uint64_t{16} << 20;
+  constexpr std::uint64_t kMostPieces = 1'000'000;
+  const std::vector<std::uint8_t> header = ReadPiece(source, 0, 16);
+  if (header.size() < 8) return false;  // Qt's reader refuses it
+  const bool little = header[0] == 'I';
+  const auto number = [little](const std::uint8_t* p, int bytes) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+      v |= std::uint64_t{p[little ? i : bytes - 1 - i]} << (8 * i);
+    return v;
+  };
+  const std::uint64_t version = number(header.data() + 2, 2);
+  const bool big = version == 43;
+  if (version != 42 && !(big && header.size() == 16)) return false;
+  const std::uint64_t directory = big ? number(header.data() + 8, 8) : number(header.data() + 4, 4);
+  const std::vector<std::uint8_t> countBytes = ReadPiece(source, directory, big ? 8 : 2);
+  if (countBytes.size() < (big ? 8u : 2u)) return false;
+  const std::uint64_t entries = std::min<std::uint64_t>(number(countBytes.data(), big ? 8 : 2), 65535);
+  const std::size_t entrySize = big ? 20 : 12;
+  const std::vector<std::uint8_t> table =
+      ReadPiece(source, directory + countBytes.size(), entries * entrySize);
+  for (std::size_t at = 0; at + entrySize <= table.size(); at += entrySize) {
+    const std::uint64_t tag = number(&table[at], 2);
+    const std::uint64_t type = number(&table[at + 2], 2);
+    const std::uint64_t count = big ? number(&table[at + 4], 8) : number(&table[at + 4], 4);
+    static constexpr std::uint8_t kTypeSize[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4,
+                                                 0, 0, 8, 8, 8};
+    const std::uint64_t size = type < std::size(kTypeSize) ? kTypeSize[type] : 0;
+    const bool pieces = tag == 273 || tag == 279 || tag == 324 || tag == 325;
+    if ((pieces && count > kMostPieces) || (size > 0 && count > kLargestTag / size)) return true;
+  }
+  return false;
 }
 
 // Qt's TGA reader takes only files with the version 2 footer. Most files are of version 1, which
@@ -768,10 +876,16 @@ std::unique_ptr<Picture> FromFile(SourceReader read, int fd, std::uint64_t size,
   return read(FileSource(fd, size, fileName));
 }
 
-std::unique_ptr<Picture> ReadJpeg(const ByteSource& s) { return ReadRaster(s, "jpeg", "JPEG"); }
+std::unique_ptr<Picture> ReadJpeg(const ByteSource& s) {
+  JpegDevice device(s);
+  return ReadRaster(device, "jpeg", "JPEG");
+}
 std::unique_ptr<Picture> ReadGif(const ByteSource& s) { return ReadRaster(s, "gif", "GIF"); }
 std::unique_ptr<Picture> ReadWebp(const ByteSource& s) { return ReadRaster(s, "webp", "WebP"); }
-std::unique_ptr<Picture> ReadTiff(const ByteSource& s) { return ReadRaster(s, "tiff", "TIFF"); }
+std::unique_ptr<Picture> ReadTiff(const ByteSource& s) {
+  if (TiffTagsTooLarge(s)) throw LoadError(NotValid("TIFF"));
+  return ReadRaster(s, "tiff", "TIFF");
+}
 std::unique_ptr<Picture> ReadPbm(const ByteSource& s) { return ReadTextOrRaster(s, "pbm", "PBM"); }
 std::unique_ptr<Picture> ReadPgm(const ByteSource& s) { return ReadTextOrRaster(s, "pgm", "PGM"); }
 std::unique_ptr<Picture> ReadPpm(const ByteSource& s) { return ReadTextOrRaster(s, "ppm", "PPM"); }
