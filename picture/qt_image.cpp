@@ -145,13 +145,18 @@ class RangesDevice : public SourceDeviceBase {
   virtual bool NextKept() = 0;
 
   // Up to `count` bytes from `offset`, through a window read ahead: a file of many small parts
-  // passed over is read in large pieces, not a read a part.
+  // passed over is read in large pieces, not a read a part. The window grows while the parts
+  // are small enough to follow each other in it, and shrinks again once one is passed over
+  // beyond it, so that large parts cost little more than their headers.
   std::size_t Header(std::uint64_t offset, std::uint8_t* out, std::size_t count) {
     if (offset < m_windowStart || offset + count > m_windowStart + m_windowSize) {
+      const std::uint64_t windowEnd = m_windowStart + m_windowSize;
+      const bool following = offset >= m_windowStart && offset < windowEnd + m_windowWanted;
+      m_windowWanted = following ? std::min(m_windowWanted * 2, m_window.size()) : kSmallWindow;
       m_windowStart = offset;
       m_windowSize = 0;
-      const qint64 n =
-          ReadSource(offset, reinterpret_cast<char*>(m_window.data()), m_window.size());
+      const qint64 n = ReadSource(offset, reinterpret_cast<char*>(m_window.data()),
+                                  std::max(m_windowWanted, count));
       if (n > 0) m_windowSize = static_cast<std::size_t>(n);
     }
     if (offset >= m_windowStart + m_windowSize) return 0;
@@ -166,9 +171,11 @@ class RangesDevice : public SourceDeviceBase {
   std::uint64_t m_next = 0;     // the start of what comes after it
 
  private:
+  static constexpr std::size_t kSmallWindow = 512;
   std::array<std::uint8_t, 1 << 16> m_window{};
   std::uint64_t m_windowStart = 0;
   std::size_t m_windowSize = 0;
+  std::size_t m_windowWanted = kSmallWindow;
 };
 
 // A PNG as Qt's reader is to see it: the signature, then the chunks that can change the pixels,
@@ -368,12 +375,9 @@ std::vector<std::uint8_t> ReadPiece(const ByteSource& source, std::uint64_t offs
   return bytes;
 }
 
-// Whether a TIFF's first directory names more data for a tag than libtiff should take in: libtiff
-// reads every tag's values into memory, the offsets and sizes of strips and tiles at 16 bytes
-// each, whatever the picture. A directory of 50 million one-row strips took a gigabyte.
+}  // namespace
+
 bool TiffTagsTooLarge(const ByteSource& source) {
-  constexpr std::uint64_t kLargestTag = std::uint64_t{16} << 20;
-  constexpr std::uint64_t kMostPieces = 1'000'000;
   const std::vector<std::uint8_t> header = ReadPiece(source, 0, 16);
   if (header.size() < 8) return false;  // Qt's reader refuses it
   const bool little = header[0] == 'I';
@@ -401,10 +405,13 @@ bool TiffTagsTooLarge(const ByteSource& source) {
                                                  0, 0, 8, 8, 8};
     const std::uint64_t size = type < std::size(kTypeSize) ? kTypeSize[type] : 0;
     const bool pieces = tag == 273 || tag == 279 || tag == 324 || tag == 325;
-    if ((pieces && count > kMostPieces) || (size > 0 && count > kLargestTag / size)) return true;
+    if ((pieces && count > kMaxTiffPieces) || (size > 0 && count > kMaxTiffTagBytes / size))
+      return true;
   }
   return false;
 }
+
+namespace {
 
 // Qt's TGA reader takes only files with the version 2 footer. Most files are of version 1, which
 // is version 2 without its optional areas: the footer that says none are there is read after the
@@ -810,16 +817,30 @@ bool SvgWithinLimits(std::span<const std::uint8_t> text, SvgWork& work) {
   return true;
 }
 
-std::unique_ptr<Picture> ReadPngCounting(const ByteSource& source, PngWork& work) {
-  PngDevice device(source);
+namespace {
+
+std::unique_ptr<Picture> ReadCounting(SourceDeviceBase& device, const char* format,
+                                      const char* kind, ReaderWork& work) {
   try {
-    auto picture = ReadRaster(device, "png", "PNG");
+    auto picture = ReadRaster(device, format, kind);
     work.bytesRead += device.BytesRead();
     return picture;
   } catch (...) {
     work.bytesRead += device.BytesRead();
     throw;
   }
+}
+
+}  // namespace
+
+std::unique_ptr<Picture> ReadPngCounting(const ByteSource& source, ReaderWork& work) {
+  PngDevice device(source);
+  return ReadCounting(device, "png", "PNG", work);
+}
+
+std::unique_ptr<Picture> ReadJpegCounting(const ByteSource& source, ReaderWork& work) {
+  JpegDevice device(source);
+  return ReadCounting(device, "jpeg", "JPEG", work);
 }
 
 QImage OpaqueOverWhite(QImage image) {
@@ -861,7 +882,7 @@ model::Bitmap BitmapOverWhite(const QImage& image) {
 namespace {
 
 std::unique_ptr<Picture> ReadPng(const ByteSource& source) {
-  PngWork work;
+  ReaderWork work;
   return ReadPngCounting(source, work);
 }
 
@@ -877,8 +898,8 @@ std::unique_ptr<Picture> FromFile(SourceReader read, int fd, std::uint64_t size,
 }
 
 std::unique_ptr<Picture> ReadJpeg(const ByteSource& s) {
-  JpegDevice device(s);
-  return ReadRaster(device, "jpeg", "JPEG");
+  ReaderWork work;
+  return ReadJpegCounting(s, work);
 }
 std::unique_ptr<Picture> ReadGif(const ByteSource& s) { return ReadRaster(s, "gif", "GIF"); }
 std::unique_ptr<Picture> ReadWebp(const ByteSource& s) { return ReadRaster(s, "webp", "WebP"); }

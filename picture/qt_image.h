@@ -36,8 +36,8 @@ struct ByteSource {
 // Bytes in memory, which must outlive the source.
 ByteSource MemorySource(std::span<const std::uint8_t> bytes);
 
-// The work a PNG's reading took: the bytes its source delivered.
-struct PngWork {
+// The work a reading took: the bytes its source delivered.
+struct ReaderWork {
   std::uint64_t bytesRead = 0;
 };
 // A PNG read from `source` as DecodePng reads it, counting into `work`. Qt's reader is handed the
@@ -45,7 +45,20 @@ struct PngWork {
 // chunks gAMA, cHRM, sRGB, iCCP, sBIT); every other chunk (text, time, private, animation) is
 // passed over unread. Image data beyond what any compressor makes of the rows (an eighth more,
 // and 64 KB) is passed over too: the rows are complete before it, or the file is refused.
-std::unique_ptr<Picture> ReadPngCounting(const ByteSource& source, PngWork& work);
+std::unique_ptr<Picture> ReadPngCounting(const ByteSource& source, ReaderWork& work);
+// A JPEG read from `source` as DecodeJpeg reads it, counting into `work`. Up to the first scan,
+// Qt's reader is handed the segments that make the pixels: tables, frame, restart interval, and
+// the first four each of the JFIF (APP0), Exif (APP1, which turns the picture) and Adobe (APP14)
+// segments; comments and the other application segments are passed over unread.
+std::unique_ptr<Picture> ReadJpegCounting(const ByteSource& source, ReaderWork& work);
+
+// Whether a TIFF's first directory names more values for a tag than libtiff is let take in
+// (libtiff reads every tag's values into memory, whatever the picture): more than
+// kMaxTiffTagBytes for a tag, or more than kMaxTiffPieces strips or tiles. DecodeTiff refuses
+// such a file as not valid.
+inline constexpr std::uint64_t kMaxTiffTagBytes = std::uint64_t{16} << 20;
+inline constexpr std::uint64_t kMaxTiffPieces = 1'000'000;
+bool TiffTagsTooLarge(const ByteSource& source);
 
 // An SVG drawing is parsed only when its text (inflated, for a gzip-compressed file) is at most
 // kMaxSvgBytes, it has at most kMaxSvgElements elements and kMaxSvgNumbers numbers in its path

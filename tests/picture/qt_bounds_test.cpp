@@ -99,6 +99,7 @@ QImage QtReading(const Bytes& bytes, const char* format) {
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, format);
   reader.setAutoDetectImageFormat(false);
+  reader.setAutoTransform(true);
   QImage image;
   if (!reader.read(&image)) return {};
   return image;
@@ -276,7 +277,7 @@ TEST(PngChunks, HundredsOfMegabytesPassedOverAreNotRead) {
     file.tail = Bytes(4, 0);  // the huge chunk's CRC
     file.tail.insert(file.tail.end(), rest.begin(), rest.end());
     file.size = file.head.size() + kHuge + file.tail.size();
-    picture::PngWork work;
+    picture::ReaderWork work;
     const picture::ByteSource source = file.Source();
     std::unique_ptr<picture::Picture> loaded;
     const std::string error = ErrorOf([&] { loaded = picture::ReadPngCounting(source, work); });
@@ -301,11 +302,169 @@ TEST(PngChunks, HundredsOfMegabytesPassedOverAreNotRead) {
   const Bytes iend = Chunk("IEND", {});
   extra.tail.insert(extra.tail.end(), iend.begin(), iend.end());
   extra.size = extra.head.size() + kHuge + extra.tail.size();
-  picture::PngWork work;
+  picture::ReaderWork work;
   const picture::ByteSource source = extra.Source();
   const auto loaded = picture::ReadPngCounting(source, work);
   EXPECT_EQ(Pixels(*loaded), Pixels(QtReading(png, "png")));
   EXPECT_LT(work.bytesRead, 1u << 20);
+}
+
+// --- JPEG --------------------------------------------------------------------------------------
+
+// A segment of `type` holding `data`.
+Bytes Segment(std::uint8_t type, const Bytes& data) {
+  const std::size_t length = data.size() + 2;
+  Bytes out{0xFF, type, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
+  return out + data;
+}
+
+// `jpeg` with `extra` right after its start-of-image marker.
+Bytes AfterStart(const Bytes& jpeg, const Bytes& extra) {
+  return Bytes(jpeg.begin(), jpeg.begin() + 2) + extra + Bytes(jpeg.begin() + 2, jpeg.end());
+}
+
+// Comments and other programs' segments, anywhere before the scan, leave the pixels as Qt's reader
+// makes them of the whole file; the segments that tell the colours and the turn still count.
+TEST(JpegSegments, PassedOverSegmentsLeaveThePixelsAsTheyWere) {
+  QImage colour(16, 8, QImage::Format_RGB32);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 16; ++x) colour.setPixel(x, y, qRgb(x * 16, 255 - y * 30, (x * y) & 0xFF));
+  QImage turned(16, 8, QImage::Format_RGB32);
+  turned.fill(Qt::white);
+  for (int y = 0; y < 8; ++y) turned.setPixel(0, y, qRgb(0, 0, 0));
+  QByteArray turnedBytes;
+  {
+    QBuffer buffer(&turnedBytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    ASSERT_TRUE(writer.write(turned));
+  }
+  const Bytes comment = Segment(0xFE, FromQt("made by hand"));
+  const Bytes icc = Segment(0xE2, FromQt(QByteArray("ICC_PROFILE\0\1\1", 14) + QByteArray(200, 'p')));
+  const Bytes own = Segment(0xE9, Bytes(65533, 0x11));
+  // An Adobe segment, which libjpeg reads for the colours.
+  const Bytes adobe = Segment(0xEE, FromQt(QByteArray("Adobe\0\x64\0\0\0\0\0", 12)));
+  Bytes manyComments;
+  for (int i = 0; i < 200; ++i) manyComments = manyComments + comment;
+  const struct {
+    const char* name;
+    Bytes file;
+  } cases[] = {
+      {"comment", AfterStart(Written(colour, "jpeg"), comment)},
+      {"profile and own segments", AfterStart(Written(colour, "jpeg"), icc + own + own)},
+      {"many comments", AfterStart(Written(colour, "jpeg"), manyComments)},
+      {"Adobe", AfterStart(Written(colour, "jpeg"), comment + adobe)},
+      {"turned, comments first", AfterStart(FromQt(turnedBytes), manyComments + icc)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QImage qt = QtReading(c.file, "jpeg");
+    ASSERT_FALSE(qt.isNull());
+    const auto loaded = picture::DecodeJpeg(c.file);
+    EXPECT_EQ(Pixels(*loaded), Pixels(qt));
+  }
+  // The Exif segment is kept after those passed over: the photograph is still turned upright.
+  EXPECT_EQ(picture::DecodeJpeg(cases[4].file)->Width(), 8);
+}
+
+TEST(JpegSegments, HundredsOfMegabytesOfCommentsAreNotRead) {
+  const Bytes jpeg = Written(Sample().convertToFormat(QImage::Format_RGB32), "jpeg");
+  // 6,000 comments of 64 KB: the source repeats the one comment, header and all.
+  const Bytes comment = Segment(0xFE, Bytes(65533, 'c'));
+  constexpr std::uint64_t kComments = 6000;
+  const std::uint64_t size = 2 + kComments * comment.size() + (jpeg.size() - 2);
+  std::uint64_t delivered = 0;
+  const picture::ByteSource source{
+      size, [&](std::uint64_t offset, std::uint8_t* data, std::size_t count) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, size - std::min(offset, size)));
+        const std::uint64_t commentsEnd = 2 + kComments * comment.size();
+        for (std::size_t i = 0; i < n; ++i) {
+          const std::uint64_t at = offset + i;
+          data[i] = at < 2 ? jpeg[at]
+                    : at < commentsEnd ? comment[(at - 2) % comment.size()]
+                                       : jpeg[2 + (at - commentsEnd)];
+        }
+        delivered += n;
+        return n;
+      }};
+  picture::ReaderWork work;
+  const auto loaded = picture::ReadJpegCounting(source, work);
+  EXPECT_EQ(Pixels(*loaded), Pixels(QtReading(jpeg, "jpeg")));
+  EXPECT_EQ(work.bytesRead, delivered);
+  // Each comment's header is read, with a few hundred bytes after it, and none of the rest.
+  EXPECT_LT(work.bytesRead, kComments * (64u << 10) / 4);
+  EXPECT_GT(size, 390'000'000u);
+}
+
+// --- TIFF --------------------------------------------------------------------------------------
+
+// A TIFF header and first directory of one entry: `tag`, `type` and `count`.
+Bytes TiffDirectory(bool little, bool big, std::uint16_t tag, std::uint16_t type,
+                    std::uint64_t count) {
+  Bytes out;
+  const auto put = [&](std::uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+      out.push_back(static_cast<std::uint8_t>(v >> (8 * (little ? i : bytes - 1 - i))));
+  };
+  out.push_back(little ? 'I' : 'M');
+  out.push_back(little ? 'I' : 'M');
+  if (big) {
+    put(43, 2);
+    put(8, 2);
+    put(0, 2);
+    put(16, 8);
+    put(1, 8);
+    put(tag, 2);
+    put(type, 2);
+    put(count, 8);
+    put(0, 8);
+  } else {
+    put(42, 2);
+    put(8, 4);
+    put(1, 2);
+    put(tag, 2);
+    put(type, 2);
+    put(count, 4);
+    put(0, 4);
+  }
+  return out;
+}
+
+TEST(TiffTags, TooManyValuesForATagAreTold) {
+  const std::uint64_t pieces = picture::kMaxTiffPieces;
+  const std::uint64_t bytes = picture::kMaxTiffTagBytes;
+  const struct {
+    std::uint16_t tag;
+    std::uint16_t type;
+    std::uint64_t count;
+    bool tooLarge;
+  } cases[] = {
+      {273, 4, pieces, false},       // strip offsets
+      {273, 4, pieces + 1, true},
+      {279, 3, pieces + 1, true},    // strip sizes
+      {324, 4, pieces + 1, true},    // tile offsets
+      {325, 16, pieces + 1, true},   // tile sizes, 8 bytes each
+      {700, 1, bytes, false},        // XMP, bytes
+      {700, 1, bytes + 1, true},
+      {34675, 7, bytes + 1, true},   // a colour profile
+      {65000, 5, bytes / 8, false},  // rationals, 8 bytes each
+      {65000, 5, bytes / 8 + 1, true},
+      {65000, 99, bytes * 4, false},  // no type libtiff knows: not read
+  };
+  for (const bool little : {true, false})
+    for (const bool big : {false, true})
+      for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.tag) + " of " + std::to_string(c.count) +
+                     (little ? " II" : " MM") + (big ? " BigTIFF" : ""));
+        if (!big && c.count > 0xFFFFFFFFu) continue;
+        const Bytes file = TiffDirectory(little, big, c.tag, c.type, c.count);
+        EXPECT_EQ(picture::TiffTagsTooLarge(picture::MemorySource(file)), c.tooLarge);
+      }
+  const Bytes file = TiffDirectory(true, false, 273, 4, pieces + 1);
+  EXPECT_EQ(ErrorOf([&] { picture::DecodeTiff(file); }), "TIFF image is not valid");
+  // Files too short to tell are left to Qt's reader.
+  EXPECT_FALSE(picture::TiffTagsTooLarge(picture::MemorySource(Bytes(file.begin(), file.begin() + 9))));
 }
 
 // --- Text pictures -----------------------------------------------------------------------------
