@@ -125,6 +125,14 @@ class RangesDevice : public SourceDeviceBase {
   qint64 readData(char* data, qint64 maxSize) override {
     qint64 done = 0;
     while (done < maxSize) {
+      if (m_at == m_keptEnd && !m_insert.empty()) {
+        const auto n = static_cast<qint64>(std::min<std::size_t>(m_insert.size(),
+                                                                 static_cast<std::size_t>(maxSize - done)));
+        std::copy_n(m_insert.data(), n, data + done);
+        m_insert.erase(0, static_cast<std::size_t>(n));
+        done += n;
+        continue;
+      }
       if (m_at == m_keptEnd && !NextKept()) break;
       const auto n = ReadSource(
           m_at, data + done,
@@ -169,6 +177,7 @@ class RangesDevice : public SourceDeviceBase {
   std::uint64_t m_at = 0;       // where the next byte the reader sees is in the file
   std::uint64_t m_keptEnd = 0;  // the end of the range being read
   std::uint64_t m_next = 0;     // the start of what comes after it
+  std::string m_insert;         // bytes not in the file, seen after the range
 
  private:
   static constexpr std::size_t kSmallWindow = 512;
@@ -306,6 +315,87 @@ class JpegDevice : public RangesDevice {
 
   bool m_scanning = false;
   std::array<int, 16> m_seen{};
+};
+
+// A GIF as Qt's reader is to see it: its header and colours, then its first picture (the one
+// shown) with the graphic control that tells its transparent colour, and the end. Comments and
+// other extensions before it are passed over, and all that comes after it is not read. The
+// picture's own data is cut short past twice its pixels, more than any encoder makes of them:
+// Qt's reader would read on to the end of it.
+class GifDevice : public RangesDevice {
+ public:
+  explicit GifDevice(const ByteSource& source) : RangesDevice(source) {
+    open(QIODevice::ReadOnly);
+  }
+
+ private:
+  std::uint8_t Byte(std::uint64_t at) {
+    std::uint8_t b = 0;
+    return Header(at, &b, 1) == 1 ? b : 0;
+  }
+
+  // The end of the data blocks from `at` (each a size byte, then that many bytes, the last of
+  // size 0), or where the block that would take them past `budget` bytes of data starts (with
+  // `cut` set), or the file's end.
+  std::uint64_t BlocksEnd(std::uint64_t at, std::uint64_t budget, bool& cut) {
+    cut = false;
+    std::uint64_t data = 0;
+    while (at < m_source.size) {
+      const std::uint8_t size = Byte(at);
+      if (size == 0) return at + 1;
+      if ((data += size) > budget) {
+        cut = true;
+        return at;
+      }
+      at += 1 + std::uint64_t{size};
+    }
+    return m_source.size;
+  }
+
+  bool NextKept() override {
+    if (m_done || m_next >= m_source.size) return false;
+    if (m_next == 0) {  // header, screen, global colours
+      const std::uint8_t flags = Byte(10);
+      const std::uint64_t colours = flags & 0x80 ? 3u << ((flags & 7) + 1) : 0;
+      m_at = 0;
+      m_keptEnd = m_next = std::min<std::uint64_t>(13 + colours, m_source.size);
+      return true;
+    }
+    while (m_next < m_source.size) {
+      const std::uint64_t start = m_next;
+      const std::uint8_t introducer = Byte(start);
+      bool cut = false;
+      if (introducer == 0x21) {  // an extension: its label, then data blocks
+        const std::uint8_t label = Byte(start + 1);
+        m_next = BlocksEnd(start + 2, UINT64_MAX, cut);
+        if (label != 0xF9) continue;
+        m_at = start;
+        m_keptEnd = m_next;
+        return true;
+      }
+      if (introducer == 0x2C) {  // the first picture, then the end
+        const std::uint8_t flags = Byte(start + 9);
+        const std::uint64_t colours = flags & 0x80 ? 3u << ((flags & 7) + 1) : 0;
+        const std::uint64_t pixels = std::uint64_t{Byte(start + 5)} | Byte(start + 6) << 8;
+        const std::uint64_t rows = std::uint64_t{Byte(start + 7)} | Byte(start + 8) << 8;
+        const std::uint64_t dataStart = start + 10 + colours + 1;  // past the LZW code size
+        const std::uint64_t end = BlocksEnd(dataStart, 2 * pixels * rows + (64 << 10), cut);
+        m_at = start;
+        m_keptEnd = std::min(end, m_source.size);
+        m_insert = cut ? std::string("\0;", 2) : std::string(";");
+        m_done = true;
+        return true;
+      }
+      // The end, or what Qt's reader is to refuse: as it is.
+      m_at = start;
+      m_keptEnd = m_next = m_source.size;
+      m_done = true;
+      return true;
+    }
+    return false;
+  }
+
+  bool m_done = false;
 };
 
 // A picture kept as Qt's reader gave it, made opaque over white in place: a photograph is drawn
@@ -901,7 +991,16 @@ std::unique_ptr<Picture> ReadJpeg(const ByteSource& s) {
   ReaderWork work;
   return ReadJpegCounting(s, work);
 }
-std::unique_ptr<Picture> ReadGif(const ByteSource& s) { return ReadRaster(s, "gif", "GIF"); }
+std::unique_ptr<Picture> ReadGif(const ByteSource& s) {
+  // The screen, which Qt's reader allocates whole, is checked first: the device it reads
+  // through cannot go back to tell the size.
+  const std::vector<std::uint8_t> screen = ReadPiece(s, 6, 4);
+  if (screen.size() == 4 && std::int64_t{screen[0] | screen[1] << 8} * (screen[2] | screen[3] << 8) >
+                                dib::kMaxPixels)
+    throw LoadError(NotValid("GIF"));
+  GifDevice device(s);
+  return ReadRaster(device, "gif", "GIF");
+}
 std::unique_ptr<Picture> ReadWebp(const ByteSource& s) { return ReadRaster(s, "webp", "WebP"); }
 std::unique_ptr<Picture> ReadTiff(const ByteSource& s) {
   if (TiffTagsTooLarge(s)) throw LoadError(NotValid("TIFF"));

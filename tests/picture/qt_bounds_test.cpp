@@ -397,6 +397,48 @@ TEST(JpegSegments, HundredsOfMegabytesOfCommentsAreNotRead) {
   EXPECT_GT(size, 390'000'000u);
 }
 
+// --- GIF ---------------------------------------------------------------------------------------
+
+Bytes DataFile(const char* name) {
+  QFile file(QString(DOTWRIGHT_TEST_DATA) + "/formats/" + name);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+  return FromQt(file.readAll());
+}
+
+// Comments and other extensions before the first picture, and anything after it, leave it as
+// Qt's reader shows it from the whole file.
+TEST(GifBlocks, PassedOverBlocksLeaveTheFirstPictureAsItWas) {
+  for (const char* name : {"magick.gif", "anim.gif"}) {
+    SCOPED_TRACE(name);
+    const Bytes gif = DataFile(name);
+    ASSERT_GT(gif.size(), 13u);
+    const std::size_t colours = gif[10] & 0x80 ? 3u << ((gif[10] & 7) + 1) : 0;
+    const auto at = static_cast<std::ptrdiff_t>(13 + colours);
+    const Bytes head(gif.begin(), gif.begin() + at);
+    const Bytes rest(gif.begin() + at, gif.end());
+    Bytes comment{0x21, 0xFE};
+    for (int i = 0; i < 300; ++i) comment = comment + Bytes{255} + Bytes(255, 'c');
+    comment.push_back(0);
+    const Bytes application = Bytes{0x21, 0xFF, 11} + FromQt("XMP DataXMP") + Bytes{3, 1, 2, 3, 0};
+    const Bytes plainText = Bytes{0x21, 0x01, 12} + Bytes(12, 0) + Bytes{2, 'h', 'i', 0};
+    const Bytes cases[] = {
+        head + comment + rest,
+        head + application + plainText + comment + rest,
+        // Junk after the end: never reached.
+        gif + Bytes(1000, 0x2C),
+    };
+    for (const Bytes& file : cases) {
+      const QImage qt = QtReading(file, "gif");
+      ASSERT_FALSE(qt.isNull());
+      EXPECT_EQ(Pixels(*picture::DecodeGif(file)), Pixels(qt));
+    }
+  }
+  // A screen of more than 100 megapixels is refused from the header.
+  Bytes huge = DataFile("magick.gif");
+  huge[6] = huge[7] = huge[8] = huge[9] = 0xFF;
+  EXPECT_EQ(ErrorOf([&] { picture::DecodeGif(huge); }), "GIF image is not valid");
+}
+
 // --- TIFF --------------------------------------------------------------------------------------
 
 // A TIFF header and first directory of one entry: `tag`, `type` and `count`.
