@@ -369,6 +369,64 @@ def build_xbm_junk(path):
     return 8 * 4
 
 
+def build_jpeg_comments(path):
+    """A small JPEG whose header holds 8,000 comments of 64 KB (524 MB)."""
+    with open(path, "wb") as f:
+        f.write(b"\xff\xd8")
+        comment = b"\xff\xfe\xff\xff" + b"c" * 65533
+        block = comment * 100
+        for _ in range(80):
+            f.write(block)
+        f.write(tiny_jpeg()[2:])
+    return 8 * 8 * 4
+
+
+def tiny_jpeg():
+    """An 8 x 8 grey baseline JPEG, all mid-grey: one block whose DC difference is 0."""
+    dqt = b"\xff\xdb\x00\x43\x00" + bytes([1] * 64)
+    sof = b"\xff\xc0\x00\x0b\x08\x00\x08\x00\x08\x01\x01\x11\x00"
+    # DC table: one code of length 1 for category 0; AC table: one code of length 1 for EOB.
+    dht = (b"\xff\xc4\x00\x14\x00" + bytes([1] + [0] * 15) + b"\x00" +
+           b"\xff\xc4\x00\x14\x10" + bytes([1] + [0] * 15) + b"\x00")
+    sos = b"\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00"
+    return b"\xff\xd8" + dqt + sof + dht + sos + b"\x00" + b"\xff\xd9"
+
+
+def gif_1x1():
+    """A 1 x 1 GIF: header, two colours, the picture."""
+    return (b"GIF89a" + struct.pack("<HHBBB", 1, 1, 0x80, 0, 0) + b"\0\0\0\xff\xff\xff",
+            b"\x2c" + struct.pack("<HHHHB", 0, 0, 1, 1, 0) + b"\x02\x02\x44\x01\x00\x3b")
+
+
+def build_gif_comment(path):
+    """A 1 x 1 GIF whose picture comes after a comment of 500 MiB in 255-byte blocks."""
+    head, picture = gif_1x1()
+    block = (b"\xff" + b"c" * 255) * 4096
+    with open(path, "wb") as f:
+        f.write(head + b"\x21\xfe")
+        for _ in range(500 * MIB // len(block)):
+            f.write(block)
+        f.write(b"\0" + picture)
+    return 4
+
+
+def build_tiff_strips(path):
+    """1 x 50,000,000 greys in one-row strips: two tables of 50 million entries (400 MB)."""
+    n = 50 * 1000 * 1000
+    entries = [(256, 4, 1, 1), (257, 4, 1, n), (258, 3, 1, 8), (259, 3, 1, 1), (262, 3, 1, 1),
+               (273, 4, n, 0), (277, 3, 1, 1), (278, 4, 1, 1), (279, 4, n, 0)]
+    offsets = 8 + 2 + 12 * len(entries) + 4
+    sizes = offsets + 4 * n
+    directory = struct.pack("<H", len(entries))
+    for tag, kind, count, value in entries:
+        value = {273: offsets, 279: sizes}.get(tag, value)
+        directory += struct.pack("<HHII", tag, kind, count, value)
+    with open(path, "wb") as f:
+        f.write(b"II*\0" + struct.pack("<I", 8) + directory + struct.pack("<I", 0))
+        f.truncate(sizes + 4 * n)
+    return n * 4
+
+
 # --- Files that are not files ------------------------------------------------------------------
 
 def build_proc(path):
@@ -415,6 +473,9 @@ FILES = [
     ("pgm-comment-500MiB.pgm", build_pgm_comment, None),
     ("pbm-space-500MiB.pbm", build_pbm_space, None),
     ("xbm-junk-480MB.xbm", build_xbm_junk, None),
+    ("jpeg-comments-524MB.jpg", build_jpeg_comments, None),
+    ("gif-comment-500MiB.gif", build_gif_comment, None),
+    ("tiff-50M-strips.tif", build_tiff_strips, None),
     ("proc/x.bmp", build_proc, "refused"),
     ("fifo.bmp", build_fifo, "refused"),
     ("directory.bmp", build_directory, "refused"),

@@ -11,6 +11,7 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "picture/bitmap_picture.h"
@@ -29,6 +30,19 @@ using Decoder = std::unique_ptr<Picture> (*)(std::span<const std::uint8_t>);
 using FileDecoder = std::unique_ptr<Picture> (*)(int fd, std::uint64_t size,
                                                  const std::string& fileName);
 std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName);
+// The kinds Qt reads are read from the open file too, by the reader that goes with the decoder
+// of their bytes.
+constexpr FileDecoder QtFileReader(Decoder decode) {
+  constexpr std::pair<Decoder, FileDecoder> kReaders[] = {
+      {DecodePng, ReadPngFile},   {DecodeJpeg, ReadJpegFile}, {DecodeGif, ReadGifFile},
+      {DecodeWebp, ReadWebpFile}, {DecodeTiff, ReadTiffFile}, {DecodeTga, ReadTgaFile},
+      {DecodePbm, ReadPbmFile},   {DecodePgm, ReadPgmFile},   {DecodePpm, ReadPpmFile},
+      {DecodeXbm, ReadXbmFile},   {DecodeSvg, ReadSvgFile},
+  };
+  for (const auto& [decoder, reader] : kReaders)
+    if (decoder == decode) return reader;
+  return nullptr;
+}
 // A decoder that keeps the file's bytes: they are handed over, not copied.
 using KeepingDecoder = std::unique_ptr<Picture> (*)(FileBytes&& file);
 
@@ -37,7 +51,7 @@ using KeepingDecoder = std::unique_ptr<Picture> (*)(FileBytes&& file);
 struct Kind {
   std::string_view extension;  // lower case
   Decoder decode;
-  FileDecoder readFile = nullptr;
+  FileDecoder readFile = QtFileReader(decode);
   KeepingDecoder keep = nullptr;
 };
 
@@ -46,19 +60,19 @@ constexpr Kind kKinds[] = {
     {"ico", DecodeIcon},
     {"wmf", DecodeWmf, nullptr, DecodeMetafile},
     {"emf", DecodeEmf, nullptr, DecodeMetafile},
-    {"png", DecodePng, ReadPngFile},
-    {"jpg", DecodeJpeg, ReadJpegFile},
-    {"jpeg", DecodeJpeg, ReadJpegFile},
-    {"gif", DecodeGif, ReadGifFile},
-    {"webp", DecodeWebp, ReadWebpFile},
-    {"tif", DecodeTiff, ReadTiffFile},
-    {"tiff", DecodeTiff, ReadTiffFile},
-    {"tga", DecodeTga, ReadTgaFile},
-    {"pbm", DecodePbm, ReadPbmFile},
-    {"pgm", DecodePgm, ReadPgmFile},
-    {"ppm", DecodePpm, ReadPpmFile},
-    {"xbm", DecodeXbm, ReadXbmFile},
-    {"svg", DecodeSvg, ReadSvgFile},
+    {"png", DecodePng},
+    {"jpg", DecodeJpeg},
+    {"jpeg", DecodeJpeg},
+    {"gif", DecodeGif},
+    {"webp", DecodeWebp},
+    {"tif", DecodeTiff},
+    {"tiff", DecodeTiff},
+    {"tga", DecodeTga},
+    {"pbm", DecodePbm},
+    {"pgm", DecodePgm},
+    {"ppm", DecodePpm},
+    {"xbm", DecodeXbm},
+    {"svg", DecodeSvg},
 };
 
 std::string Lower(std::string_view text) {
