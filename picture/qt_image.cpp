@@ -17,6 +17,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -45,6 +46,60 @@ ByteSource FileSource(int fd, std::uint64_t size, const std::string& fileName) {
             return read(offset, {&part, 1});
           }};
 }
+
+// Up to `count` bytes from `offset`, as many as the source holds.
+std::vector<std::uint8_t> ReadPiece(const ByteSource& source, std::uint64_t offset,
+                                    std::size_t count) {
+  std::vector<std::uint8_t> bytes(offset < source.size
+                                      ? std::min<std::uint64_t>(count, source.size - offset)
+                                      : 0);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::size_t n = source.read(offset + done, bytes.data() + done, bytes.size() - done);
+    if (n == 0) break;
+    done += n;
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+}  // namespace
+
+bool TiffTagsTooLarge(const ByteSource& source) {
+  const std::vector<std::uint8_t> header = ReadPiece(source, 0, 16);
+  if (header.size() < 8) return false;  // Qt's reader refuses it
+  const bool little = header[0] == 'I';
+  const auto number = [little](const std::uint8_t* p, int bytes) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+      v |= std::uint64_t{p[little ? i : bytes - 1 - i]} << (8 * i);
+    return v;
+  };
+  const std::uint64_t version = number(header.data() + 2, 2);
+  const bool big = version == 43;
+  if (version != 42 && !(big && header.size() == 16)) return false;
+  const std::uint64_t directory = big ? number(header.data() + 8, 8) : number(header.data() + 4, 4);
+  const std::vector<std::uint8_t> countBytes = ReadPiece(source, directory, big ? 8 : 2);
+  if (countBytes.size() < (big ? 8u : 2u)) return false;
+  const std::uint64_t entries = std::min<std::uint64_t>(number(countBytes.data(), big ? 8 : 2), 65535);
+  const std::size_t entrySize = big ? 20 : 12;
+  const std::vector<std::uint8_t> table =
+      ReadPiece(source, directory + countBytes.size(), entries * entrySize);
+  for (std::size_t at = 0; at + entrySize <= table.size(); at += entrySize) {
+    const std::uint64_t tag = number(&table[at], 2);
+    const std::uint64_t type = number(&table[at + 2], 2);
+    const std::uint64_t count = big ? number(&table[at + 4], 8) : number(&table[at + 4], 4);
+    static constexpr std::uint8_t kTypeSize[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4,
+                                                 0, 0, 8, 8, 8};
+    const std::uint64_t size = type < std::size(kTypeSize) ? kTypeSize[type] : 0;
+    const bool pieces = tag == 273 || tag == 279 || tag == 324 || tag == 325;
+    if ((pieces && count > kMaxTiffPieces) || (size > 0 && count > kMaxTiffTagBytes / size))
+      return true;
+  }
+  return false;
+}
+
+namespace {
 
 // A device Qt's readers read through. A failure of the source (a file that cannot be read) is
 // kept, the read reported as failed to the reader, and thrown again once the reader is done.
@@ -398,6 +453,101 @@ class GifDevice : public RangesDevice {
   bool m_done = false;
 };
 
+// A WebP as Qt's reader is to see it: Qt's reader takes the whole device into memory, so it is
+// handed the RIFF header (its size made that of what follows) and the chunks that make the first
+// picture: VP8X, ICCP (at most 16 MB), ANIM and the first ANMF, ALPH, VP8 and VP8L. Metadata,
+// unknown chunks, later frames, and anything past the RIFF's end are not read; nor is anything
+// past the first 100,000 chunks. A random-access device, as Qt's reader wants.
+class WebpDevice : public SourceDeviceBase {
+ public:
+  explicit WebpDevice(const ByteSource& source) : SourceDeviceBase(source) {
+    const std::vector<std::uint8_t> header = Read(0, 12);
+    if (header.size() != 12 || !std::equal(header.begin(), header.begin() + 4, "RIFF") ||
+        !std::equal(header.begin() + 8, header.end(), "WEBP")) {
+      m_pieces.push_back({0, source.size, {}});  // as it is, for Qt's reader to refuse
+    } else {
+      Choose(Le32(header.data() + 4));
+    }
+    for (const Piece& p : m_pieces) m_size += p.literal.empty() ? p.end - p.start : p.literal.size();
+    open(QIODevice::ReadOnly);
+  }
+  qint64 size() const override { return static_cast<qint64>(m_size); }
+
+ protected:
+  qint64 readData(char* data, qint64 maxSize) override {
+    std::uint64_t at = static_cast<std::uint64_t>(pos());
+    qint64 done = 0;
+    for (const Piece& p : m_pieces) {
+      const std::uint64_t length = p.literal.empty() ? p.end - p.start : p.literal.size();
+      if (at >= length) {
+        at -= length;
+        continue;
+      }
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(length - at, maxSize - done));
+      if (!p.literal.empty()) {
+        std::copy_n(p.literal.data() + at, n, data + done);
+      } else {
+        const qint64 got = ReadSource(p.start + at, data + done, n);
+        if (got < 0) return done > 0 ? done : -1;
+        if (static_cast<std::size_t>(got) < n) return done + got;  // cut shorter meanwhile
+      }
+      done += static_cast<qint64>(n);
+      at = 0;
+      if (done == maxSize) break;
+    }
+    return done;
+  }
+
+ private:
+  struct Piece {
+    std::uint64_t start;
+    std::uint64_t end;
+    std::string literal;  // bytes not in the file, when not empty
+  };
+
+  static std::uint64_t Le32(const std::uint8_t* p) {
+    return std::uint64_t{p[0]} | std::uint64_t{p[1]} << 8 | std::uint64_t{p[2]} << 16 |
+           std::uint64_t{p[3]} << 24;
+  }
+
+  // Up to `count` bytes from `offset`, counted as read.
+  std::vector<std::uint8_t> Read(std::uint64_t offset, std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    const qint64 n = ReadSource(offset, reinterpret_cast<char*>(bytes.data()), count);
+    bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return bytes;
+  }
+
+  void Choose(std::uint64_t riffSize) {
+    const std::uint64_t riffEnd = std::min<std::uint64_t>(m_source.size, 8 + riffSize);
+    std::uint64_t kept = 4;
+    bool frame = false;
+    int chunks = 0;
+    m_pieces.push_back({0, 0, {}});  // the header, written below
+    for (std::uint64_t at = 12; at + 8 <= riffEnd && chunks < 100'000; ++chunks) {
+      const std::vector<std::uint8_t> chunk = Read(at, 8);
+      if (chunk.size() != 8) break;
+      const std::uint64_t size = Le32(chunk.data() + 4);
+      const std::uint64_t end = std::min(at + 8 + size + (size & 1), riffEnd);
+      const std::string_view type(reinterpret_cast<const char*>(chunk.data()), 4);
+      const bool firstFrame = type == "ANMF" && !frame;
+      frame = frame || type == "ANMF";
+      if (type == "VP8X" || type == "ANIM" || type == "ALPH" || type == "VP8 " ||
+          type == "VP8L" || firstFrame || (type == "ICCP" && size <= (16u << 20))) {
+        m_pieces.push_back({at, end, {}});
+        kept += end - at;
+      }
+      at = end;
+    }
+    std::string header("RIFF", 4);
+    for (int i = 0; i < 4; ++i) header.push_back(static_cast<char>(kept >> (8 * i)));
+    m_pieces.front().literal = header + "WEBP";
+  }
+
+  std::vector<Piece> m_pieces;
+  std::uint64_t m_size = 0;
+};
+
 // A picture kept as Qt's reader gave it, made opaque over white in place: a photograph is drawn
 // from the decoded pixels with no copy of its own.
 class ImagePicture : public Picture {
@@ -448,60 +598,6 @@ std::unique_ptr<Picture> ReadRaster(const ByteSource& source, const char* format
   SourceDevice device(source);
   return ReadRaster(device, format, kind);
 }
-
-// Up to `count` bytes from `offset`, as many as the source holds.
-std::vector<std::uint8_t> ReadPiece(const ByteSource& source, std::uint64_t offset,
-                                    std::size_t count) {
-  std::vector<std::uint8_t> bytes(offset < source.size
-                                      ? std::min<std::uint64_t>(count, source.size - offset)
-                                      : 0);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const std::size_t n = source.read(offset + done, bytes.data() + done, bytes.size() - done);
-    if (n == 0) break;
-    done += n;
-  }
-  bytes.resize(done);
-  return bytes;
-}
-
-}  // namespace
-
-bool TiffTagsTooLarge(const ByteSource& source) {
-  const std::vector<std::uint8_t> header = ReadPiece(source, 0, 16);
-  if (header.size() < 8) return false;  // Qt's reader refuses it
-  const bool little = header[0] == 'I';
-  const auto number = [little](const std::uint8_t* p, int bytes) {
-    std::uint64_t v = 0;
-    for (int i = 0; i < bytes; ++i)
-      v |= std::uint64_t{p[little ? i : bytes - 1 - i]} << (8 * i);
-    return v;
-  };
-  const std::uint64_t version = number(header.data() + 2, 2);
-  const bool big = version == 43;
-  if (version != 42 && !(big && header.size() == 16)) return false;
-  const std::uint64_t directory = big ? number(header.data() + 8, 8) : number(header.data() + 4, 4);
-  const std::vector<std::uint8_t> countBytes = ReadPiece(source, directory, big ? 8 : 2);
-  if (countBytes.size() < (big ? 8u : 2u)) return false;
-  const std::uint64_t entries = std::min<std::uint64_t>(number(countBytes.data(), big ? 8 : 2), 65535);
-  const std::size_t entrySize = big ? 20 : 12;
-  const std::vector<std::uint8_t> table =
-      ReadPiece(source, directory + countBytes.size(), entries * entrySize);
-  for (std::size_t at = 0; at + entrySize <= table.size(); at += entrySize) {
-    const std::uint64_t tag = number(&table[at], 2);
-    const std::uint64_t type = number(&table[at + 2], 2);
-    const std::uint64_t count = big ? number(&table[at + 4], 8) : number(&table[at + 4], 4);
-    static constexpr std::uint8_t kTypeSize[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4,
-                                                 0, 0, 8, 8, 8};
-    const std::uint64_t size = type < std::size(kTypeSize) ? kTypeSize[type] : 0;
-    const bool pieces = tag == 273 || tag == 279 || tag == 324 || tag == 325;
-    if ((pieces && count > kMaxTiffPieces) || (size > 0 && count > kMaxTiffTagBytes / size))
-      return true;
-  }
-  return false;
-}
-
-namespace {
 
 // Qt's TGA reader takes only files with the version 2 footer. Most files are of version 1, which
 // is version 2 without its optional areas: the footer that says none are there is read after the
@@ -928,6 +1024,11 @@ std::unique_ptr<Picture> ReadPngCounting(const ByteSource& source, ReaderWork& w
   return ReadCounting(device, "png", "PNG", work);
 }
 
+std::unique_ptr<Picture> ReadWebpCounting(const ByteSource& source, ReaderWork& work) {
+  WebpDevice device(source);
+  return ReadCounting(device, "webp", "WebP", work);
+}
+
 std::unique_ptr<Picture> ReadJpegCounting(const ByteSource& source, ReaderWork& work) {
   JpegDevice device(source);
   return ReadCounting(device, "jpeg", "JPEG", work);
@@ -1001,7 +1102,10 @@ std::unique_ptr<Picture> ReadGif(const ByteSource& s) {
   GifDevice device(s);
   return ReadRaster(device, "gif", "GIF");
 }
-std::unique_ptr<Picture> ReadWebp(const ByteSource& s) { return ReadRaster(s, "webp", "WebP"); }
+std::unique_ptr<Picture> ReadWebp(const ByteSource& s) {
+  ReaderWork work;
+  return ReadWebpCounting(s, work);
+}
 std::unique_ptr<Picture> ReadTiff(const ByteSource& s) {
   if (TiffTagsTooLarge(s)) throw LoadError(NotValid("TIFF"));
   return ReadRaster(s, "tiff", "TIFF");

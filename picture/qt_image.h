@@ -52,6 +52,13 @@ std::unique_ptr<Picture> ReadPngCounting(const ByteSource& source, ReaderWork& w
 // segments; comments and the other application segments are passed over unread.
 std::unique_ptr<Picture> ReadJpegCounting(const ByteSource& source, ReaderWork& work);
 
+// A WebP read from `source` as DecodeWebp reads it, counting into `work`. Qt's reader, which takes
+// all it is given into memory, is given the RIFF header (its size made that of what follows) and
+// the chunks of the first picture: VP8X, ICCP (at most 16 MB), ANIM and the first ANMF, ALPH, VP8
+// and VP8L, out of the first 100,000 chunks. Metadata, unknown chunks, later frames and anything
+// past the RIFF's end are not read.
+std::unique_ptr<Picture> ReadWebpCounting(const ByteSource& source, ReaderWork& work);
+
 // Whether a TIFF's first directory names more values for a tag than libtiff is let take in
 // (libtiff reads every tag's values into memory, whatever the picture): more than
 // kMaxTiffTagBytes for a tag, or more than kMaxTiffPieces strips or tiles. DecodeTiff refuses

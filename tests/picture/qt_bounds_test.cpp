@@ -83,11 +83,12 @@ Bytes InsertBefore(const Bytes& png, const char* type, const Bytes& extra) {
   return out;
 }
 
-Bytes Written(const QImage& image, const char* format) {
+Bytes Written(const QImage& image, const char* format, int quality = -1) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, format);
+  writer.setQuality(quality);
   EXPECT_TRUE(writer.write(image));
   return FromQt(bytes);
 }
@@ -437,6 +438,54 @@ TEST(GifBlocks, PassedOverBlocksLeaveTheFirstPictureAsItWas) {
   Bytes huge = DataFile("magick.gif");
   huge[6] = huge[7] = huge[8] = huge[9] = 0xFF;
   EXPECT_EQ(ErrorOf([&] { picture::DecodeGif(huge); }), "GIF image is not valid");
+}
+
+// --- WebP --------------------------------------------------------------------------------------
+
+Bytes RiffChunk(const char* type, const Bytes& data) {
+  Bytes out(type, type + 4);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(data.size() >> (8 * i)));
+  out = out + data;
+  if (data.size() % 2) out.push_back(0);
+  return out;
+}
+
+// `chunks` in a RIFF of `extraSize` more bytes than they hold.
+Bytes Riff(const Bytes& chunks, std::uint64_t extraSize = 0) {
+  const std::uint64_t size = 4 + chunks.size() + extraSize;
+  Bytes out{'R', 'I', 'F', 'F'};
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(size >> (8 * i)));
+  return out + FromQt("WEBP") + chunks;
+}
+
+TEST(WebpChunks, PassedOverChunksLeaveThePixelsAsTheyWere) {
+  const Bytes webp = Written(Sample(), "webp", 100);  // lossless: one VP8L chunk
+  const Bytes image(webp.begin() + 12, webp.end());
+  ASSERT_EQ(std::string(image.begin(), image.begin() + 4), "VP8L");
+  // The extended format, which allows other chunks: alpha, Exif and XMP, 7 x 5.
+  const Bytes extended = RiffChunk("VP8X", {0x1C, 0, 0, 0, 6, 0, 0, 4, 0, 0});
+  const Bytes metadata = RiffChunk("EXIF", Bytes(301, 1)) + RiffChunk("XMP ", Bytes(20, 'x'));
+  const Bytes unknown = RiffChunk("ABCD", Bytes(70'000, 7));
+  const Bytes cases[] = {
+      Riff(extended + image + metadata),
+      Riff(extended + unknown + image + unknown),
+      webp + Bytes(5000, 0xEE),  // past the RIFF's end
+  };
+  for (const Bytes& file : cases) {
+    SCOPED_TRACE(file.size());
+    const QImage qt = QtReading(file, "webp");
+    ASSERT_FALSE(qt.isNull());
+    EXPECT_EQ(Pixels(*picture::DecodeWebp(file)), Pixels(qt));
+  }
+  // Hundreds of megabytes in an unknown chunk are not read.
+  SparseSource file;
+  file.head = Riff(extended + image + FromQt("ABCD") + Bytes{0, 0, 0, 25}, 400u << 20);
+  file.size = file.head.size() + (400u << 20);
+  picture::ReaderWork work;
+  const picture::ByteSource source = file.Source();
+  EXPECT_EQ(Pixels(*picture::ReadWebpCounting(source, work)), Pixels(QtReading(webp, "webp")));
+  EXPECT_EQ(work.bytesRead, file.delivered);
+  EXPECT_LT(work.bytesRead, 1u << 20);
 }
 
 // --- TIFF --------------------------------------------------------------------------------------
