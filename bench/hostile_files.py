@@ -427,6 +427,36 @@ def build_tiff_strips(path):
     return n * 4
 
 
+def tiny_webp():
+    """A 24 x 16 lossless WebP (tests/data/formats/magick.webp): RIFF header, one VP8L chunk."""
+    return bytes.fromhex(
+        "5249464684000000574542505650384c770000002f17c003104740906d9b2aca108e72826c9ba20ce5fe"
+        "144721c8b629d2d08e745432018bb5d0dea588326a0880ef01a130d69e37c0a8912437ebf837854d6f47"
+        "0289c7e9482c85e3edf3984244ff27a01402ffcccf797c39338f111144899939d7e4c535831462482183"
+        "044aaf5c2367e691aa13d8100c00")
+
+
+def build_webp_chunk(path):
+    """A small extended WebP whose RIFF holds an unknown chunk of 500 MiB after the picture."""
+    image = tiny_webp()[12:]
+    vp8x = b"VP8X" + struct.pack("<I", 10) + bytes([0x10, 0, 0, 0, 23, 0, 0, 15, 0, 0])
+    huge = 500 * MIB
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 4 + len(vp8x) + len(image) + 8 + huge) + b"WEBP" +
+                vp8x + image + b"ABCD" + struct.pack("<I", huge))
+        f.truncate(12 + len(vp8x) + len(image) + 8 + huge)
+    return 24 * 16 * 4
+
+
+def build_webp_tail(path):
+    """A small WebP followed by 500 MiB past its RIFF's end."""
+    webp = tiny_webp()
+    with open(path, "wb") as f:
+        f.write(webp)
+        f.truncate(len(webp) + 500 * MIB)
+    return 24 * 16 * 4
+
+
 # --- Files that are not files ------------------------------------------------------------------
 
 def build_proc(path):
@@ -476,6 +506,8 @@ FILES = [
     ("jpeg-comments-524MB.jpg", build_jpeg_comments, None),
     ("gif-comment-500MiB.gif", build_gif_comment, None),
     ("tiff-50M-strips.tif", build_tiff_strips, None),
+    ("webp-chunk-500MiB.webp", build_webp_chunk, None),
+    ("webp-tail-500MiB.webp", build_webp_tail, None),
     ("proc/x.bmp", build_proc, "refused"),
     ("fifo.bmp", build_fifo, "refused"),
     ("directory.bmp", build_directory, "refused"),
