@@ -1,24 +1,15 @@
 #include "picture/qt_image.h"
 
-#include <zlib.h>
-
 #include <QByteArray>
 #include <QIODevice>
 #include <QImageReader>
-#include <QPaintEngine>
 #include <QPainter>
-#include <QPainterPath>
-#include <QSvgRenderer>
-#include <QXmlStreamReader>
 #include <algorithm>
 #include <array>
-#include <climits>
-#include <cmath>
 #include <exception>
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
 #include <vector>
 
 #include "picture/bitmap_picture.h"
@@ -37,22 +28,10 @@ ByteSource MemorySource(std::span<const std::uint8_t> bytes) {
           }};
 }
 
-namespace {
-
-ByteSource FileSource(int fd, std::uint64_t size, const std::string& fileName) {
-  return {size, [read = FileReader(fd, size, fileName)](std::uint64_t offset, std::uint8_t* data,
-                                                         std::size_t count) {
-            const dib::BitsReader::Part part{data, count};
-            return read(offset, {&part, 1});
-          }};
-}
-
-// Up to `count` bytes from `offset`, as many as the source holds.
 std::vector<std::uint8_t> ReadPiece(const ByteSource& source, std::uint64_t offset,
                                     std::size_t count) {
-  std::vector<std::uint8_t> bytes(offset < source.size
-                                      ? std::min<std::uint64_t>(count, source.size - offset)
-                                      : 0);
+  std::vector<std::uint8_t> bytes(
+      offset < source.size ? std::min<std::uint64_t>(count, source.size - offset) : 0);
   std::size_t done = 0;
   while (done < bytes.size()) {
     const std::size_t n = source.read(offset + done, bytes.data() + done, bytes.size() - done);
@@ -63,6 +42,16 @@ std::vector<std::uint8_t> ReadPiece(const ByteSource& source, std::uint64_t offs
   return bytes;
 }
 
+namespace {
+
+ByteSource FileSource(int fd, std::uint64_t size, const std::string& fileName) {
+  return {size, [read = FileReader(fd, size, fileName)](std::uint64_t offset, std::uint8_t* data,
+                                                        std::size_t count) {
+            const dib::BitsReader::Part part{data, count};
+            return read(offset, {&part, 1});
+          }};
+}
+
 }  // namespace
 
 bool TiffTagsTooLarge(const ByteSource& source) {
@@ -71,8 +60,7 @@ bool TiffTagsTooLarge(const ByteSource& source) {
   const bool little = header[0] == 'I';
   const auto number = [little](const std::uint8_t* p, int bytes) {
     std::uint64_t v = 0;
-    for (int i = 0; i < bytes; ++i)
-      v |= std::uint64_t{p[little ? i : bytes - 1 - i]} << (8 * i);
+    for (int i = 0; i < bytes; ++i) v |= std::uint64_t{p[little ? i : bytes - 1 - i]} << (8 * i);
     return v;
   };
   const std::uint64_t version = number(header.data() + 2, 2);
@@ -81,7 +69,8 @@ bool TiffTagsTooLarge(const ByteSource& source) {
   const std::uint64_t directory = big ? number(header.data() + 8, 8) : number(header.data() + 4, 4);
   const std::vector<std::uint8_t> countBytes = ReadPiece(source, directory, big ? 8 : 2);
   if (countBytes.size() < (big ? 8u : 2u)) return false;
-  const std::uint64_t entries = std::min<std::uint64_t>(number(countBytes.data(), big ? 8 : 2), 65535);
+  const std::uint64_t entries =
+      std::min<std::uint64_t>(number(countBytes.data(), big ? 8 : 2), 65535);
   const std::size_t entrySize = big ? 20 : 12;
   const std::vector<std::uint8_t> table =
       ReadPiece(source, directory + countBytes.size(), entries * entrySize);
@@ -89,8 +78,8 @@ bool TiffTagsTooLarge(const ByteSource& source) {
     const std::uint64_t tag = number(&table[at], 2);
     const std::uint64_t type = number(&table[at + 2], 2);
     const std::uint64_t count = big ? number(&table[at + 4], 8) : number(&table[at + 4], 4);
-    static constexpr std::uint8_t kTypeSize[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4,
-                                                 0, 0, 8, 8, 8};
+    static constexpr std::uint8_t kTypeSize[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4,
+                                                 8, 4, 8, 4, 0, 0, 8, 8, 8};
     const std::uint64_t size = type < std::size(kTypeSize) ? kTypeSize[type] : 0;
     const bool pieces = tag == 273 || tag == 279 || tag == 324 || tag == 325;
     if ((pieces && count > kMaxTiffPieces) || (size > 0 && count > kMaxTiffTagBytes / size))
@@ -144,9 +133,7 @@ class SourceDevice : public SourceDeviceBase {
       : SourceDeviceBase(source), m_tail(std::move(tail)) {
     open(QIODevice::ReadOnly);
   }
-  qint64 size() const override {
-    return static_cast<qint64>(m_source.size) + m_tail.size();
-  }
+  qint64 size() const override { return static_cast<qint64>(m_source.size) + m_tail.size(); }
 
  protected:
   qint64 readData(char* data, qint64 maxSize) override {
@@ -181,8 +168,8 @@ class RangesDevice : public SourceDeviceBase {
     qint64 done = 0;
     while (done < maxSize) {
       if (m_at == m_keptEnd && !m_insert.empty()) {
-        const auto n = static_cast<qint64>(std::min<std::size_t>(m_insert.size(),
-                                                                 static_cast<std::size_t>(maxSize - done)));
+        const auto n = static_cast<qint64>(
+            std::min<std::size_t>(m_insert.size(), static_cast<std::size_t>(maxSize - done)));
         std::copy_n(m_insert.data(), n, data + done);
         m_insert.erase(0, static_cast<std::size_t>(n));
         done += n;
@@ -223,8 +210,7 @@ class RangesDevice : public SourceDeviceBase {
       if (n > 0) m_windowSize = static_cast<std::size_t>(n);
     }
     if (offset >= m_windowStart + m_windowSize) return 0;
-    const std::size_t n =
-        std::min<std::uint64_t>(count, m_windowStart + m_windowSize - offset);
+    const std::size_t n = std::min<std::uint64_t>(count, m_windowStart + m_windowSize - offset);
     std::copy_n(m_window.data() + (offset - m_windowStart), n, out);
     return n;
   }
@@ -246,9 +232,7 @@ class RangesDevice : public SourceDeviceBase {
 // in their order; the others are stepped over unread.
 class PngDevice : public RangesDevice {
  public:
-  explicit PngDevice(const ByteSource& source) : RangesDevice(source) {
-    open(QIODevice::ReadOnly);
-  }
+  explicit PngDevice(const ByteSource& source) : RangesDevice(source) { open(QIODevice::ReadOnly); }
 
  private:
   // Chunks kept besides the critical ones: those libpng or Qt's reader turn into pixels.
@@ -300,8 +284,7 @@ class PngDevice : public RangesDevice {
       const bool beyondRows = isIdat && m_data > m_dataBudget;
       const std::uint64_t start = m_next;
       m_next = end;
-      if ((critical && !beyondRows) ||
-          (KeptAncillary(type) && length <= kLargestKeptAncillary)) {
+      if ((critical && !beyondRows) || (KeptAncillary(type) && length <= kLargestKeptAncillary)) {
         m_at = start;
         m_keptEnd = end;
         return true;
@@ -310,7 +293,7 @@ class PngDevice : public RangesDevice {
     return false;
   }
 
-  std::uint64_t m_data = 0;     // image data seen, each chunk's framing included
+  std::uint64_t m_data = 0;  // image data seen, each chunk's framing included
   std::uint64_t m_dataBudget = std::uint64_t{64} << 10;  // before the header says more
 };
 
@@ -351,7 +334,7 @@ class JpegDevice : public RangesDevice {
       const std::uint64_t start = m_next;
       m_next = end;
       const bool application = type >= 0xE0 && type <= 0xEF;
-      const bool kept = type == 0xFE ? false
+      const bool kept = type == 0xFE   ? false
                         : !application ? true
                         : type == 0xE0 || type == 0xE1 || type == 0xEE
                             ? m_seen[type - 0xE0]++ < kKeptOfEach
@@ -379,9 +362,7 @@ class JpegDevice : public RangesDevice {
 // Qt's reader would read on to the end of it.
 class GifDevice : public RangesDevice {
  public:
-  explicit GifDevice(const ByteSource& source) : RangesDevice(source) {
-    open(QIODevice::ReadOnly);
-  }
+  explicit GifDevice(const ByteSource& source) : RangesDevice(source) { open(QIODevice::ReadOnly); }
 
  private:
   std::uint8_t Byte(std::uint64_t at) {
@@ -468,7 +449,8 @@ class WebpDevice : public SourceDeviceBase {
     } else {
       Choose(Le32(header.data() + 4));
     }
-    for (const Piece& p : m_pieces) m_size += p.literal.empty() ? p.end - p.start : p.literal.size();
+    for (const Piece& p : m_pieces)
+      m_size += p.literal.empty() ? p.end - p.start : p.literal.size();
     open(QIODevice::ReadOnly);
   }
   qint64 size() const override { return static_cast<qint64>(m_size); }
@@ -532,8 +514,8 @@ class WebpDevice : public SourceDeviceBase {
       const std::string_view type(reinterpret_cast<const char*>(chunk.data()), 4);
       const bool firstFrame = type == "ANMF" && !frame;
       frame = frame || type == "ANMF";
-      if (type == "VP8X" || type == "ANIM" || type == "ALPH" || type == "VP8 " ||
-          type == "VP8L" || firstFrame || (type == "ICCP" && size <= (16u << 20))) {
+      if (type == "VP8X" || type == "ANIM" || type == "ALPH" || type == "VP8 " || type == "VP8L" ||
+          firstFrame || (type == "ICCP" && size <= (16u << 20))) {
         m_pieces.push_back({at, end, {}});
         kept += end - at;
       }
@@ -569,9 +551,13 @@ class ImagePicture : public Picture {
   QImage m_image;  // Format_RGB32
 };
 
-bool TooLarge(QSize s) { return std::int64_t{s.width()} * s.height() > dib::kMaxPixels; }
+bool TooLarge(QSize s) {
+  return std::int64_t{s.width()} * s.height() > dib::kMaxPixels;
+}
 
-std::string NotValid(const char* kind) { return std::string(kind) + " image is not valid"; }
+std::string NotValid(const char* kind) {
+  return std::string(kind) + " image is not valid";
+}
 
 // Reads `device` with Qt's reader of `format` only (a file is read as what its extension says,
 // never sniffed as something else). The size the header claims is checked before any pixel is
@@ -646,364 +632,6 @@ std::unique_ptr<Picture> ReadTextOrRaster(const ByteSource& source, const char* 
   if (text->isNull()) throw LoadError(NotValid(kind));
   return std::make_unique<ImagePicture>(*text);
 }
-
-// --- SVG ---------------------------------------------------------------------------------------
-
-constexpr const char* kSvgNotValid = "SVG image is not valid";
-// Nesting deeper than this, of elements or of <use> references followed, is refused: Qt draws a
-// drawing by recursion, a level a group.
-constexpr std::uint64_t kMaxSvgDepth = 256;
-
-// The drawing's text: the file's bytes, or inflated when the file is gzip-compressed (as Qt
-// reads it); empty with `tooLarge` set when it would exceed kMaxSvgBytes.
-QByteArray SvgText(const ByteSource& source, bool& tooLarge) {
-  tooLarge = false;
-  const std::vector<std::uint8_t> magic = ReadPiece(source, 0, 2);
-  const bool gzip = magic.size() == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
-  if (!gzip) {
-    if (source.size > kMaxSvgBytes) {
-      tooLarge = true;
-      return {};
-    }
-    const std::vector<std::uint8_t> all = ReadPiece(source, 0, source.size);
-    return QByteArray(reinterpret_cast<const char*>(all.data()), static_cast<qsizetype>(all.size()));
-  }
-  // Inflated no further than the limit and one byte beyond it, which tells a text too large.
-  z_stream z{};
-  if (inflateInit2(&z, MAX_WBITS + 16) != Z_OK) throw std::bad_alloc();
-  QByteArray text;
-  std::array<std::uint8_t, 1 << 16> in;
-  std::uint64_t offset = 0;
-  int status = Z_OK;
-  while (status == Z_OK) {
-    if (z.avail_in == 0) {
-      const std::size_t n = source.read(offset, in.data(), in.size());
-      if (n == 0) break;
-      offset += n;
-      z.next_in = in.data();
-      z.avail_in = static_cast<uInt>(n);
-    }
-    const qsizetype had = text.size();
-    const std::uint64_t room = kMaxSvgBytes + 1 - static_cast<std::uint64_t>(had);
-    const auto step = static_cast<qsizetype>(std::min<std::uint64_t>(room, 1 << 16));
-    text.resize(had + step);
-    z.next_out = reinterpret_cast<Bytef*>(text.data() + had);
-    z.avail_out = static_cast<uInt>(step);
-    status = inflate(&z, Z_NO_FLUSH);
-    text.resize(text.size() - static_cast<qsizetype>(z.avail_out));
-    if (status == Z_BUF_ERROR && z.avail_in == 0) status = Z_OK;  // wants more input
-    if (static_cast<std::uint64_t>(text.size()) > kMaxSvgBytes) {
-      tooLarge = true;
-      text.clear();
-      break;
-    }
-  }
-  inflateEnd(&z);
-  return text;
-}
-
-// The work of drawing a drawing into a view of kSvgView, estimated from what the drawing asks
-// of the painter, without painting: Qt's raster painter takes about a nanosecond a pixel it
-// fills, several with smoothing, blending or a turn; a microsecond a call; up to 150 nanoseconds a
-// row of the view an edge crosses (a path of many edges crossing the whole view: each row sorts
-// them all); and a few microseconds a dash of a wide dashed pen
-// (up to 10,000 repetitions of the pattern a segment, as Qt's dasher makes them). Measured on
-// the machine the limits were chosen on.
-constexpr QSize kSvgView{320, 240};
-
-class DrawingCost : public QPaintEngine {
- public:
-  DrawingCost() : QPaintEngine(QPaintEngine::AllFeatures) {}
-  bool begin(QPaintDevice*) override { return true; }
-  bool end() override { return true; }
-  Type type() const override { return QPaintEngine::User; }
-  void updateState(const QPaintEngineState&) override {}
-
-  void drawPath(const QPainterPath& path) override { Path(path, false); }
-  void drawRects(const QRectF* rects, int count) override {
-    for (int i = 0; i < count; ++i) {
-      QPainterPath path;
-      path.addRect(rects[i]);
-      Path(path, true);
-    }
-  }
-  void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override {
-    QPainterPath path;
-    if (count > 0) path.addPolygon(QPolygonF(QList<QPointF>(points, points + count)));
-    if (mode != PolylineMode) path.closeSubpath();
-    Path(path, false);
-  }
-  void drawPixmap(const QRectF& r, const QPixmap&, const QRectF& source) override {
-    Call(state->transform().mapRect(r), kBlendedPixel);
-    m_nanoseconds += 3.0 * source.width() * source.height();
-  }
-  void drawImage(const QRectF& r, const QImage&, const QRectF& source,
-                 Qt::ImageConversionFlags) override {
-    Call(state->transform().mapRect(r), kBlendedPixel);
-    m_nanoseconds += 3.0 * source.width() * source.height();
-  }
-  void drawTextItem(const QPointF& p, const QTextItem& item) override {
-    const QRectF box(p.x(), p.y() - item.ascent(), item.width(), item.ascent() + item.descent());
-    Call(state->transform().mapRect(box), kBlendedPixel);
-    m_nanoseconds += 2000.0 * static_cast<double>(item.text().size());
-  }
-  void drawTiledPixmap(const QRectF& r, const QPixmap&, const QPointF&) override {
-    Call(state->transform().mapRect(r), kBlendedPixel);
-  }
-
-  double Nanoseconds() const { return m_nanoseconds; }
-
- private:
-  // A pixel of a rectangle upright in the view, filled; any other: smoothed, blended or turned.
-  static constexpr double kPlainPixel = 1.2;
-  static constexpr double kBlendedPixel = 6;
-
-  void Path(const QPainterPath& path, bool rectangle) {
-    const QTransform t = state->transform();
-    const QPen pen = state->pen();
-    const bool stroked = pen.style() != Qt::NoPen;
-    const qreal width = stroked ? std::max<qreal>(pen.widthF(), 1) : 0;
-    const bool plain = rectangle && t.type() <= QTransform::TxScale && state->opacity() >= 1;
-    Call(t.mapRect(path.controlPointRect().adjusted(-width, -width, width, width)),
-         plain ? kPlainPixel : kBlendedPixel);
-    // Each edge is followed down every row of the view it crosses, a stroked one as the sides
-    // of its stroke; an upright rectangle is filled row by row without edges.
-    const double perRow = plain && !stroked ? 0 : 150;
-    const qreal rows = kSvgView.height();
-    QPointF previous;
-    for (int i = 0; i < path.elementCount(); ++i) {
-      const QPointF point = t.map(QPointF(path.elementAt(i)));
-      if (i > 0 && !path.elementAt(i).isMoveTo()) {
-        const qreal top = std::max<qreal>(std::min(previous.y(), point.y()), 0);
-        const qreal bottom = std::min(std::max(previous.y(), point.y()), rows);
-        m_nanoseconds += 200.0 + perRow * (std::max<qreal>(bottom - top, 0) + 1);
-      }
-      previous = point;
-    }
-    if (!stroked || pen.style() == Qt::SolidLine) return;
-    // Each segment of the path is dashed on its own, up to Qt's limit of repetitions.
-    qreal period = 0;
-    const QList<qreal> pattern = pen.dashPattern();
-    for (const qreal dash : pattern) period += dash * width;
-    if (period <= 0) return;
-    const qreal scale = std::sqrt(std::abs(t.determinant()));
-    const double perDash = width * scale > 1 ? 2500 : 40;  // wide pens are stroked dash by dash
-    for (int i = 1; i < path.elementCount(); ++i) {
-      const QPainterPath::Element a = path.elementAt(i - 1);
-      const QPainterPath::Element b = path.elementAt(i);
-      const qreal length = std::hypot(b.x - a.x, b.y - a.y);
-      const qreal repetitions = std::min<qreal>(length / period, 10000);
-      m_nanoseconds += perDash * repetitions * static_cast<double>(pattern.size());
-    }
-  }
-  // A call filling `box` (in the view's pixels), as far as it lies in the view.
-  void Call(const QRectF& box, double perPixel) {
-    const QRectF visible = box.intersected(QRectF(QPointF(0, 0), QSizeF(kSvgView)));
-    m_nanoseconds += 1000.0 + perPixel * std::max<qreal>(visible.width(), 0) *
-                                  std::max<qreal>(visible.height(), 0);
-  }
-
-  double m_nanoseconds = 0;
-};
-
-class DrawingCostDevice : public QPaintDevice {
- public:
-  QPaintEngine* paintEngine() const override { return &m_engine; }
-  double Nanoseconds() const { return m_engine.Nanoseconds(); }
-
- protected:
-  int metric(PaintDeviceMetric metric) const override {
-    switch (metric) {
-      case PdmWidth: return kSvgView.width();
-      case PdmHeight: return kSvgView.height();
-      case PdmWidthMM: return kSvgView.width() * 254 / 960;
-      case PdmHeightMM: return kSvgView.height() * 254 / 960;
-      case PdmNumColors: return INT_MAX;
-      case PdmDepth: return 32;
-      case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 96;
-      case PdmDevicePixelRatio: return 1;
-      case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
-    }
-    return 0;
-  }
-
- private:
-  mutable DrawingCost m_engine;
-};
-
-class SvgPicture : public Picture {
- public:
-  explicit SvgPicture(const QByteArray& text) {
-    if (!m_renderer.load(text)) throw LoadError(kSvgNotValid);
-    m_renderer.setAspectRatioMode(Qt::IgnoreAspectRatio);
-    if (DrawingNanoseconds() > kMaxSvgDrawingNanoseconds) throw LoadError(kSvgNotValid);
-    const QSize size = m_renderer.defaultSize();
-    m_width = std::max(size.width(), 0);
-    m_height = std::max(size.height(), 0);
-  }
-
-  int Width() const override { return m_width; }
-  int Height() const override { return m_height; }
-
-  // The estimated work of drawing it into a view of kSvgView.
-  double DrawingNanoseconds() {
-    DrawingCostDevice device;
-    {
-      QPainter painter(&device);
-      m_renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(kSvgView)));
-    }
-    return device.Nanoseconds();
-  }
-
-  // An SVG drawing, parsed once and drawn afresh into every rectangle, its frame (the view box)
-  // stretched to fill the rectangle as a metafile's is. What it leaves unpainted is white.
-  void StretchDraw(model::Canvas& canvas, const model::Rect& dest) const override {
-    if (Empty()) return;
-    const model::Rect clip = dest.Intersected({0, 0, canvas.Width(), canvas.Height()});
-    if (clip.Empty()) return;
-    canvas.FillRect(clip, model::kWhite);
-    QImage target(reinterpret_cast<uchar*>(canvas.Bits()), canvas.Width(), canvas.Height(),
-                  canvas.BytesPerLine(), QImage::Format_RGBX8888);
-    {
-      QPainter painter(&target);
-      painter.setClipRect(clip.left, clip.top, clip.Width(), clip.Height());
-      m_renderer.render(&painter, QRectF(dest.left, dest.top, dest.Width(), dest.Height()));
-    }
-    for (int y = clip.top; y < clip.bottom; ++y) {
-      std::uint32_t* row = canvas.Row(y);
-      for (int x = clip.left; x < clip.right; ++x) row[x] |= model::Canvas::kOpaque;
-    }
-    canvas.MarkDirty(clip);
-  }
-
- private:
-  // Rendering moves the renderer's animation clock, which is not the picture's state.
-  mutable QSvgRenderer m_renderer;
-  int m_width = 0;
-  int m_height = 0;
-};
-
-// Numbers in a path's data or a point list: each run of digits starts one (enough to bound the
-// work, whatever the separators).
-std::uint64_t NumbersIn(QStringView text) {
-  std::uint64_t count = 0;
-  bool inDigits = false;
-  for (const QChar c : text) {
-    const bool digit = c >= u'0' && c <= u'9';
-    count += digit && !inDigits;
-    inDigits = digit;
-  }
-  return count;
-}
-
-std::unique_ptr<Picture> ReadSvg(const ByteSource& source) {
-  // Images embedded in the drawing are decoded by the same readers, under the same limit.
-  QImageReader::setAllocationLimit(kReaderAllocationLimitMb);
-  bool tooLarge = false;
-  const QByteArray text = SvgText(source, tooLarge);
-  SvgWork work;
-  if (tooLarge || !SvgWithinLimits({reinterpret_cast<const std::uint8_t*>(text.constData()),
-                                    static_cast<std::size_t>(text.size())},
-                                   work))
-    throw LoadError(kSvgNotValid);
-  return std::make_unique<SvgPicture>(text);
-}
-
-}  // namespace
-
-bool SvgWithinLimits(std::span<const std::uint8_t> text, SvgWork& work) {
-  // Each element, its parent and the element its <use> refers to, to count what is drawn.
-  struct Element {
-    std::int64_t parent;
-    std::int64_t used = -1;
-    std::uint64_t drawn = 0;  // the element with all below it, references followed
-    std::uint64_t depth = 0;
-    int state = 0;  // 0 not counted yet, 1 being counted, 2 counted
-  };
-  std::vector<Element> elements;
-  std::vector<std::int64_t> open;
-  std::vector<std::pair<std::int64_t, QString>> uses;
-  std::unordered_map<QString, std::int64_t> ids;
-  QXmlStreamReader xml(QByteArray::fromRawData(reinterpret_cast<const char*>(text.data()),
-                                               static_cast<qsizetype>(text.size())));
-  while (!xml.atEnd()) {
-    const QXmlStreamReader::TokenType token = xml.readNext();
-    if (token == QXmlStreamReader::EndElement) {
-      if (!open.empty()) open.pop_back();
-      continue;
-    }
-    if (token != QXmlStreamReader::StartElement) continue;
-    if (++work.elements > kMaxSvgElements || open.size() >= kMaxSvgDepth) return false;
-    const auto index = static_cast<std::int64_t>(elements.size());
-    elements.push_back({open.empty() ? -1 : open.back()});
-    open.push_back(index);
-    const QXmlStreamAttributes attributes = xml.attributes();
-    for (const QXmlStreamAttribute& a : attributes) {
-      const QStringView name = a.name();
-      if (name == u"d" || name == u"points") {
-        work.numbers += NumbersIn(a.value());
-        if (work.numbers > kMaxSvgNumbers) return false;
-      } else if (name == u"id") {
-        ids.emplace(a.value().toString(), index);
-      } else if (name == u"href" && xml.name() == u"use" && a.value().startsWith(u'#')) {
-        uses.emplace_back(index, a.value().mid(1).toString());
-      }
-    }
-  }
-  for (const auto& [index, id] : uses) {
-    const auto target = ids.find(id);
-    if (target != ids.end()) elements[static_cast<std::size_t>(index)].used = target->second;
-  }
-  // What each element draws: itself, its children, and what its reference draws, counted without
-  // recursion; a reference back to an element being counted is a cycle, which Qt refuses too.
-  std::vector<std::vector<std::int64_t>> children(elements.size());
-  for (std::size_t i = 0; i < elements.size(); ++i)
-    if (elements[i].parent >= 0) children[static_cast<std::size_t>(elements[i].parent)].push_back(
-        static_cast<std::int64_t>(i));
-  const std::uint64_t saturated = kMaxSvgElements + 1;
-  std::vector<std::int64_t> stack;
-  for (std::size_t root = 0; root < elements.size(); ++root) {
-    if (elements[root].parent >= 0 || elements[root].state == 2) continue;
-    stack.push_back(static_cast<std::int64_t>(root));
-    while (!stack.empty()) {
-      Element& e = elements[static_cast<std::size_t>(stack.back())];
-      const auto& below = children[static_cast<std::size_t>(stack.back())];
-      if (e.state == 0) {
-        e.state = 1;
-        for (const std::int64_t c : below) {
-          if (elements[static_cast<std::size_t>(c)].state == 0) stack.push_back(c);
-        }
-        if (e.used >= 0) {
-          const Element& u = elements[static_cast<std::size_t>(e.used)];
-          if (u.state == 1) return false;
-          if (u.state == 0) stack.push_back(e.used);
-        }
-        continue;
-      }
-      stack.pop_back();
-      if (e.state == 2) continue;
-      e.state = 2;
-      e.drawn = 1;
-      e.depth = 1;
-      auto add = [&](std::int64_t other) {
-        const Element& o = elements[static_cast<std::size_t>(other)];
-        e.drawn = std::min(saturated, e.drawn + o.drawn);
-        e.depth = std::max(e.depth, o.depth + 1);
-      };
-      for (const std::int64_t c : below) add(c);
-      if (e.used >= 0) {
-        if (elements[static_cast<std::size_t>(e.used)].state != 2) return false;  // a cycle
-        add(e.used);
-      }
-      if (e.depth > kMaxSvgDepth) return false;
-    }
-    work.drawn = std::min(saturated, work.drawn + elements[root].drawn);
-    if (work.drawn > kMaxSvgElements) return false;
-  }
-  return true;
-}
-
-namespace {
 
 std::unique_ptr<Picture> ReadCounting(SourceDeviceBase& device, const char* format,
                                       const char* kind, ReaderWork& work) {
@@ -1096,8 +724,8 @@ std::unique_ptr<Picture> ReadGif(const ByteSource& s) {
   // The screen, which Qt's reader allocates whole, is checked first: the device it reads
   // through cannot go back to tell the size.
   const std::vector<std::uint8_t> screen = ReadPiece(s, 6, 4);
-  if (screen.size() == 4 && std::int64_t{screen[0] | screen[1] << 8} * (screen[2] | screen[3] << 8) >
-                                dib::kMaxPixels)
+  if (screen.size() == 4 &&
+      std::int64_t{screen[0] | screen[1] << 8} * (screen[2] | screen[3] << 8) > dib::kMaxPixels)
     throw LoadError(NotValid("GIF"));
   GifDevice device(s);
   return ReadRaster(device, "gif", "GIF");
@@ -1110,20 +738,28 @@ std::unique_ptr<Picture> ReadTiff(const ByteSource& s) {
   if (TiffTagsTooLarge(s)) throw LoadError(NotValid("TIFF"));
   return ReadRaster(s, "tiff", "TIFF");
 }
-std::unique_ptr<Picture> ReadPbm(const ByteSource& s) { return ReadTextOrRaster(s, "pbm", "PBM"); }
-std::unique_ptr<Picture> ReadPgm(const ByteSource& s) { return ReadTextOrRaster(s, "pgm", "PGM"); }
-std::unique_ptr<Picture> ReadPpm(const ByteSource& s) { return ReadTextOrRaster(s, "ppm", "PPM"); }
-std::unique_ptr<Picture> ReadXbm(const ByteSource& s) { return ReadTextOrRaster(s, "xbm", "XBM"); }
+std::unique_ptr<Picture> ReadPbm(const ByteSource& s) {
+  return ReadTextOrRaster(s, "pbm", "PBM");
+}
+std::unique_ptr<Picture> ReadPgm(const ByteSource& s) {
+  return ReadTextOrRaster(s, "pgm", "PGM");
+}
+std::unique_ptr<Picture> ReadPpm(const ByteSource& s) {
+  return ReadTextOrRaster(s, "ppm", "PPM");
+}
+std::unique_ptr<Picture> ReadXbm(const ByteSource& s) {
+  return ReadTextOrRaster(s, "xbm", "XBM");
+}
 
 }  // namespace
 
-#define DOTWRIGHT_QT_KIND(Kind)                                                            \
-  std::unique_ptr<Picture> Decode##Kind(std::span<const std::uint8_t> file) {              \
-    return FromMemory(Read##Kind, file);                                                   \
-  }                                                                                        \
-  std::unique_ptr<Picture> Read##Kind##File(int fd, std::uint64_t size,                    \
-                                            const std::string& fileName) {                 \
-    return FromFile(Read##Kind, fd, size, fileName);                                       \
+#define DOTWRIGHT_QT_KIND(Kind)                                               \
+  std::unique_ptr<Picture> Decode##Kind(std::span<const std::uint8_t> file) { \
+    return FromMemory(Read##Kind, file);                                      \
+  }                                                                           \
+  std::unique_ptr<Picture> Read##Kind##File(int fd, std::uint64_t size,       \
+                                            const std::string& fileName) {    \
+    return FromFile(Read##Kind, fd, size, fileName);                          \
   }
 DOTWRIGHT_QT_KIND(Png)
 DOTWRIGHT_QT_KIND(Jpeg)

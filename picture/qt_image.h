@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "model/bitmap.h"
 #include "model/conversion.h"
@@ -35,6 +36,9 @@ struct ByteSource {
 };
 // Bytes in memory, which must outlive the source.
 ByteSource MemorySource(std::span<const std::uint8_t> bytes);
+// Up to `count` bytes of `source` from `offset`, as many as it holds.
+std::vector<std::uint8_t> ReadPiece(const ByteSource& source, std::uint64_t offset,
+                                    std::size_t count);
 
 // The work a reading took: the bytes its source delivered.
 struct ReaderWork {
@@ -78,6 +82,9 @@ inline constexpr std::uint64_t kMaxSvgNumbers = 1'000'000;
 // Nor is one kept whose drawing into a 320 x 240 view would take longer than this, as estimated
 // from the calls its drawing makes (the fills' areas, the calls, the dashes of dashed lines).
 inline constexpr double kMaxSvgDrawingNanoseconds = 400e6;
+
+// The SVG drawing in `source` (picture/svg.cpp), as DecodeSvg reads it.
+std::unique_ptr<Picture> ReadSvg(const ByteSource& source);
 
 // The work an SVG's check took before Qt parsed it.
 struct SvgWork {

@@ -77,8 +77,9 @@ class TextReader {
       if (m_at == m_size && !Fill()) return;
       const void* newline = std::memchr(m_buffer.data() + m_at, '\n', m_size - m_at);
       if (newline) {
-        m_at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(newline) -
-                                        m_buffer.data()) + 1;
+        m_at =
+            static_cast<std::size_t>(static_cast<const std::uint8_t*>(newline) - m_buffer.data()) +
+            1;
         return;
       }
       m_at = m_size;
@@ -109,7 +110,9 @@ QImage Allocated(int width, int height, QImage::Format format) {
 
 // --- PBM, PGM and PPM in text --------------------------------------------------------------------
 
-bool Digit(char c) { return c >= '0' && c <= '9'; }
+bool Digit(char c) {
+  return c >= '0' && c <= '9';
+}
 // White space as the C library takes it (as Qt's reader asks it), without asking it for ASCII.
 bool Space(char c) {
   const auto u = static_cast<unsigned char>(c);
@@ -222,7 +225,9 @@ bool ReadNumbers(TextReader& in, int* out, std::size_t count) {
 
 QRgb Scaled(int maximum, int r, int g, int b) {
   const auto mx = static_cast<quint16>(maximum);
-  const auto scale = [mx](int v) { return static_cast<quint16>(static_cast<quint16>(v) * 0xffffu / mx); };
+  const auto scale = [mx](int v) {
+    return static_cast<quint16>(static_cast<quint16>(v) * 0xffffu / mx);
+  };
   return QRgba64::fromRgba64(scale(r), scale(g), scale(b), 0xffff).toArgb32();
 }
 
@@ -231,8 +236,7 @@ std::optional<QImage> ReadTextPnm(const ByteSource& source) {
   char head[3];
   for (char& c : head)
     if (!in.GetChar(c)) return QImage();
-  if (head[0] != 'P' || !Digit(head[1]) || !Space(head[2]))
-    return QImage();
+  if (head[0] != 'P' || !Digit(head[1]) || !Space(head[2])) return QImage();
   const char type = head[1];
   if (type >= '4' && type <= '6') return std::nullopt;
   if (type < '1' || type > '3') return QImage();
@@ -280,7 +284,8 @@ std::optional<QImage> ReadTextPnm(const ByteSource& source) {
     } else {
       for (int x = 0; x < width; ++x) {
         const int* rgb = &numbers[3 * static_cast<std::size_t>(x)];
-        p[x] = maximum == 255 ? qRgb(rgb[0], rgb[1], rgb[2]) : Scaled(maximum, rgb[0], rgb[1], rgb[2]);
+        p[x] =
+            maximum == 255 ? qRgb(rgb[0], rgb[1], rgb[2]) : Scaled(maximum, rgb[0], rgb[1], rgb[2]);
       }
     }
   }
@@ -299,8 +304,8 @@ int DefinedNumber(const char* line, qint64 length) {
   if (std::strncmp(line, kDefine.data(), kDefine.size()) != 0) return 0;
   const auto space = [](char c) { return c == ' ' || c == '\t'; };
   const auto nameChar = [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-           c == '_' || c == '.';
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+           c == '.';
   };
   qsizetype at = static_cast<qsizetype>(kDefine.size());
   while (line[at] && space(line[at])) ++at;

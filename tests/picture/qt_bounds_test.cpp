@@ -28,7 +28,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes FromQt(const QByteArray& bytes) { return Bytes(bytes.begin(), bytes.end()); }
+Bytes FromQt(const QByteArray& bytes) {
+  return Bytes(bytes.begin(), bytes.end());
+}
 
 std::uint32_t Be32(const Bytes& b, std::size_t at) {
   return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 |
@@ -67,7 +69,9 @@ std::vector<Bytes> Chunks(const Bytes& png) {
   return chunks;
 }
 
-std::string TypeOf(const Bytes& chunk) { return std::string(chunk.begin() + 4, chunk.begin() + 8); }
+std::string TypeOf(const Bytes& chunk) {
+  return std::string(chunk.begin() + 4, chunk.begin() + 8);
+}
 
 // `png` with `extra` put before the chunk of `type` (its first).
 Bytes InsertBefore(const Bytes& png, const char* type, const Bytes& extra) {
@@ -95,7 +99,8 @@ Bytes Written(const QImage& image, const char* format, int quality = -1) {
 
 // What Qt's reader makes of the whole bytes, as the loader keeps it.
 QImage QtReading(const Bytes& bytes, const char* format) {
-  QByteArray data(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+  QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&data);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, format);
@@ -143,7 +148,11 @@ QImage Sample() {
   QImage image(7, 5, QImage::Format_ARGB32);
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 7; ++x)
-      image.setPixel(x, y, qRgba(x * 40, y * 60, (x * y * 13) & 0xFF, x == 0 ? 0 : y == 0 ? 128 : 255));
+      image.setPixel(x, y,
+                     qRgba(x * 40, y * 60, (x * y * 13) & 0xFF,
+                           x == 0   ? 0
+                           : y == 0 ? 128
+                                    : 255));
   return image;
 }
 
@@ -253,7 +262,8 @@ TEST(PngChunks, HundredsOfMegabytesPassedOverAreNotRead) {
   Bytes signatureAndHeader(png.begin(), png.begin() + 8);
   signatureAndHeader.insert(signatureAndHeader.end(), chunks[0].begin(), chunks[0].end());
   Bytes rest;
-  for (std::size_t i = 1; i < chunks.size(); ++i) rest.insert(rest.end(), chunks[i].begin(), chunks[i].end());
+  for (std::size_t i = 1; i < chunks.size(); ++i)
+    rest.insert(rest.end(), chunks[i].begin(), chunks[i].end());
   const std::uint32_t kHuge = 400u << 20;
   const struct {
     const char* name;
@@ -342,7 +352,8 @@ TEST(JpegSegments, PassedOverSegmentsLeaveThePixelsAsTheyWere) {
     ASSERT_TRUE(writer.write(turned));
   }
   const Bytes comment = Segment(0xFE, FromQt("made by hand"));
-  const Bytes icc = Segment(0xE2, FromQt(QByteArray("ICC_PROFILE\0\1\1", 14) + QByteArray(200, 'p')));
+  const Bytes icc =
+      Segment(0xE2, FromQt(QByteArray("ICC_PROFILE\0\1\1", 14) + QByteArray(200, 'p')));
   const Bytes own = Segment(0xE9, Bytes(65533, 0x11));
   // An Adobe segment, which libjpeg reads for the colours.
   const Bytes adobe = Segment(0xEE, FromQt(QByteArray("Adobe\0\x64\0\0\0\0\0", 12)));
@@ -378,11 +389,12 @@ TEST(JpegSegments, HundredsOfMegabytesOfCommentsAreNotRead) {
   std::uint64_t delivered = 0;
   const picture::ByteSource source{
       size, [&](std::uint64_t offset, std::uint8_t* data, std::size_t count) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, size - std::min(offset, size)));
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(count, size - std::min(offset, size)));
         const std::uint64_t commentsEnd = 2 + kComments * comment.size();
         for (std::size_t i = 0; i < n; ++i) {
           const std::uint64_t at = offset + i;
-          data[i] = at < 2 ? jpeg[at]
+          data[i] = at < 2             ? jpeg[at]
                     : at < commentsEnd ? comment[(at - 2) % comment.size()]
                                        : jpeg[2 + (at - commentsEnd)];
         }
@@ -467,8 +479,7 @@ TEST(WebpChunks, PassedOverChunksLeaveThePixelsAsTheyWere) {
   const Bytes metadata = RiffChunk("EXIF", Bytes(301, 1)) + RiffChunk("XMP ", Bytes(20, 'x'));
   const Bytes unknown = RiffChunk("ABCD", Bytes(70'000, 7));
   const Bytes cases[] = {
-      Riff(extended + image + metadata),
-      Riff(extended + unknown + image + unknown),
+      Riff(extended + image + metadata), Riff(extended + unknown + image + unknown),
       webp + Bytes(5000, 0xEE),  // past the RIFF's end
   };
   for (const Bytes& file : cases) {
@@ -531,12 +542,12 @@ TEST(TiffTags, TooManyValuesForATagAreTold) {
     std::uint64_t count;
     bool tooLarge;
   } cases[] = {
-      {273, 4, pieces, false},       // strip offsets
+      {273, 4, pieces, false},  // strip offsets
       {273, 4, pieces + 1, true},
-      {279, 3, pieces + 1, true},    // strip sizes
-      {324, 4, pieces + 1, true},    // tile offsets
-      {325, 16, pieces + 1, true},   // tile sizes, 8 bytes each
-      {700, 1, bytes, false},        // XMP, bytes
+      {279, 3, pieces + 1, true},   // strip sizes
+      {324, 4, pieces + 1, true},   // tile offsets
+      {325, 16, pieces + 1, true},  // tile sizes, 8 bytes each
+      {700, 1, bytes, false},       // XMP, bytes
       {700, 1, bytes + 1, true},
       {34675, 7, bytes + 1, true},   // a colour profile
       {65000, 5, bytes / 8, false},  // rationals, 8 bytes each
@@ -555,7 +566,8 @@ TEST(TiffTags, TooManyValuesForATagAreTold) {
   const Bytes file = TiffDirectory(true, false, 273, 4, pieces + 1);
   EXPECT_EQ(ErrorOf([&] { picture::DecodeTiff(file); }), "TIFF image is not valid");
   // Files too short to tell are left to Qt's reader.
-  EXPECT_FALSE(picture::TiffTagsTooLarge(picture::MemorySource(Bytes(file.begin(), file.begin() + 9))));
+  EXPECT_FALSE(
+      picture::TiffTagsTooLarge(picture::MemorySource(Bytes(file.begin(), file.begin() + 9))));
 }
 
 // --- Text pictures -----------------------------------------------------------------------------
@@ -569,20 +581,20 @@ TEST(TextPictures, ReadAsQtsReadersRead) {
   } cases[] = {
       {"pbm", "P1\n3 2\n1 0 1\n0 1 0\n"},
       {"pbm", "P1 # comment\n10 2 1 1 0 0 1 1 0 0 1 1\n0 0 0 0 0 0 0 0 0 1"},
-      {"pbm", "P1\n2 2\n1 0 1"},                 // cut short
-      {"pbm", "P1\n2 1\n101 2"},                 // numbers, not digits
-      {"pbm", "P1\n2 1\n1 x"},                   // not a number
-      {"pbm", "P1\n0 1\n"},                      // no width
+      {"pbm", "P1\n2 2\n1 0 1"},  // cut short
+      {"pbm", "P1\n2 1\n101 2"},  // numbers, not digits
+      {"pbm", "P1\n2 1\n1 x"},    // not a number
+      {"pbm", "P1\n0 1\n"},       // no width
       {"pgm", "P2\n3 1\n255\n0 128 255"},
-      {"pgm", "P2\n3 1\n15\n0 7 15\n"},          // scaled
-      {"pgm", "P2\n3 1\n15\n16 300 70000\n"},    // beyond the maximum
+      {"pgm", "P2\n3 1\n15\n0 7 15\n"},        // scaled
+      {"pgm", "P2\n3 1\n15\n16 300 70000\n"},  // beyond the maximum
       {"pgm", "P2\n2 1\n255\n256 -1\n"},
       {"pgm", "P2\n2 1\n255\n99999999999 1\n"},  // too large for an int
       {"pgm", "P2\n2 1\n65535\n65535 1000\n"},
-      {"pgm", "P2\n2 1\n65536\n0 0\n"},          // maximum too large
+      {"pgm", "P2\n2 1\n65536\n0 0\n"},  // maximum too large
       {"pgm", "P2\n#a\n#b\n2#c\n1\n255#d\n7#e\n9"},
       {"pgm", "P2\t2\r1\f255\v1 2"},
-      {"pgm", "P2\n2 1\n255\n1 2 3 4"},          // more than the picture
+      {"pgm", "P2\n2 1\n255\n1 2 3 4"},  // more than the picture
       {"pgm", "P2"},
       {"pgm", "P7\n1 1\n255\n0"},
       {"ppm", "P3\n2 1\n255\n255 0 0 0 255 0\n"},
@@ -592,8 +604,9 @@ TEST(TextPictures, ReadAsQtsReadersRead) {
       // A number split across the reader's 64 KiB pieces.
       {"pgm", "P2\n3 1\n255\n" + QByteArray(65536 - 15 - 2, ' ') + "123 45 6"},
       {"pbm", "P1\n2 1\n" + QByteArray(100000, ' ') + "1 1"},
-      {"xbm", "#define a_width 10\n#define a_height 2\nstatic char a_bits[] = {\n"
-              "0x01, 0x02, 0xff,\n0xAb };\n"},
+      {"xbm",
+       "#define a_width 10\n#define a_height 2\nstatic char a_bits[] = {\n"
+       "0x01, 0x02, 0xff,\n0xAb };\n"},
       {"xbm", "/* made by hand */\n#define a_width 8\n#define a_height 3\n{0x01,0x02}"},  // short
       {"xbm", "#define a_width 8\n#define a_height 1\n0xzz\n"},
       {"xbm", "#define a_width 8\n#define a_height 1\n0x1\n0x"},
@@ -610,7 +623,8 @@ TEST(TextPictures, ReadAsQtsReadersRead) {
     SCOPED_TRACE(std::string(c.format) + ": " + c.bytes.left(60).toStdString());
     const Bytes bytes = FromQt(c.bytes);
     const QImage qt = QtReading(bytes, c.format);
-    const std::optional<QImage> ours = picture::ReadTextPicture(picture::MemorySource(bytes), c.format);
+    const std::optional<QImage> ours =
+        picture::ReadTextPicture(picture::MemorySource(bytes), c.format);
     ASSERT_TRUE(ours.has_value());
     ASSERT_EQ(ours->isNull(), qt.isNull());
     if (qt.isNull()) continue;
@@ -730,16 +744,19 @@ std::string Repeated(const std::string& text, std::uint64_t times) {
 
 // `levels` groups, each using the one before `fanOut` times, the first holding `fanOut` rects.
 std::string UseChain(int levels, int fanOut, const char* href = "xlink:href") {
-  std::string body = "<defs><g id='g0'>" + Repeated("<rect width='1' height='1'/>", fanOut) + "</g>";
+  std::string body =
+      "<defs><g id='g0'>" + Repeated("<rect width='1' height='1'/>", fanOut) + "</g>";
   for (int level = 1; level <= levels; ++level)
-    body += "<g id='g" + std::to_string(level) + "'>" +
-            Repeated(std::string("<use ") + href + "='#g" + std::to_string(level - 1) + "'/>",
-                     fanOut) +
-            "</g>";
+    body +=
+        "<g id='g" + std::to_string(level) + "'>" +
+        Repeated(std::string("<use ") + href + "='#g" + std::to_string(level - 1) + "'/>", fanOut) +
+        "</g>";
   return Svg(body + "</defs><use xlink:href='#g" + std::to_string(levels) + "'/>");
 }
 
-Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes AsBytes(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 TEST(SvgLimits, CountElementsNumbersAndWhatReferencesDraw) {
   const std::uint64_t limit = picture::kMaxSvgElements;
@@ -798,8 +815,8 @@ TEST(SvgLimits, CostlyDrawingsAreRefusedAndOrdinaryOnesLoad) {
       {"many dashed rects", Svg(Repeated(dashed, 200)), false},
       {"a use chain", UseChain(6, 10), false},
       // A path whose every edge crosses the whole view.
-      {"a dense path",
-       Svg("<path d='M 0 0" + Repeated(" L 32 24 L 0 24 L 32 0", 20000) + "'/>"), false},
+      {"a dense path", Svg("<path d='M 0 0" + Repeated(" L 32 24 L 0 24 L 32 0", 20000) + "'/>"),
+       false},
       {"many turned, blended fills",
        Svg(Repeated("<rect width='32' height='24' opacity='0.5' transform='rotate(5)'/>", 20000)),
        false},
@@ -834,8 +851,7 @@ TEST(SvgLimits, CompressedDrawingsAreInflatedWithinTheLimit) {
   ASSERT_EQ(fromGzip->Width(), 32);
   EXPECT_EQ(Pixels(*fromGzip), Pixels(*fromPlain));
   // A comment of zeros past the limit, compressed to a few kilobytes.
-  const std::string bomb =
-      plain + "<!--" + std::string(picture::kMaxSvgBytes, ' ') + "-->";
+  const std::string bomb = plain + "<!--" + std::string(picture::kMaxSvgBytes, ' ') + "-->";
   EXPECT_EQ(ErrorOf([&] { picture::DecodeSvg(gzip(bomb)); }), "SVG image is not valid");
 }
 
