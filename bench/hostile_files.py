@@ -457,6 +457,25 @@ def build_webp_tail(path):
     return 24 * 16 * 4
 
 
+def build_tga_64mp(path):
+    """8,000 x 8,000 at 32 bits, uncompressed, without footer (256 MB of zero pixels)."""
+    with open(path, "wb") as f:
+        f.write(struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, 8000, 8000, 32, 0))
+        f.truncate(18 + 8000 * 8000 * 4)
+    return 8000 * 8000 * 4
+
+
+def build_png_grey_100mp(path):
+    """10,000 x 10,000 greys, all 0 (about 100 KB): decoded as greys, then made 32-bit."""
+    deflater = zlib.compressobj(9)
+    row = bytes(10001)
+    data = b"".join(deflater.compress(row) for _ in range(10000)) + deflater.flush()
+    header = png_chunk(b"IHDR", struct.pack(">IIBBBBB", 10000, 10000, 8, 0, 0, 0, 0))
+    with open(path, "wb") as f:
+        f.write(PNG_SIGNATURE + header + png_chunk(b"IDAT", data) + png_chunk(b"IEND", b""))
+    return 10000 * 10000 * 4
+
+
 # --- Files that are not files ------------------------------------------------------------------
 
 def build_proc(path):
@@ -508,6 +527,8 @@ FILES = [
     ("tiff-50M-strips.tif", build_tiff_strips, None),
     ("webp-chunk-500MiB.webp", build_webp_chunk, None),
     ("webp-tail-500MiB.webp", build_webp_tail, None),
+    ("tga-64MP.tga", build_tga_64mp, None),
+    ("png-grey-100MP.png", build_png_grey_100mp, None),
     ("proc/x.bmp", build_proc, "refused"),
     ("fifo.bmp", build_fifo, "refused"),
     ("directory.bmp", build_directory, "refused"),

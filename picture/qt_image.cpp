@@ -1,12 +1,17 @@
 #include "picture/qt_image.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QImageReader>
 #include <QPainter>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -662,10 +667,47 @@ std::unique_ptr<Picture> ReadJpegCounting(const ByteSource& source, ReaderWork& 
   return ReadCounting(device, "jpeg", "JPEG", work);
 }
 
+QImage ToRgb32Releasing(QImage image) {
+  // Converted whole, the source (a quarter of the result for greys) would stand beside all of it.
+  QImage out(image.size(), QImage::Format_RGB32);
+  if (out.isNull()) throw std::bad_alloc();
+  const QList<QRgb> colours = image.colorTable();
+  const long page = ::sysconf(_SC_PAGESIZE);
+  const auto source = reinterpret_cast<std::uintptr_t>(image.bits());  // detached: owned here
+  std::uintptr_t released =
+      (source + static_cast<std::uintptr_t>(page) - 1) & ~static_cast<std::uintptr_t>(page - 1);
+  constexpr int kBand = 64;
+  for (int top = 0; top < image.height(); top += kBand) {
+    const int rows = std::min(kBand, image.height() - top);
+    QImage band(image.constScanLine(top), image.width(), rows, image.bytesPerLine(),
+                image.format());
+    band.setColorTable(colours);
+    const QImage converted = band.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rows; ++y)
+      std::memcpy(out.scanLine(top + y), converted.constScanLine(y),
+                  static_cast<std::size_t>(image.width()) * 4);
+    // The source's whole pages above the next band are read no more: their memory goes back.
+    const std::uintptr_t done = (reinterpret_cast<std::uintptr_t>(image.constScanLine(top)) +
+                                 static_cast<std::uintptr_t>(image.bytesPerLine()) * rows) &
+                                ~static_cast<std::uintptr_t>(page - 1);
+    if (done > released) {
+      ::madvise(reinterpret_cast<void*>(released), done - released, MADV_DONTNEED);
+      released = done;
+    }
+  }
+  return out;
+}
+
 QImage OpaqueOverWhite(QImage image) {
   if (!image.hasAlphaChannel()) {
-    // Photographs come as RGB32 and are kept as they are.
-    if (image.format() != QImage::Format_RGB32) image.convertTo(QImage::Format_RGB32);
+    // Photographs come as RGB32 and are kept as they are. A large picture of fewer bytes a pixel
+    // gives its memory back as it is converted, when it is the only copy.
+    constexpr qsizetype kLarge = qsizetype{16} << 20;
+    if (image.format() != QImage::Format_RGB32) {
+      if (image.sizeInBytes() >= kLarge && image.isDetached())
+        return ToRgb32Releasing(std::move(image));
+      image.convertTo(QImage::Format_RGB32);
+    }
     return image;
   }
   if (image.format() != QImage::Format_ARGB32) image.convertTo(QImage::Format_ARGB32);

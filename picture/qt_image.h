@@ -22,6 +22,10 @@ inline constexpr int kReaderAllocationLimitMb = 400;
 // `image` drawn over white where it is transparent, as an opaque RGB32 image (the same one when
 // it is RGB32 already, converted in place otherwise).
 QImage OpaqueOverWhite(QImage image);
+// `image` (opaque, of any format) converted to RGB32 a band of rows at a time, as convertTo
+// converts it, giving back the memory of the source's rows once converted. `image` must be the
+// only copy of its pixels (detached); it is left unusable. Throws std::bad_alloc.
+QImage ToRgb32Releasing(QImage image);
 
 // `image` as a bitmap, drawn over white where it is transparent. An image of one bit a pixel
 // (a PBM or XBM file, a two-colour PNG) is a two-colour source, as a one-bit BMP is.

@@ -2,6 +2,9 @@
 // passed over unread, text pictures read by our own readers exactly as Qt's read them, SVG
 // drawings checked before they are parsed and drawn, files never held whole.
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <QBuffer>
@@ -497,6 +500,79 @@ TEST(WebpChunks, PassedOverChunksLeaveThePixelsAsTheyWere) {
   EXPECT_EQ(Pixels(*picture::ReadWebpCounting(source, work)), Pixels(QtReading(webp, "webp")));
   EXPECT_EQ(work.bytesRead, file.delivered);
   EXPECT_LT(work.bytesRead, 1u << 20);
+}
+
+// --- Converting to 32 bits --------------------------------------------------------------------
+
+// A band at a time, the conversion gives what converting the whole picture gives, for every
+// format a reader returns opaque, in pictures of a band, less, and several with a part left.
+TEST(ToRgb32, ConvertsAsAWholeConversionDoes) {
+  QImage base(37, 150, QImage::Format_RGB32);
+  for (int y = 0; y < base.height(); ++y)
+    for (int x = 0; x < base.width(); ++x)
+      base.setPixel(x, y, qRgb((x * 7 + y) & 0xFF, (y * 3) & 0xFF, (x * y) & 0xFF));
+  const QImage::Format formats[] = {
+      QImage::Format_Grayscale8, QImage::Format_Grayscale16, QImage::Format_Indexed8,
+      QImage::Format_Mono,       QImage::Format_MonoLSB,     QImage::Format_RGB888,
+      QImage::Format_RGB16,      QImage::Format_RGBX64,      QImage::Format_BGR888,
+  };
+  for (const QImage::Format format : formats)
+    for (const int height : {1, 64, 150}) {
+      SCOPED_TRACE(std::to_string(format) + " x " + std::to_string(height));
+      const QImage source = base.copy(0, 0, base.width(), height).convertToFormat(format);
+      const QImage whole = source.convertToFormat(QImage::Format_RGB32);
+      QImage copy = source.copy();
+      const QImage banded = picture::ToRgb32Releasing(std::move(copy));
+      ASSERT_EQ(banded.format(), QImage::Format_RGB32);
+      EXPECT_EQ(banded, whole);
+    }
+}
+
+// A 100-megapixel grey PNG (10000 x 10000, zeros, 100 KB) decodes to 100 MB of greys, then to
+// the 400 MB it is drawn from: the greys go back as they are converted, so the process grows by
+// little more than the 400 MB.
+TEST(ToRgb32, AGreyPictureOfAHundredMegapixelsGrowsByItsRasterOnly) {
+  Bytes deflated(200'000);
+  {
+    z_stream z{};
+    deflateInit(&z, 9);
+    const Bytes row(10'001, 0);
+    z.next_out = deflated.data();
+    z.avail_out = static_cast<uInt>(deflated.size());
+    for (int y = 0; y < 10'000; ++y) {
+      z.next_in = const_cast<Bytef*>(row.data());
+      z.avail_in = static_cast<uInt>(row.size());
+      deflate(&z, y + 1 == 10'000 ? Z_FINISH : Z_NO_FLUSH);
+    }
+    deflated.resize(z.total_out);
+    deflateEnd(&z);
+  }
+  Bytes header;
+  PutBe32(header, 10'000);
+  PutBe32(header, 10'000);
+  header = header + Bytes{8, 0, 0, 0, 0};
+  const Bytes png = FromQt(QByteArray("\x89PNG\r\n\x1a\n", 8)) + Chunk("IHDR", header) +
+                    Chunk("IDAT", deflated) + Chunk("IEND", {});
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    int status = 1;
+    try {
+      const auto picture = picture::DecodePng(png);
+      rusage after{};
+      ::getrusage(RUSAGE_SELF, &after);
+      const long grownMb = (after.ru_maxrss - before.ru_maxrss) / 1024;
+      status = picture->Width() != 10'000 ? 2 : grownMb > 440 ? 3 : 0;
+    } catch (const std::exception&) {
+    }
+    ::_exit(status);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // --- TIFF --------------------------------------------------------------------------------------
