@@ -315,6 +315,22 @@ def build_svg_path(path):
     return VIEW_RASTER
 
 
+def build_svg_text(path):
+    """One <text> of 15 million characters (15 MB)."""
+    with open(path, "wb") as f:
+        f.write(svg('<text x="0" y="100" font-size="20">' + "W" * (15 << 20) + "</text>"))
+    return VIEW_RASTER
+
+
+def build_svg_dashes(path):
+    """500 rectangles with a wide pen dashed a tenth of a unit at a time."""
+    rect = ('<rect x="1" y="1" width="300" height="200" fill="#123456" stroke="red" '
+            'stroke-width="7" stroke-dasharray="0.1 0.1"/>\n')
+    with open(path, "wb") as f:
+        f.write(svg(rect * 500))
+    return VIEW_RASTER
+
+
 def build_pgm_text(path):
     """10,000 x 10,000 greys written as text, "255 " each (400 MB)."""
     row = b"255 " * 10000 + b"\n"
@@ -517,6 +533,8 @@ FILES = [
     ("svg-1M-rects.svg", build_svg_rects, None),
     ("svg-use-chain-1e9.svg", build_svg_use_chain, None),
     ("svg-path-4M-points.svg", build_svg_path, None),
+    ("svg-text-15M-chars.svg", build_svg_text, None),
+    ("svg-dashes-500.svg", build_svg_dashes, None),
     ("pgm-text-100MP-400MB.pgm", build_pgm_text, None),
     ("ppm-text-81MP-486MB.ppm", build_ppm_text, None),
     ("pgm-comment-500MiB.pgm", build_pgm_comment, None),

@@ -312,6 +312,11 @@ bool SvgWithinLimits(std::span<const std::uint8_t> text, SvgWork& work) {
                                                static_cast<qsizetype>(text.size())));
   while (!xml.atEnd()) {
     const QXmlStreamReader::TokenType token = xml.readNext();
+    if (token == QXmlStreamReader::Characters && !xml.isWhitespace()) {
+      work.characters += static_cast<std::uint64_t>(xml.text().size());
+      if (work.characters > kMaxSvgCharacters) return false;
+      continue;
+    }
     if (token == QXmlStreamReader::EndElement) {
       if (!open.empty()) open.pop_back();
       continue;
