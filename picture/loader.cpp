@@ -30,17 +30,16 @@ using Decoder = std::unique_ptr<Picture> (*)(std::span<const std::uint8_t>);
 using FileDecoder = std::unique_ptr<Picture> (*)(int fd, std::uint64_t size,
                                                  const std::string& fileName);
 std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName);
-// The kinds Qt reads are read from the open file too, by the reader that goes with the decoder
-// of their bytes.
-constexpr FileDecoder QtFileReader(Decoder decode) {
-  constexpr std::pair<Decoder, FileDecoder> kReaders[] = {
-      {DecodePng, ReadPngFile},   {DecodeJpeg, ReadJpegFile}, {DecodeGif, ReadGifFile},
-      {DecodeWebp, ReadWebpFile}, {DecodeTiff, ReadTiffFile}, {DecodeTga, ReadTgaFile},
-      {DecodePbm, ReadPbmFile},   {DecodePgm, ReadPgmFile},   {DecodePpm, ReadPpmFile},
-      {DecodeXbm, ReadXbmFile},   {DecodeSvg, ReadSvgFile},
+// The kinds Qt reads are read from the open file too, by their extension.
+constexpr FileDecoder QtFileReader(std::string_view extension) {
+  constexpr std::pair<std::string_view, FileDecoder> kReaders[] = {
+      {"png", ReadPngFile},   {"jpg", ReadJpegFile}, {"jpeg", ReadJpegFile}, {"gif", ReadGifFile},
+      {"webp", ReadWebpFile}, {"tif", ReadTiffFile}, {"tiff", ReadTiffFile}, {"tga", ReadTgaFile},
+      {"pbm", ReadPbmFile},   {"pgm", ReadPgmFile},  {"ppm", ReadPpmFile},   {"xbm", ReadXbmFile},
+      {"svg", ReadSvgFile},
   };
-  for (const auto& [decoder, reader] : kReaders)
-    if (decoder == decode) return reader;
+  for (const auto& [name, reader] : kReaders)
+    if (name == extension) return reader;
   return nullptr;
 }
 // A decoder that keeps the file's bytes: they are handed over, not copied.
@@ -51,7 +50,7 @@ using KeepingDecoder = std::unique_ptr<Picture> (*)(FileBytes&& file);
 struct Kind {
   std::string_view extension;  // lower case
   Decoder decode;
-  FileDecoder readFile = QtFileReader(decode);
+  FileDecoder readFile = QtFileReader(extension);
   KeepingDecoder keep = nullptr;
 };
 
