@@ -212,6 +212,288 @@ def build_bmp_wide_header(path):
     return 100 * 1000 * 1000 * 4
 
 
+# --- Pictures Qt's readers read ----------------------------------------------------------------
+
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+
+
+def png_1x1_parts():
+    """The header, image data and end of a 1 x 1 grey PNG."""
+    header = png_chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 0, 0, 0, 0))
+    data = png_chunk(b"IDAT", zlib.compress(b"\0\0"))
+    return header, data, png_chunk(b"IEND", b"")
+
+
+def write_zero_chunk(f, kind, prefix, length):
+    """A chunk of `length` bytes, `prefix` then zeros left as a hole, with its right CRC."""
+    crc = zlib.crc32(kind + prefix)
+    block = bytes(MIB)
+    left = length - len(prefix)
+    while left > 0:
+        n = min(left, MIB)
+        crc = zlib.crc32(block[:n], crc)
+        left -= n
+    f.write(struct.pack(">I", length) + kind + prefix)
+    f.seek(length - len(prefix), os.SEEK_CUR)
+    f.write(struct.pack(">I", crc))
+
+
+def build_png_text(path):
+    """A 1 x 1 PNG carrying 30 tEXt chunks of 16 MiB before its image data (503 MB)."""
+    header, data, end = png_1x1_parts()
+    with open(path, "wb") as f:
+        f.write(PNG_SIGNATURE + header)
+        for _ in range(30):
+            write_zero_chunk(f, b"tEXt", b"Comment\0", 16 * MIB)
+        f.write(data + end)
+    return 4
+
+
+def build_png_private(path):
+    """A 1 x 1 PNG with one private chunk of 500 MiB before its image data."""
+    header, data, end = png_1x1_parts()
+    with open(path, "wb") as f:
+        f.write(PNG_SIGNATURE + header)
+        write_zero_chunk(f, b"prVt", b"", 500 * MIB)
+        f.write(data + end)
+    return 4
+
+
+def build_png_many_chunks(path):
+    """A 1 x 1 PNG with 40 million empty private chunks (480 MB) before its image data."""
+    header, data, end = png_1x1_parts()
+    chunk = png_chunk(b"prVt", b"")
+    block = chunk * 1000000
+    with open(path, "wb") as f:
+        f.write(PNG_SIGNATURE + header)
+        for _ in range(40):
+            f.write(block)
+        f.write(data + end)
+    return 4
+
+
+def build_png_extra_data(path):
+    """A 1 x 1 PNG whose image data goes on in a second IDAT chunk of 500 MiB."""
+    header, data, end = png_1x1_parts()
+    with open(path, "wb") as f:
+        f.write(PNG_SIGNATURE + header + data)
+        write_zero_chunk(f, b"IDAT", b"", 500 * MIB)
+        f.write(end)
+    return 4
+
+
+def svg(body, size=(320, 240)):
+    return ('<svg xmlns="http://www.w3.org/2000/svg" '
+            'xmlns:xlink="http://www.w3.org/1999/xlink" width="%d" height="%d">\n%s</svg>\n'
+            % (size[0], size[1], body)).encode()
+
+
+def build_svg_rects(path):
+    """One million <rect> elements (44 MB)."""
+    rect = '<rect x="1" y="1" width="300" height="200" fill="#123456"/>\n'
+    with open(path, "wb") as f:
+        f.write(svg(rect * 1000000))
+    return VIEW_RASTER
+
+
+def build_svg_use_chain(path):
+    """Ten rectangles in a group, and eight groups each using the one before ten times: 10^9
+    rectangles drawn from 90 elements."""
+    parts = ['<defs><g id="g0">%s</g>' %
+             ('<rect x="1" y="1" width="300" height="200" fill="#123456"/>' * 10)]
+    for level in range(1, 9):
+        parts.append('<g id="g%d">%s</g>' % (level,
+                     ('<use xlink:href="#g%d"/>' % (level - 1)) * 10))
+    parts.append('</defs><use xlink:href="#g8"/>')
+    with open(path, "wb") as f:
+        f.write(svg("\n".join(parts)))
+    return VIEW_RASTER
+
+
+def build_svg_path(path):
+    """One path of 4 million points (about 40 MB of numbers)."""
+    with open(path, "wb") as f:
+        f.write(svg('<path d="M 0 0 ' + "L 300 200 L 0 0 " * 2000000 + '" stroke="black"/>'))
+    return VIEW_RASTER
+
+
+def build_svg_text(path):
+    """One <text> of 15 million characters (15 MB)."""
+    with open(path, "wb") as f:
+        f.write(svg('<text x="0" y="100" font-size="20">' + "W" * (15 << 20) + "</text>"))
+    return VIEW_RASTER
+
+
+def build_svg_dashes(path):
+    """500 rectangles with a wide pen dashed a tenth of a unit at a time."""
+    rect = ('<rect x="1" y="1" width="300" height="200" fill="#123456" stroke="red" '
+            'stroke-width="7" stroke-dasharray="0.1 0.1"/>\n')
+    with open(path, "wb") as f:
+        f.write(svg(rect * 500))
+    return VIEW_RASTER
+
+
+def build_pgm_text(path):
+    """10,000 x 10,000 greys written as text, "255 " each (400 MB)."""
+    row = b"255 " * 10000 + b"\n"
+    with open(path, "wb") as f:
+        f.write(b"P2\n10000 10000\n255\n")
+        for _ in range(10000):
+            f.write(row)
+    return 10000 * 10000 * 4
+
+
+def build_ppm_text(path):
+    """9,000 x 9,000 colours written as text, "0 0 0 " each (486 MB): the most numbers a file of
+    this size holds."""
+    row = b"0 0 0 " * 9000 + b"\n"
+    with open(path, "wb") as f:
+        f.write(b"P3\n9000 9000\n255\n")
+        for _ in range(9000):
+            f.write(row)
+    return 9000 * 9000 * 4
+
+
+def build_pgm_comment(path):
+    """A 1 x 1 PGM whose header holds a comment of 500 MiB."""
+    block = b"x" * MIB
+    with open(path, "wb") as f:
+        f.write(b"P2\n#")
+        for _ in range(500):
+            f.write(block)
+        f.write(b"\n1 1\n255\n0\n")
+    return 4
+
+
+def build_pbm_space(path):
+    """A 1 x 1 PBM whose one pixel comes after 500 MiB of spaces."""
+    block = b" " * MIB
+    with open(path, "wb") as f:
+        f.write(b"P1\n1 1\n")
+        for _ in range(500):
+            f.write(block)
+        f.write(b"1\n")
+    return 4
+
+
+def build_xbm_junk(path):
+    """An 8 x 1 XBM whose one byte comes after 480 MB of lines that hold none."""
+    block = (b"y" * 99 + b"\n") * 10000
+    with open(path, "wb") as f:
+        f.write(b"#define a_width 8\n#define a_height 1\n")
+        for _ in range(480):
+            f.write(block)
+        f.write(b"0xff,\n")
+    return 8 * 4
+
+
+def build_jpeg_comments(path):
+    """A small JPEG whose header holds 8,000 comments of 64 KB (524 MB)."""
+    with open(path, "wb") as f:
+        f.write(b"\xff\xd8")
+        comment = b"\xff\xfe\xff\xff" + b"c" * 65533
+        block = comment * 100
+        for _ in range(80):
+            f.write(block)
+        f.write(tiny_jpeg()[2:])
+    return 8 * 8 * 4
+
+
+def tiny_jpeg():
+    """An 8 x 8 grey baseline JPEG, all mid-grey: one block whose DC difference is 0."""
+    dqt = b"\xff\xdb\x00\x43\x00" + bytes([1] * 64)
+    sof = b"\xff\xc0\x00\x0b\x08\x00\x08\x00\x08\x01\x01\x11\x00"
+    # DC table: one code of length 1 for category 0; AC table: one code of length 1 for EOB.
+    dht = (b"\xff\xc4\x00\x14\x00" + bytes([1] + [0] * 15) + b"\x00" +
+           b"\xff\xc4\x00\x14\x10" + bytes([1] + [0] * 15) + b"\x00")
+    sos = b"\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00"
+    return b"\xff\xd8" + dqt + sof + dht + sos + b"\x00" + b"\xff\xd9"
+
+
+def gif_1x1():
+    """A 1 x 1 GIF: header, two colours, the picture."""
+    return (b"GIF89a" + struct.pack("<HHBBB", 1, 1, 0x80, 0, 0) + b"\0\0\0\xff\xff\xff",
+            b"\x2c" + struct.pack("<HHHHB", 0, 0, 1, 1, 0) + b"\x02\x02\x44\x01\x00\x3b")
+
+
+def build_gif_comment(path):
+    """A 1 x 1 GIF whose picture comes after a comment of 500 MiB in 255-byte blocks."""
+    head, picture = gif_1x1()
+    block = (b"\xff" + b"c" * 255) * 4096
+    with open(path, "wb") as f:
+        f.write(head + b"\x21\xfe")
+        for _ in range(500 * MIB // len(block)):
+            f.write(block)
+        f.write(b"\0" + picture)
+    return 4
+
+
+def build_tiff_strips(path):
+    """1 x 50,000,000 greys in one-row strips: two tables of 50 million entries (400 MB)."""
+    n = 50 * 1000 * 1000
+    entries = [(256, 4, 1, 1), (257, 4, 1, n), (258, 3, 1, 8), (259, 3, 1, 1), (262, 3, 1, 1),
+               (273, 4, n, 0), (277, 3, 1, 1), (278, 4, 1, 1), (279, 4, n, 0)]
+    offsets = 8 + 2 + 12 * len(entries) + 4
+    sizes = offsets + 4 * n
+    directory = struct.pack("<H", len(entries))
+    for tag, kind, count, value in entries:
+        value = {273: offsets, 279: sizes}.get(tag, value)
+        directory += struct.pack("<HHII", tag, kind, count, value)
+    with open(path, "wb") as f:
+        f.write(b"II*\0" + struct.pack("<I", 8) + directory + struct.pack("<I", 0))
+        f.truncate(sizes + 4 * n)
+    return n * 4
+
+
+def tiny_webp():
+    """A 24 x 16 lossless WebP (tests/data/formats/magick.webp): RIFF header, one VP8L chunk."""
+    return bytes.fromhex(
+        "5249464684000000574542505650384c770000002f17c003104740906d9b2aca108e72826c9ba20ce5fe"
+        "144721c8b629d2d08e745432018bb5d0dea588326a0880ef01a130d69e37c0a8912437ebf837854d6f47"
+        "0289c7e9482c85e3edf3984244ff27a01402ffcccf797c39338f111144899939d7e4c535831462482183"
+        "044aaf5c2367e691aa13d8100c00")
+
+
+def build_webp_chunk(path):
+    """A small extended WebP whose RIFF holds an unknown chunk of 500 MiB after the picture."""
+    image = tiny_webp()[12:]
+    vp8x = b"VP8X" + struct.pack("<I", 10) + bytes([0x10, 0, 0, 0, 23, 0, 0, 15, 0, 0])
+    huge = 500 * MIB
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 4 + len(vp8x) + len(image) + 8 + huge) + b"WEBP" +
+                vp8x + image + b"ABCD" + struct.pack("<I", huge))
+        f.truncate(12 + len(vp8x) + len(image) + 8 + huge)
+    return 24 * 16 * 4
+
+
+def build_webp_tail(path):
+    """A small WebP followed by 500 MiB past its RIFF's end."""
+    webp = tiny_webp()
+    with open(path, "wb") as f:
+        f.write(webp)
+        f.truncate(len(webp) + 500 * MIB)
+    return 24 * 16 * 4
+
+
+def build_tga_64mp(path):
+    """8,000 x 8,000 at 32 bits, uncompressed, without footer (256 MB of zero pixels)."""
+    with open(path, "wb") as f:
+        f.write(struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, 8000, 8000, 32, 0))
+        f.truncate(18 + 8000 * 8000 * 4)
+    return 8000 * 8000 * 4
+
+
+def build_png_grey_100mp(path):
+    """10,000 x 10,000 greys, all 0 (about 100 KB): decoded as greys, then made 32-bit."""
+    deflater = zlib.compressobj(9)
+    row = bytes(10001)
+    data = b"".join(deflater.compress(row) for _ in range(10000)) + deflater.flush()
+    header = png_chunk(b"IHDR", struct.pack(">IIBBBBB", 10000, 10000, 8, 0, 0, 0, 0))
+    with open(path, "wb") as f:
+        f.write(PNG_SIGNATURE + header + png_chunk(b"IDAT", data) + png_chunk(b"IEND", b""))
+    return 10000 * 10000 * 4
+
+
 # --- Files that are not files ------------------------------------------------------------------
 
 def build_proc(path):
@@ -246,6 +528,27 @@ FILES = [
     ("text-1M-wide-font.emf", build_emf_text, None),
     ("bmp-100MP-512MB.bmp", build_bmp_100mp, None),
     ("bmp-100000000x1-54B.bmp", build_bmp_wide_header, None),
+    ("png-text-30x16MiB.png", build_png_text, None),
+    ("png-private-500MiB.png", build_png_private, None),
+    ("png-40M-chunks.png", build_png_many_chunks, None),
+    ("png-idat-500MiB-extra.png", build_png_extra_data, None),
+    ("svg-1M-rects.svg", build_svg_rects, None),
+    ("svg-use-chain-1e9.svg", build_svg_use_chain, None),
+    ("svg-path-4M-points.svg", build_svg_path, None),
+    ("svg-text-15M-chars.svg", build_svg_text, None),
+    ("svg-dashes-500.svg", build_svg_dashes, None),
+    ("pgm-text-100MP-400MB.pgm", build_pgm_text, None),
+    ("ppm-text-81MP-486MB.ppm", build_ppm_text, None),
+    ("pgm-comment-500MiB.pgm", build_pgm_comment, None),
+    ("pbm-space-500MiB.pbm", build_pbm_space, None),
+    ("xbm-junk-480MB.xbm", build_xbm_junk, None),
+    ("jpeg-comments-524MB.jpg", build_jpeg_comments, None),
+    ("gif-comment-500MiB.gif", build_gif_comment, None),
+    ("tiff-50M-strips.tif", build_tiff_strips, None),
+    ("webp-chunk-500MiB.webp", build_webp_chunk, None),
+    ("webp-tail-500MiB.webp", build_webp_tail, None),
+    ("tga-64MP.tga", build_tga_64mp, None),
+    ("png-grey-100MP.png", build_png_grey_100mp, None),
     ("proc/x.bmp", build_proc, "refused"),
     ("fifo.bmp", build_fifo, "refused"),
     ("directory.bmp", build_directory, "refused"),

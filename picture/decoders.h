@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 
 #include "picture/loader.h"
 #include "picture/picture.h"
@@ -44,6 +45,11 @@ struct IconWork {
 // its image data is at most zlib's bound for the bytes its rows need and inflates to exactly
 // those bytes, checksum included; it is inflated at most one byte beyond them.
 std::unique_ptr<Picture> DecodeIconCounting(std::span<const std::uint8_t> file, IconWork& work);
+
+// The bytes a PNG's rows take once inflated: each row of each pass (one pass, or the seven of
+// Adam7 interlacing) is a filter byte then its pixels. 0 for a header no reader takes.
+std::uint64_t PngRowBytes(std::uint32_t width, std::uint32_t height, int bitDepth, int colourType,
+                          int interlace);
 
 // ".wmf": Windows metafiles, with or without the placeable header.
 std::unique_ptr<Picture> DecodeWmf(std::span<const std::uint8_t> file);
@@ -76,5 +82,21 @@ std::unique_ptr<Picture> DecodeXbm(std::span<const std::uint8_t> file);
 // ".svg": an SVG drawing (Qt SVG), drawn at the size it is drawn into, its view box stretched to
 // fill the rectangle; unpainted parts are white. Throws "SVG image is not valid".
 std::unique_ptr<Picture> DecodeSvg(std::span<const std::uint8_t> file);
+
+// The same kinds read from the open file `fd` (of `size` bytes when opened, named `fileName` in
+// messages) as far as their readers need, the file never held whole: the pixels are those the
+// decoders above give for the file's bytes. A file that cannot be read throws LoadError "Cannot
+// open file ...".
+std::unique_ptr<Picture> ReadPngFile(int fd, std::uint64_t size, const std::string& fileName);
+std::unique_ptr<Picture> ReadJpegFile(int fd, std::uint64_t size, const std::string& fileName);
+std::unique_ptr<Picture> ReadGifFile(int fd, std::uint64_t size, const std::string& fileName);
+std::unique_ptr<Picture> ReadWebpFile(int fd, std::uint64_t size, const std::string& fileName);
+std::unique_ptr<Picture> ReadTiffFile(int fd, std::uint64_t size, const std::string& fileName);
+std::unique_ptr<Picture> ReadTgaFile(int fd, std::uint64_t size, const std::string& fileName);
+std::unique_ptr<Picture> ReadPbmFile(int fd, std::uint64_t size, const std::string& fileName);
+std::unique_ptr<Picture> ReadPgmFile(int fd, std::uint64_t size, const std::string& fileName);
+std::unique_ptr<Picture> ReadPpmFile(int fd, std::uint64_t size, const std::string& fileName);
+std::unique_ptr<Picture> ReadXbmFile(int fd, std::uint64_t size, const std::string& fileName);
+std::unique_ptr<Picture> ReadSvgFile(int fd, std::uint64_t size, const std::string& fileName);
 
 }  // namespace picture

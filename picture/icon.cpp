@@ -75,44 +75,6 @@ std::optional<Entry> Measure(std::span<const std::uint8_t> data) {
   }
 }
 
-// The bytes a PNG's rows take once inflated: each row of each pass (one pass, or the seven of
-// Adam7 interlacing) is a filter byte then its pixels. 0 for a header no reader takes.
-std::uint64_t PngRowBytes(std::uint32_t width, std::uint32_t height, int bitDepth, int colourType,
-                          int interlace) {
-  int channels = 0;
-  bool depthFits = false;
-  switch (colourType) {
-    case 0:  // grey
-      channels = 1;
-      depthFits =
-          bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
-      break;
-    case 3:  // palette
-      channels = 1;
-      depthFits = bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
-      break;
-    case 2:  // RGB
-    case 4:  // grey and alpha
-    case 6:  // RGBA
-      channels = colourType == 2 ? 3 : colourType == 4 ? 2 : 4;
-      depthFits = bitDepth == 8 || bitDepth == 16;
-      break;
-    default:
-      break;
-  }
-  if (!depthFits || interlace > 1) return 0;
-  const std::uint64_t bitsPerPixel = std::uint64_t(channels) * bitDepth;
-  auto pass = [&](std::uint32_t x0, std::uint32_t y0, std::uint32_t dx, std::uint32_t dy) {
-    if (width <= x0 || height <= y0) return std::uint64_t{0};
-    const std::uint64_t w = (width - x0 + dx - 1) / dx;
-    const std::uint64_t h = (height - y0 + dy - 1) / dy;
-    return h * (1 + (w * bitsPerPixel + 7) / 8);
-  };
-  if (interlace == 0) return pass(0, 0, 1, 1);
-  return pass(0, 0, 8, 8) + pass(4, 0, 8, 8) + pass(0, 4, 4, 8) + pass(2, 0, 4, 4) +
-         pass(0, 2, 2, 4) + pass(1, 0, 2, 2) + pass(0, 1, 1, 2);
-}
-
 // Whether a PNG entry's image data is a zlib stream that inflates to exactly the bytes its rows
 // need and ends there, with a good checksum. Its compressed size must stay within zlib's bound
 // for those bytes, and it is inflated no further than they reach (and one byte more, which tells
@@ -288,6 +250,42 @@ std::unique_ptr<Picture> DecodeIconCounting(std::span<const std::uint8_t> file, 
     }
   }
   throw LoadError(kNotValid);
+}
+
+std::uint64_t PngRowBytes(std::uint32_t width, std::uint32_t height, int bitDepth, int colourType,
+                          int interlace) {
+  int channels = 0;
+  bool depthFits = false;
+  switch (colourType) {
+    case 0:  // grey
+      channels = 1;
+      depthFits =
+          bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8 || bitDepth == 16;
+      break;
+    case 3:  // palette
+      channels = 1;
+      depthFits = bitDepth == 1 || bitDepth == 2 || bitDepth == 4 || bitDepth == 8;
+      break;
+    case 2:  // RGB
+    case 4:  // grey and alpha
+    case 6:  // RGBA
+      channels = colourType == 2 ? 3 : colourType == 4 ? 2 : 4;
+      depthFits = bitDepth == 8 || bitDepth == 16;
+      break;
+    default:
+      break;
+  }
+  if (!depthFits || interlace > 1) return 0;
+  const std::uint64_t bitsPerPixel = std::uint64_t(channels) * bitDepth;
+  auto pass = [&](std::uint32_t x0, std::uint32_t y0, std::uint32_t dx, std::uint32_t dy) {
+    if (width <= x0 || height <= y0) return std::uint64_t{0};
+    const std::uint64_t w = (width - x0 + dx - 1) / dx;
+    const std::uint64_t h = (height - y0 + dy - 1) / dy;
+    return h * (1 + (w * bitsPerPixel + 7) / 8);
+  };
+  if (interlace == 0) return pass(0, 0, 1, 1);
+  return pass(0, 0, 8, 8) + pass(4, 0, 8, 8) + pass(0, 4, 4, 8) + pass(2, 0, 4, 4) +
+         pass(0, 2, 2, 4) + pass(1, 0, 2, 2) + pass(0, 1, 1, 2);
 }
 
 }  // namespace picture

@@ -30,6 +30,18 @@ using Decoder = std::unique_ptr<Picture> (*)(std::span<const std::uint8_t>);
 using FileDecoder = std::unique_ptr<Picture> (*)(int fd, std::uint64_t size,
                                                  const std::string& fileName);
 std::unique_ptr<Picture> ReadBitmapFile(int fd, std::uint64_t size, const std::string& fileName);
+// The kinds Qt reads are read from the open file too, by their extension.
+constexpr FileDecoder QtFileReader(std::string_view extension) {
+  constexpr std::pair<std::string_view, FileDecoder> kReaders[] = {
+      {"png", ReadPngFile},   {"jpg", ReadJpegFile}, {"jpeg", ReadJpegFile}, {"gif", ReadGifFile},
+      {"webp", ReadWebpFile}, {"tif", ReadTiffFile}, {"tiff", ReadTiffFile}, {"tga", ReadTgaFile},
+      {"pbm", ReadPbmFile},   {"pgm", ReadPgmFile},  {"ppm", ReadPpmFile},   {"xbm", ReadXbmFile},
+      {"svg", ReadSvgFile},
+  };
+  for (const auto& [name, reader] : kReaders)
+    if (name == extension) return reader;
+  return nullptr;
+}
 // A decoder that keeps the file's bytes: they are handed over, not copied.
 using KeepingDecoder = std::unique_ptr<Picture> (*)(FileBytes&& file);
 // A decoder that keeps the open file and reads it whenever it needs: it takes the descriptor and
@@ -41,7 +53,7 @@ using OpeningDecoder = std::unique_ptr<Picture> (*)(int fd, std::uint64_t size);
 struct Kind {
   std::string_view extension;  // lower case
   Decoder decode;
-  FileDecoder readFile = nullptr;
+  FileDecoder readFile = QtFileReader(extension);
   KeepingDecoder keep = nullptr;
   OpeningDecoder open = nullptr;
 };
