@@ -934,4 +934,100 @@ TEST(SvgLimits, CompressedDrawingsAreInflatedWithinTheLimit) {
   EXPECT_EQ(ErrorOf([&] { picture::DecodeSvg(gzip(bomb)); }), "SVG image is not valid");
 }
 
+// A true-colour TGA: the 18-byte header's fields as given, `body` bytes of pseudo-random data after
+// it (identification, colour map and pixels alike), and the version 2 footer when asked.
+struct TgaCase {
+  const char* name;
+  std::uint8_t idLength = 0;
+  std::uint8_t mapType = 0;
+  std::uint16_t mapLength = 0;
+  std::uint8_t mapDepth = 0;
+  std::uint8_t xOffsetLow = 0;  // read by Qt's reader as the map depth's high byte
+  std::uint8_t bits = 24;
+  std::uint16_t width = 7;
+  std::uint16_t height = 5;
+  std::uint8_t descriptor = 0;
+  std::size_t body = 0;  // 0: exactly what the header says the file holds
+  bool footer = false;
+};
+
+Bytes Tga(const TgaCase& c) {
+  Bytes file = {c.idLength, c.mapType, 2, 0, 0, std::uint8_t(c.mapLength),
+                std::uint8_t(c.mapLength >> 8), c.mapDepth, c.xOffsetLow, 0, 0, 0,
+                std::uint8_t(c.width), std::uint8_t(c.width >> 8), std::uint8_t(c.height),
+                std::uint8_t(c.height >> 8), c.bits, c.descriptor};
+  const std::size_t mapEntries = c.mapType == 1 ? c.mapLength : 0;
+  const std::size_t needed = std::size_t{c.idLength} + mapEntries * ((c.mapDepth + 7) / 8) +
+                             std::size_t{c.width} * c.height * ((c.bits + 7) / 8);
+  std::uint32_t seed = 12345;
+  for (std::size_t i = 0; i < (c.body ? c.body : needed); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    file.push_back(std::uint8_t(seed >> 16));
+  }
+  if (c.footer) {
+    const char signature[] = "TRUEVISION-XFILE.";
+    file.insert(file.end(), 8, 0);
+    file.insert(file.end(), signature, signature + sizeof signature);
+  }
+  return file;
+}
+
+// Qt's TGA reader reads a pixel a call; the picture is read a row at a time instead, and must come
+// out as Qt's reader makes it, whatever the header says: where the pixels start (the reader counts
+// the identification field and its own reckoning of the colour map twice, in int arithmetic), what
+// a pixel the bytes run out in becomes, the 16-bit pixels' unscaled values and alpha, the row order.
+TEST(TgaReading, GivesWhatQtsReaderGives) {
+  const TgaCase cases[] = {
+      {"24 bits, rows up"},
+      {"24 bits, rows down", 0, 0, 0, 0, 0, 24, 7, 5, 0x20},
+      {"32 bits", 0, 0, 0, 0, 0, 32, 6, 4, 0x28},
+      {"16 bits", 0, 0, 0, 0, 0, 16, 9, 3},
+      {"16 bits, rows down", 0, 0, 0, 0, 0, 16, 9, 3, 0x20},
+      {"one pixel", 0, 0, 0, 0, 0, 24, 1, 1},
+      {"identification skipped twice: the tail reads the footer, then nothing", 40},
+      {"identification, with room after the pixels", 40, 0, 0, 0, 0, 24, 7, 5, 0, 300},
+      {"colour map counted by its bits", 0, 1, 3, 24, 0, 24, 7, 5, 0, 400},
+      {"colour map depth's second byte counted", 3, 1, 3, 24, 1, 24, 7, 5, 0, 2000},
+      {"colour map not in use: no map counted", 5, 0, 300, 24, 0, 24, 7, 5},
+      {"the file's own footer", 0, 0, 0, 0, 0, 24, 7, 5, 0, 0, true},
+      {"the file's own footer and a skipped identification", 12, 0, 0, 0, 0, 32, 4, 4, 0x20, 0,
+       true},
+      {"not true-colour depth", 0, 0, 0, 0, 0, 8, 7, 5},
+      {"no width", 0, 0, 0, 0, 0, 24, 0, 5, 0, 10},
+      {"no height", 0, 0, 0, 0, 0, 24, 7, 0, 0, 10},
+  };
+  for (const TgaCase& c : cases) {
+    const Bytes file = Tga(c);
+    Bytes forQt = file;
+    if (!c.footer) {
+      const char signature[] = "TRUEVISION-XFILE.";
+      forQt.insert(forQt.end(), 8, 0);
+      forQt.insert(forQt.end(), signature, signature + sizeof signature);
+    }
+    const QImage qt = QtReading(forQt, "tga");
+    if (qt.isNull()) {
+      EXPECT_EQ(ErrorOf([&] { picture::DecodeTga(file); }), "TGA image is not valid") << c.name;
+      continue;
+    }
+    std::unique_ptr<picture::Picture> loaded;
+    ASSERT_EQ(ErrorOf([&] { loaded = picture::DecodeTga(file); }), "(loaded)") << c.name;
+    ASSERT_EQ(loaded->Width(), qt.width()) << c.name;
+    ASSERT_EQ(loaded->Height(), qt.height()) << c.name;
+    EXPECT_EQ(Pixels(*loaded), Pixels(qt)) << c.name;
+  }
+}
+
+// A colour map whose reckoning passes the reader's int (65535 entries times 65535 "bits", or
+// times 32768 with 18 added) leaves no pixel: Qt's reader gets there by a skip of billions of
+// single bytes (over 100 s on this machine), so the picture is compared with what it gives, all
+// transparent black, which shows white.
+TEST(TgaReading, AColourMapPastTheReadersCountLeavesNoPixel) {
+  for (const std::uint8_t high : {std::uint8_t{255}, std::uint8_t{128}}) {
+    TgaCase c{"huge map", 0, 1, 65535, std::uint8_t(high == 255 ? 255 : 0), high, 24, 7, 5};
+    std::unique_ptr<picture::Picture> loaded;
+    ASSERT_EQ(ErrorOf([&] { loaded = picture::DecodeTga(Tga(c)); }), "(loaded)") << int(high);
+    EXPECT_EQ(Pixels(*loaded), std::vector<model::Colour>(7 * 5, model::kWhite)) << int(high);
+  }
+}
+
 }  // namespace
