@@ -23,10 +23,10 @@ QString ApplicationTitle(const QString& executablePath);
 // already says (QT_XCB_NO_MITSHM set to anything). With shared memory the toolkit makes every
 // paint over pixels it has sent since its last wait for the server wait for the server first (a
 // round trip), and a stroke repaints the pointer readout at every cell the pointer enters.
-// Measured under Xvfb with bench/pointer_cpu.py, 1500 moves, 5 alternated runs: CPU a move 138.8
-// against 124.2 us (1.65 and 1.48 times the bare window's); the price is a repaint of the whole
-// board, which through the connection costs some 1 ms more (a scale change in a 1200 x 900
-// window: 1.6 to 2.0 ms of CPU against 2.5 to 2.9 ms).
+// Measured under Xvfb with bench/pointer_cpu.py (2000 moves, 7 alternated runs): CPU a move 1.43
+// to 1.46 times the bare window's, against 1.59 to 1.73 with shared memory. The price is a repaint
+// of the whole board, which through the connection costs some 1 ms more (a scale change in a
+// 1200 x 900 window: 1.6 to 2.0 ms of CPU against 2.5 to 2.9 ms).
 void ChooseScreenTransfer();
 
 // The application: the one place where an error that escapes an event handler is caught. It
