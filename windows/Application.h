@@ -23,8 +23,10 @@ QString ApplicationTitle(const QString& executablePath);
 // already says (QT_XCB_NO_MITSHM set to anything). With shared memory the toolkit makes every
 // paint over pixels it has sent since its last wait for the server wait for the server first (a
 // round trip), and a stroke repaints the pointer readout at every cell the pointer enters.
-// Measured under Xvfb with bench/pointer_cpu.py (2000 moves, 7 alternated runs): CPU a move 1.43
-// to 1.46 times the bare window's, against 1.59 to 1.73 with shared memory. The price is a repaint
+// Measured under Xvfb with bench/pointer_cpu.py (2000 moves, 7 to 9 alternated runs, seven
+// measurements): CPU a move 1.43 to 1.77 times the bare window's, most near 1.5, against 1.59 to
+// 1.73 with shared memory; the system calls a cell change makes go from about 11 to 4, the
+// futex waits from 1309 to 26 a thousand moves. The price is a repaint
 // of the whole board, which through the connection costs some 1 ms more (a scale change in a
 // 1200 x 900 window: 1.6 to 2.0 ms of CPU against 2.5 to 2.9 ms).
 void ChooseScreenTransfer();
