@@ -238,6 +238,16 @@ def write_zero_chunk(f, kind, prefix, length):
     f.write(struct.pack(">I", crc))
 
 
+def write_repeated(path, head, block, times, tail):
+    """Writes `head`, `block` `times` times, then `tail`: a file of hundreds of megabytes built
+    without holding them."""
+    with open(path, "wb") as f:
+        f.write(head)
+        for _ in range(times):
+            f.write(block)
+        f.write(tail)
+
+
 def build_png_text(path):
     """A 1 x 1 PNG carrying 30 tEXt chunks of 16 MiB before its image data (503 MB)."""
     header, data, end = png_1x1_parts()
@@ -263,12 +273,7 @@ def build_png_many_chunks(path):
     """A 1 x 1 PNG with 40 million empty private chunks (480 MB) before its image data."""
     header, data, end = png_1x1_parts()
     chunk = png_chunk(b"prVt", b"")
-    block = chunk * 1000000
-    with open(path, "wb") as f:
-        f.write(PNG_SIGNATURE + header)
-        for _ in range(40):
-            f.write(block)
-        f.write(data + end)
+    write_repeated(path, PNG_SIGNATURE + header, chunk * 1000000, 40, data + end)
     return 4
 
 
@@ -356,46 +361,27 @@ def build_ppm_text(path):
 
 def build_pgm_comment(path):
     """A 1 x 1 PGM whose header holds a comment of 500 MiB."""
-    block = b"x" * MIB
-    with open(path, "wb") as f:
-        f.write(b"P2\n#")
-        for _ in range(500):
-            f.write(block)
-        f.write(b"\n1 1\n255\n0\n")
+    write_repeated(path, b"P2\n#", b"x" * MIB, 500, b"\n1 1\n255\n0\n")
     return 4
 
 
 def build_pbm_space(path):
     """A 1 x 1 PBM whose one pixel comes after 500 MiB of spaces."""
-    block = b" " * MIB
-    with open(path, "wb") as f:
-        f.write(b"P1\n1 1\n")
-        for _ in range(500):
-            f.write(block)
-        f.write(b"1\n")
+    write_repeated(path, b"P1\n1 1\n", b" " * MIB, 500, b"1\n")
     return 4
 
 
 def build_xbm_junk(path):
     """An 8 x 1 XBM whose one byte comes after 480 MB of lines that hold none."""
-    block = (b"y" * 99 + b"\n") * 10000
-    with open(path, "wb") as f:
-        f.write(b"#define a_width 8\n#define a_height 1\n")
-        for _ in range(480):
-            f.write(block)
-        f.write(b"0xff,\n")
+    write_repeated(path, b"#define a_width 8\n#define a_height 1\n", (b"y" * 99 + b"\n") * 10000,
+                   480, b"0xff,\n")
     return 8 * 4
 
 
 def build_jpeg_comments(path):
     """A small JPEG whose header holds 8,000 comments of 64 KB (524 MB)."""
-    with open(path, "wb") as f:
-        f.write(b"\xff\xd8")
-        comment = b"\xff\xfe\xff\xff" + b"c" * 65533
-        block = comment * 100
-        for _ in range(80):
-            f.write(block)
-        f.write(tiny_jpeg()[2:])
+    comment = b"\xff\xfe\xff\xff" + b"c" * 65533
+    write_repeated(path, b"\xff\xd8", comment * 100, 80, tiny_jpeg()[2:])
     return 8 * 8 * 4
 
 
@@ -420,11 +406,7 @@ def build_gif_comment(path):
     """A 1 x 1 GIF whose picture comes after a comment of 500 MiB in 255-byte blocks."""
     head, picture = gif_1x1()
     block = (b"\xff" + b"c" * 255) * 4096
-    with open(path, "wb") as f:
-        f.write(head + b"\x21\xfe")
-        for _ in range(500 * MIB // len(block)):
-            f.write(block)
-        f.write(b"\0" + picture)
+    write_repeated(path, head + b"\x21\xfe", block, 500 * MIB // len(block), b"\0" + picture)
     return 4
 
 
