@@ -34,17 +34,24 @@ ByteSource MemorySource(std::span<const std::uint8_t> bytes) {
           }};
 }
 
+std::size_t ReadInto(const ByteSource& source, std::uint64_t offset, std::uint8_t* data,
+                     std::size_t count) {
+  if (offset >= source.size) return 0;
+  count = static_cast<std::size_t>(std::min<std::uint64_t>(count, source.size - offset));
+  std::size_t done = 0;
+  while (done < count) {
+    const std::size_t n = source.read(offset + done, data + done, count - done);
+    if (n == 0) break;  // cut shorter meanwhile: the bytes end here
+    done += n;
+  }
+  return done;
+}
+
 std::vector<std::uint8_t> ReadPiece(const ByteSource& source, std::uint64_t offset,
                                     std::size_t count) {
   std::vector<std::uint8_t> bytes(
       offset < source.size ? std::min<std::uint64_t>(count, source.size - offset) : 0);
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const std::size_t n = source.read(offset + done, bytes.data() + done, bytes.size() - done);
-    if (n == 0) break;
-    done += n;
-  }
-  bytes.resize(done);
+  bytes.resize(ReadInto(source, offset, bytes.data(), bytes.size()));
   return bytes;
 }
 
@@ -628,14 +635,9 @@ bool TgaCutShort(const ByteSource& source) {
 // none. Copies up to `count` from `offset` on and says how many.
 std::size_t ReadTgaStream(const ByteSource& source, const QByteArray& footer,
                           std::uint64_t offset, std::uint8_t* data, std::size_t count) {
-  std::size_t done = 0;
-  while (done < count && offset + done < source.size) {
-    const std::size_t n = source.read(offset + done, data + done,
-                                      std::min<std::uint64_t>(count - done,
-                                                              source.size - offset - done));
-    if (n == 0) return done;  // cut shorter meanwhile: the bytes end here
-    done += n;
-  }
+  std::size_t done = ReadInto(source, offset, data, count);
+  // A file cut shorter meanwhile ends where it now ends, the footer not read after it.
+  if (done < count && offset + done < source.size) return done;
   while (done < count && offset + done - source.size < std::uint64_t(footer.size())) {
     data[done] = static_cast<std::uint8_t>(footer[qsizetype(offset + done - source.size)]);
     ++done;

@@ -40,6 +40,10 @@ struct ByteSource {
 };
 // Bytes in memory, which must outlive the source.
 ByteSource MemorySource(std::span<const std::uint8_t> bytes);
+// Copies up to `count` bytes of `source` from `offset` into `data`, as many as it holds, and says
+// how many.
+std::size_t ReadInto(const ByteSource& source, std::uint64_t offset, std::uint8_t* data,
+                     std::size_t count);
 // Up to `count` bytes of `source` from `offset`, as many as it holds.
 std::vector<std::uint8_t> ReadPiece(const ByteSource& source, std::uint64_t offset,
                                     std::size_t count);
