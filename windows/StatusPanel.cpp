@@ -22,15 +22,18 @@ bool IsDigit(QChar c) {
   return c >= u'0' && c <= u'9';
 }
 
+bool AllDigits(QStringView piece) {
+  return std::all_of(piece.begin(), piece.end(), IsDigit);
+}
+
 }  // namespace
 
 TStatusPanel::TStatusPanel(QWidget* parent) : QLabel(parent) {
   setTextFormat(Qt::PlainText);
 }
 
-const TStatusPanel::Run& TStatusPanel::Shaped(QStringView piece) const {
-  auto found = m_runs.find(piece);
-  if (found != m_runs.end()) return found->second;
+TStatusPanel::Run TStatusPanel::Shape(QStringView piece) const {
+  ++m_shapes;
   Run run;
   // Laid out as QPainter::drawText lays out a line of a label: left to right, trailing spaces
   // counted in its width.
@@ -53,11 +56,109 @@ const TStatusPanel::Run& TStatusPanel::Shaped(QStringView piece) const {
     run.descent = line.descent();
     run.usable = true;
   }
-  return m_runs.emplace(piece.toString(), run).first->second;
+  return run;
 }
 
-bool TStatusPanel::SplitIntoRuns(const QString& text, Runs& runs) const {
+const TStatusPanel::Run& TStatusPanel::Shaped(QStringView piece) const {
+  auto found = m_runs.find(piece);
+  if (found != m_runs.end()) return found->second;
+  Run run = piece.size() > 1 && AllDigits(piece) && SetsNumbersFromDigits() ? Number(piece)
+                                                                             : Shape(piece);
+  return m_runs.emplace(piece.toString(), std::move(run)).first->second;
+}
+
+bool TStatusPanel::SetsNumbersFromDigits() const {
+  if (m_numbersFromDigits >= 0) return m_numbersFromDigits;
+  m_numbersFromDigits = 0;
+  // Each digit alone: one glyph in the same font, on the same line.
+  const Run* digits[10];
+  for (int d = 0; d < 10; ++d) {
+    const QChar digit(u'0' + d);
+    digits[d] = &Shaped(QStringView(&digit, 1));
+    if (!digits[d]->usable || digits[d]->glyphs.glyphIndexes().size() != 1 ||
+        digits[d]->ascent != digits[0]->ascent || digits[d]->descent != digits[0]->descent ||
+        digits[d]->glyphs.rawFont() != digits[0]->glyphs.rawFont())
+      return false;
+  }
+  // Every ordered pair of digits side by side, 00 01 ... 99, most of them also in a second
+  // context across the pairs' joins: each glyph must be its digit's own, and each pair of
+  // neighbours spaced alike wherever it stands. Kerning and joining act between neighbours, so a
+  // number of any length then sets as its digits and their pairs do.
+  QString pairs;
+  for (int i = 0; i < 100; ++i) {
+    pairs += QChar(u'0' + i / 10);
+    pairs += QChar(u'0' + i % 10);
+  }
+  const Run together = Shape(pairs);
+  if (!together.usable || together.glyphs.rawFont() != digits[0]->glyphs.rawFont() ||
+      together.ascent != digits[0]->ascent || together.descent != digits[0]->descent)
+    return false;
+  const QList<quint32> indexes = together.glyphs.glyphIndexes();
+  const QList<QPointF> positions = together.glyphs.positions();
+  if (indexes.size() != pairs.size() || positions.size() != pairs.size()) return false;
+  bool known[10][10] = {};
+  // Where each glyph's digit alone would put its origin.
+  const auto origin = [&](qsizetype i, const Run& digit) {
+    return positions[i] - digit.glyphs.positions().front();
+  };
+  for (qsizetype i = 0; i < pairs.size(); ++i) {
+    const int d = pairs[i].unicode() - u'0';
+    if (indexes[i] != digits[d]->glyphs.glyphIndexes().front() ||
+        origin(i, *digits[d]).y() != 0 || (i == 0 && origin(i, *digits[d]).x() != 0))
+      return false;
+    if (i + 1 == pairs.size()) {
+      if (together.advance != origin(i, *digits[d]).x() + digits[d]->advance) return false;
+      break;
+    }
+    const int next = pairs[i + 1].unicode() - u'0';
+    const qreal spacing = origin(i + 1, *digits[next]).x() - origin(i, *digits[d]).x() -
+                          digits[d]->advance;
+    if (known[d][next] && m_digitPairs[d][next] != spacing) return false;
+    known[d][next] = true;
+    m_digitPairs[d][next] = spacing;
+  }
+  m_numbersFromDigits = 1;
+  return true;
+}
+
+TStatusPanel::Run TStatusPanel::Number(QStringView number) const {
+  QVarLengthArray<quint32, 8> indexes;
+  QVarLengthArray<QPointF, 8> positions;
+  qreal x = 0;
+  for (qsizetype i = 0; i < number.size(); ++i) {
+    const int d = number[i].unicode() - u'0';
+    const Run& digit = Shaped(number.sliced(i, 1));
+    indexes.append(digit.glyphs.glyphIndexes().front());
+    positions.append(digit.glyphs.positions().front() + QPointF(x, 0));
+    x += digit.advance;
+    if (i + 1 < number.size()) x += m_digitPairs[d][number[i + 1].unicode() - u'0'];
+  }
+  const Run& first = Shaped(number.first(1));
+  Run run;
+  run.glyphs.setRawFont(first.glyphs.rawFont());
+  run.glyphs.setGlyphIndexes(QList<quint32>(indexes.begin(), indexes.end()));
+  run.glyphs.setPositions(QList<QPointF>(positions.begin(), positions.end()));
+  run.advance = x;
+  run.ascent = first.ascent;
+  run.descent = first.descent;
+  run.usable = true;
+  return run;
+}
+
+bool TStatusPanel::SplitIntoRuns(const QString& text, Line& line, bool digitRuns) const {
   if (text.isEmpty()) return false;
+  qreal x = 0;
+  const auto add = [&line, &x](const Run& run) {
+    if (!run.usable) return false;
+    if (!line.runs.isEmpty() &&
+        (run.ascent != line.runs.front()->ascent || run.descent != line.runs.front()->descent ||
+         run.glyphs.rawFont() != line.runs.front()->glyphs.rawFont()))
+      return false;
+    line.runs.append(&run);
+    line.lefts.append(x);
+    x += run.advance;
+    return true;
+  };
   qsizetype start = 0;
   while (start < text.size()) {
     const bool digits = IsDigit(text[start]);
@@ -67,19 +168,23 @@ bool TStatusPanel::SplitIntoRuns(const QString& text, Runs& runs) const {
     if (digits &&
         ((start > 0 && text[start - 1] != u' ') || (end < text.size() && text[end] != u' ')))
       return false;
-    const Run& run = Shaped(QStringView(text).sliced(start, end - start));
-    if (!run.usable) return false;
-    if (!runs.isEmpty() &&
-        (run.ascent != runs.front()->ascent || run.descent != runs.front()->descent ||
-         run.glyphs.rawFont() != runs.front()->glyphs.rawFont()))
+    const QStringView piece = QStringView(text).sliced(start, end - start);
+    if (digits && piece.size() > 1 && digitRuns && SetsNumbersFromDigits()) {
+      line.digitRuns = true;
+      for (qsizetype i = 0; i < piece.size(); ++i) {
+        if (i > 0) x += m_digitPairs[piece[i - 1].unicode() - u'0'][piece[i].unicode() - u'0'];
+        if (!add(Shaped(piece.sliced(i, 1)))) return false;
+      }
+    } else if (!add(Shaped(piece))) {
       return false;
-    runs.append(&run);
+    }
     start = end;
   }
+  line.width = x;
   return true;
 }
 
-bool TStatusPanel::LaidOut(Line& line) const {
+bool TStatusPanel::LaidOut(Line& line, bool digitRuns) const {
   const QString shown = text();
   // What QLabel would draw otherwise: a style sheet's colours or frame, the disabled look, a
   // mnemonic, a wrapped or rich text, a right-to-left line, a scaled painter, control characters.
@@ -90,8 +195,7 @@ bool TStatusPanel::LaidOut(Line& line) const {
     return false;
   for (QChar c : shown)
     if (c < u' ') return false;
-  if (m_runs.size() >= kMostRuns) m_runs.clear();
-  if (!SplitIntoRuns(shown, line.runs)) return false;
+  if (!SplitIntoRuns(shown, line, digitRuns)) return false;
 
   // The text's rectangle as QLabel finds it: inside the frame and the margin, and with a frame
   // but no indent set, half an 'x' in from the left.
@@ -104,8 +208,6 @@ bool TStatusPanel::LaidOut(Line& line) const {
   // The line centred vertically as QPainter::drawText centres it; its top is kept in 1/64 of a
   // pixel there, which a half of an odd 64th would not be.
   line.height = line.runs.front()->ascent + line.runs.front()->descent;
-  line.width = 0;
-  for (const Run* run : line.runs) line.width += run->advance;
   line.top = line.area.y() + (line.area.height() - line.height) / 2;
   return std::floor(line.top * 64) == line.top * 64;
 }
@@ -115,13 +217,38 @@ bool TStatusPanel::DrawsFromRuns() const {
   return LaidOut(line);
 }
 
+bool TStatusPanel::PlainBackground() const {
+  const QBrush fill = palette().brush(backgroundRole());
+  return autoFillBackground() && fill.style() == Qt::SolidPattern && fill.color().alpha() == 255 &&
+         !testAttribute(Qt::WA_StyledBackground);
+}
+
 void TStatusPanel::paintEvent(QPaintEvent* event) {
+  // Over a plain background the panel fills its background itself, as the toolkit would, in the
+  // painting it does anyway: the toolkit's own fill takes a painter of its own.
+  const bool fills = testAttribute(Qt::WA_OpaquePaintEvent);
+  Paint(event, fills);
+  const bool plain = PlainBackground();
+  if (fills == plain) return;
+  setAttribute(Qt::WA_OpaquePaintEvent, plain);
+  // No longer filled (which tells no change event): painted again over what lies beneath.
+  if (fills) update();
+}
+
+void TStatusPanel::Paint(QPaintEvent* event, bool fill) {
+  // Dropped between paints only: a line holds pointers to its runs.
+  if (m_runs.size() >= kMostRuns) m_runs.clear();
   Line line;
   if (!LaidOut(line)) {
+    if (fill) {
+      QPainter background(this);
+      FillBackground(background, event->region());
+    }
     QLabel::paintEvent(event);
     return;
   }
   QPainter painter(this);
+  if (fill) FillBackground(painter, event->region());
   // A new text repaints the contents only; the frame lies outside them.
   if (!contentsRect().contains(event->rect())) drawFrame(&painter);
   QStyleOption option;
@@ -130,22 +257,25 @@ void TStatusPanel::paintEvent(QPaintEvent* event) {
   // Clipped to the text's rectangle, as drawText clips, only when the line does not fit in it.
   const bool clipped =
       !QRectF(line.area).contains(QRectF(line.area.x(), line.top, line.width, line.height));
-  if (clipped) painter.setClipRect(line.area, Qt::IntersectClip);
-  if (painter.pen().brush().style() == Qt::SolidPattern &&
-      DrawPixels(painter, line, painter.pen().color(), clipped)) {
-    ++m_pixelPaints;
-    return;
+  if (painter.pen().brush().style() == Qt::SolidPattern) {
+    // Where two digits' pixels meet, their numbers' own pixels.
+    Line whole;
+    if (DrawPixels(painter, line, painter.pen().color(), clipped) ||
+        (line.digitRuns && LaidOut(whole, false) &&
+         DrawPixels(painter, whole, painter.pen().color(), clipped))) {
+      ++m_pixelPaints;
+      return;
+    }
   }
-  // Else one run of glyphs for the line, each run's glyphs moved along by the runs before it.
+  if (clipped) painter.setClipRect(line.area, Qt::IntersectClip);
+  // Else one run of glyphs for the line, each run's glyphs moved along to where the run begins.
   QVarLengthArray<quint32, 32> indexes;
   QVarLengthArray<QPointF, 32> positions;
-  qreal x = 0;
-  for (const Run* run : line.runs) {
-    const QList<quint32> runIndexes = run->glyphs.glyphIndexes();
-    const QList<QPointF> runPositions = run->glyphs.positions();
+  for (qsizetype i = 0; i < line.runs.size(); ++i) {
+    const QList<quint32> runIndexes = line.runs[i]->glyphs.glyphIndexes();
+    const QList<QPointF> runPositions = line.runs[i]->glyphs.positions();
     indexes.append(runIndexes.constData(), runIndexes.size());
-    for (QPointF at : runPositions) positions.append(at + QPointF(x, 0));
-    x += run->advance;
+    for (QPointF at : runPositions) positions.append(at + QPointF(line.lefts[i], 0));
   }
   QGlyphRun glyphs;
   glyphs.setRawFont(line.runs.front()->glyphs.rawFont());
@@ -221,14 +351,13 @@ bool TStatusPanel::DrawPixels(QPainter& painter, const Line& line, const QColor&
     m_pixelsTop = line.top;
     m_pixelsKept = 0;
   }
-  QVarLengthArray<std::pair<QPoint, const Pixels*>, 8> placed;
-  qreal x = line.area.x();
+  QVarLengthArray<std::pair<QPoint, const Pixels*>, 16> placed;
   const int top = int(std::floor(line.top));
-  for (const Run* run : line.runs) {
+  for (qsizetype i = 0; i < line.runs.size(); ++i) {
+    const qreal x = line.area.x() + line.lefts[i];
     const qreal left = std::floor(x);
-    const Pixels& pixels = RunPixels(*run, int((x - left) * 64), line.top, pen);
+    const Pixels& pixels = RunPixels(*line.runs[i], int((x - left) * 64), line.top, pen);
     if (!pixels.usable) return false;
-    x += run->advance;
     if (pixels.image.isNull()) continue;
     const QRect at(QPoint(int(left), top) + pixels.offset, pixels.image.size());
     // Each run's pixels land on the background alone: not on another run's, nor, unclipped, on
@@ -238,16 +367,31 @@ bool TStatusPanel::DrawPixels(QPainter& painter, const Line& line, const QColor&
       if (at.intersects(QRect(other, otherPixels->image.size()))) return false;
     placed.append({at.topLeft(), &pixels});
   }
+  // Pixels inside the text's rectangle need no clip.
+  if (clipped &&
+      std::any_of(placed.begin(), placed.end(), [&line](const auto& one) {
+        return !line.area.contains(QRect(one.first, one.second->image.size()));
+      }))
+    painter.setClipRect(line.area, Qt::IntersectClip);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
   for (const auto& [at, pixels] : placed) painter.drawImage(at, pixels->image);
   return true;
 }
 
+void TStatusPanel::FillBackground(QPainter& painter, const QRegion& region) const {
+  const QColor fill = palette().color(backgroundRole());
+  for (const QRect& rect : region) painter.fillRect(rect, fill);
+}
+
 void TStatusPanel::changeEvent(QEvent* event) {
+  // The toolkit fills a background that may no longer be plain.
+  if (testAttribute(Qt::WA_OpaquePaintEvent) && !PlainBackground())
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
   // Shaped glyphs belong to a font at a resolution.
   if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
     m_runs.clear();
     m_pixelsKept = 0;
+    m_numbersFromDigits = -1;
   }
   QLabel::changeEvent(event);
 }

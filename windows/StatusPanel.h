@@ -24,14 +24,27 @@ class QPaintEvent;
 // run gives the same pixels wherever it lands at the same fraction of a pixel, so the panel also
 // keeps each run's pixels, drawn once over that background, and copies them in where the runs'
 // pixels do not meet.
+//
+// Where the font sets a number as its digits alone, spaced by a fixed amount for each pair of
+// neighbours (found once for each font from every pair side by side), a number is not shaped at
+// all: its glyphs are put together from the ten digits'. Its pixels are those of its digits,
+// each drawn once at a fraction of a pixel, where two digits' pixels do not meet, and else the
+// number's own.
+//
+// A plain background (filled, one opaque colour) the panel fills itself, in the painting of the
+// text: the toolkit's fill would begin a painting of its own for every new text.
 class TStatusPanel : public QLabel {
  public:
   explicit TStatusPanel(QWidget* parent);
 
   // Whether the current text is drawn from the kept runs rather than by QLabel.
   bool DrawsFromRuns() const;
+  // Whether numbers are put together from their digits in the current font.
+  bool SetsNumbersFromDigits() const;
   // How many paints have copied kept pixels in rather than drawn glyphs.
   int PixelPaints() const { return m_pixelPaints; }
+  // How many texts have been laid out by the toolkit to find their glyphs.
+  int Shapes() const { return m_shapes; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -53,23 +66,34 @@ class TStatusPanel : public QLabel {
     qreal descent = 0;
     bool usable = false;  // a single run of glyphs in one font
   };
-  using Runs = QVarLengthArray<const Run*, 8>;
-  // The line as drawn from runs: its runs in order, the label's text rectangle, the line's top
-  // and size.
+  using Runs = QVarLengthArray<const Run*, 16>;
+  // The line as drawn from runs: its runs in order and where each begins along the line, the
+  // label's text rectangle, the line's top and size.
   struct Line {
     Runs runs;
+    QVarLengthArray<qreal, 16> lefts;
     QRect area;
     qreal top = 0;
     qreal width = 0;
     qreal height = 0;
+    bool digitRuns = false;  // a number is split into its digits' runs
   };
-  // False when QLabel is to paint the text.
-  bool LaidOut(Line& line) const;
+  // Filled with a solid colour of its own, which the panel may fill itself.
+  bool PlainBackground() const;
+  // `fill`: the toolkit leaves the background to the panel.
+  void Paint(QPaintEvent* event, bool fill);
+  void FillBackground(QPainter& painter, const QRegion& region) const;
+  // False when QLabel is to paint the text. `digitRuns`: numbers split into their digits' runs
+  // where the font allows.
+  bool LaidOut(Line& line, bool digitRuns = true) const;
   // The text split into its runs, each shaped on first use; false when it cannot be drawn so.
-  bool SplitIntoRuns(const QString& text, Runs& runs) const;
+  bool SplitIntoRuns(const QString& text, Line& line, bool digitRuns) const;
+  Run Shape(QStringView piece) const;
+  // A number's run put together from its digits'.
+  Run Number(QStringView digits) const;
   const Run& Shaped(QStringView piece) const;
   // Copies the line's kept pixels in; false when they cannot stand for the glyphs.
-  // `clipped`: the painter is clipped to the text's rectangle.
+  // `clipped`: what falls outside the text's rectangle is cut off.
   bool DrawPixels(QPainter& painter, const Line& line, const QColor& pen, bool clipped);
   const Pixels& RunPixels(const Run& run, int subpixel, qreal top, const QColor& pen);
 
@@ -84,7 +108,12 @@ class TStatusPanel : public QLabel {
   QColor m_pixelsPen;
   QColor m_pixelsBackground;
   QImage::Format m_pixelsFormat = QImage::Format_Invalid;
+  // Whether the font sets numbers from their digits: not yet known, no, yes; and how much
+  // further than the first's advance each digit sets the next.
+  mutable int m_numbersFromDigits = -1;
+  mutable qreal m_digitPairs[10][10] = {};
   qreal m_pixelsTop = 0;
   int m_pixelsKept = 0;
   int m_pixelPaints = 0;
+  mutable int m_shapes = 0;
 };

@@ -67,6 +67,7 @@ TEST_F(StatusPanel, EveryReadoutOfTheBoardLooksAsAPlainLabelShowsIt) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1, windowstest::kPatience));
   const Pair pair = ReadoutAndLabel();
   ASSERT_NE(pair.panel, nullptr);
+  const int shapesBefore = pair.panel->Shapes();
   // The text the window starts with.
   EXPECT_EQ(pair.panel->text(), "X: 0  Y: 0");
   EXPECT_TRUE(pair.panel->DrawsFromRuns());
@@ -88,6 +89,10 @@ TEST_F(StatusPanel, EveryReadoutOfTheBoardLooksAsAPlainLabelShowsIt) {
     }
   // The panel copied kept pixels in for these, in the picture format grab() paints into.
   EXPECT_GT(pair.panel->PixelPaints(), 4000);
+  // The numbers were put together from their digits: the toolkit laid out the digits, the
+  // captions and the digits' pairs, not each of the 320 numbers.
+  EXPECT_TRUE(pair.panel->SetsNumbersFromDigits());
+  EXPECT_LE(pair.panel->Shapes() - shapesBefore, 20);
   // The text QLabel reports is the readout set.
   EXPECT_EQ(pair.panel->text(), Readout(columns - 1, rows - 1));
 }
@@ -164,6 +169,39 @@ TEST_F(StatusPanel, OtherTextsAndOtherLooksAreShownAsAPlainLabelShowsThem) {
   pair.label->setFont(larger);
   EXPECT_TRUE(SameImage(pair, Readout(12, 34)));
   EXPECT_TRUE(SameImage(pair, Readout(319, 239)));
+  // Digits spaced apart or pressed together (their pixels meet, and each number is then drawn
+  // whole), and set without kerning: each as QLabel sets it.
+  const std::pair<QFont::SpacingType, qreal> spacings[] = {
+      {QFont::AbsoluteSpacing, -2.5}, {QFont::AbsoluteSpacing, 3}, {QFont::PercentageSpacing, 90}};
+  for (const auto& [type, amount] : spacings)
+    for (bool kerning : {true, false}) {
+      QFont spaced = Form1->StatusBar1->font();
+      spaced.setLetterSpacing(type, amount);
+      spaced.setKerning(kerning);
+      pair.panel->setFont(spaced);
+      pair.label->setFont(spaced);
+      for (const auto& [x, y] : {std::pair{11, 111}, {10, 88}, {319, 239}, {7, 1}, {204, 47}})
+        EXPECT_TRUE(SameRepaint(pair, Readout(x, y))) << amount << ' ' << kerning;
+      EXPECT_TRUE(pair.panel->DrawsFromRuns()) << amount << ' ' << kerning;
+    }
+  // Its plain background the panel fills itself; one it does not, the toolkit fills, as it does
+  // under QLabel's text.
+  pair.panel->setFont(Form1->StatusBar1->font());
+  pair.label->setFont(Form1->StatusBar1->font());
+  EXPECT_TRUE(SameImage(pair, Readout(5, 6)));
+  EXPECT_TRUE(pair.panel->testAttribute(Qt::WA_OpaquePaintEvent));
+  QLinearGradient ramp(0, 0, pair.panel->width(), 0);
+  ramp.setColorAt(0, Qt::yellow);
+  ramp.setColorAt(1, Qt::darkCyan);
+  QPalette ramped = pair.panel->palette();
+  ramped.setBrush(QPalette::Window, ramp);
+  pair.panel->setPalette(ramped);
+  pair.label->setPalette(ramped);
+  EXPECT_FALSE(pair.panel->testAttribute(Qt::WA_OpaquePaintEvent));
+  EXPECT_TRUE(SameRepaint(pair, Readout(12, 34)));
+  EXPECT_TRUE(SameRepaint(pair, Readout(5, 6)));
+  pair.panel->setPalette(QPalette());
+  pair.panel->setAttribute(Qt::WA_SetPalette, false);
   // Left as it was shown before this test for the tests after it.
   pair.panel->setFont(QFont());
   pair.panel->setFont(Form1->StatusBar1->font());
