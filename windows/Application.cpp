@@ -24,13 +24,26 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setDesktopFileName(DOTWRIGHT_APP_ID);
 }
 
+namespace {
+
+// Shows the error being handled in the error box.
+void ShowCaught() {
+  try {
+    throw;
+  } catch (const std::exception& error) {
+    TApplication::ShowException(QString::fromUtf8(error.what()));
+  } catch (...) {
+    TApplication::ShowException("Unknown error");
+  }
+}
+
+}  // namespace
+
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
-  } catch (const std::exception& error) {
-    ShowException(QString::fromUtf8(error.what()));
   } catch (...) {
-    ShowException("Unknown error");
+    ShowCaught();
   }
   return false;
 }
@@ -47,34 +60,12 @@ void TApplication::ShowException(const QString& message) {
   box.exec();
 }
 
-namespace {
-
-// Receives the one event that runs a handler.
-class HandlerCall : public QObject {
- public:
-  explicit HandlerCall(const std::function<void()>& handler) : m_handler(handler) {}
-
-  static QEvent::Type Type() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-  }
-
-  bool event(QEvent* event) override {
-    if (event->type() != Type()) return QObject::event(event);
-    m_handler();
-    return true;
-  }
-
- private:
-  const std::function<void()>& m_handler;
-};
-
-}  // namespace
-
 void RunHandler(const std::function<void()>& handler) {
-  HandlerCall call(handler);
-  QEvent event(HandlerCall::Type());
-  QCoreApplication::sendEvent(&call, &event);
+  try {
+    handler();
+  } catch (...) {
+    ShowCaught();
+  }
 }
 
 QString TApplication::Title() {
