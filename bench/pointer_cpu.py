@@ -126,7 +126,7 @@ def find_window(env, pid, limit=30.0, program=None):
             return found[0]
         if program is not None and program.poll() is not None:
             return None
-        time.sleep(0.05)
+        time.sleep(0.2)
     fail('no window of process %d' % pid)
 
 
@@ -206,9 +206,12 @@ def run_once(kind, args, env, path, pause, differing, mode='cpu'):
         # Some 50 times slower: quiet means under 5 ms of CPU in half a second.
         idle = dict(quiet_ns=5_000_000, step=0.5, limit=120.0)
     log_path = '/tmp/pointer_cpu_%d.log' % os.getpid()
-    # A program that ends before its window shows (once seen for the bare window, its message
-    # lost) is started again, at most twice, and said so.
-    for attempt in range(3):
+    # A program that ends before its window shows (now and then either program, its toolkit
+    # unable to connect to the server) is started again after a pause, at most four times, and
+    # said so.
+    for attempt in range(5):
+        if attempt:
+            time.sleep(1.0)
         with open(log_path, 'w') as log:
             program = subprocess.Popen(args, env=run_env, stdout=subprocess.DEVNULL, stderr=log)
         window = find_window(env, program.pid, program=program)
@@ -216,7 +219,8 @@ def run_once(kind, args, env, path, pause, differing, mode='cpu'):
             break
         with open(log_path) as log:
             print('%s ended before its window showed (status %s): %s' %
-                  (kind, program.returncode, log.read()[-300:].strip()), file=sys.stderr)
+                  (kind, program.returncode, ' / '.join(log.read().split('\n')[-6:]).strip()),
+                  file=sys.stderr)
     else:
         fail('%s did not start' % kind)
     try:
