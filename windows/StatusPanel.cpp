@@ -51,6 +51,7 @@ TStatusPanel::Run TStatusPanel::Shape(QStringView piece) const {
   const QList<QGlyphRun> glyphs = layout.glyphRuns();
   if (oneLine && glyphs.size() == 1 && line.textLength() == piece.size()) {
     run.glyphs = glyphs.front();
+    run.font = run.glyphs.rawFont();
     run.advance = line.naturalTextWidth();
     run.ascent = line.ascent();
     run.descent = line.descent();
@@ -77,7 +78,7 @@ bool TStatusPanel::SetsNumbersFromDigits() const {
     digits[d] = &Shaped(QStringView(&digit, 1));
     if (!digits[d]->usable || digits[d]->glyphs.glyphIndexes().size() != 1 ||
         digits[d]->ascent != digits[0]->ascent || digits[d]->descent != digits[0]->descent ||
-        digits[d]->glyphs.rawFont() != digits[0]->glyphs.rawFont())
+        digits[d]->font != digits[0]->font)
       return false;
   }
   // Every ordered pair of digits side by side, 00 01 ... 99, most of them also in a second
@@ -90,7 +91,7 @@ bool TStatusPanel::SetsNumbersFromDigits() const {
     pairs += QChar(u'0' + i % 10);
   }
   const Run together = Shape(pairs);
-  if (!together.usable || together.glyphs.rawFont() != digits[0]->glyphs.rawFont() ||
+  if (!together.usable || together.font != digits[0]->font ||
       together.ascent != digits[0]->ascent || together.descent != digits[0]->descent)
     return false;
   const QList<quint32> indexes = together.glyphs.glyphIndexes();
@@ -117,6 +118,7 @@ bool TStatusPanel::SetsNumbersFromDigits() const {
     known[d][next] = true;
     m_digitPairs[d][next] = spacing;
   }
+  std::copy(std::begin(digits), std::end(digits), m_digits);
   m_numbersFromDigits = 1;
   return true;
 }
@@ -127,15 +129,16 @@ TStatusPanel::Run TStatusPanel::Number(QStringView number) const {
   qreal x = 0;
   for (qsizetype i = 0; i < number.size(); ++i) {
     const int d = number[i].unicode() - u'0';
-    const Run& digit = Shaped(number.sliced(i, 1));
+    const Run& digit = *m_digits[d];
     indexes.append(digit.glyphs.glyphIndexes().front());
     positions.append(digit.glyphs.positions().front() + QPointF(x, 0));
     x += digit.advance;
     if (i + 1 < number.size()) x += m_digitPairs[d][number[i + 1].unicode() - u'0'];
   }
-  const Run& first = Shaped(number.first(1));
+  const Run& first = *m_digits[number.front().unicode() - u'0'];
   Run run;
-  run.glyphs.setRawFont(first.glyphs.rawFont());
+  run.font = first.font;
+  run.glyphs.setRawFont(first.font);
   run.glyphs.setGlyphIndexes(QList<quint32>(indexes.begin(), indexes.end()));
   run.glyphs.setPositions(QList<QPointF>(positions.begin(), positions.end()));
   run.advance = x;
@@ -152,7 +155,7 @@ bool TStatusPanel::SplitIntoRuns(const QString& text, Line& line, bool digitRuns
     if (!run.usable) return false;
     if (!line.runs.isEmpty() &&
         (run.ascent != line.runs.front()->ascent || run.descent != line.runs.front()->descent ||
-         run.glyphs.rawFont() != line.runs.front()->glyphs.rawFont()))
+         run.font != line.runs.front()->font))
       return false;
     line.runs.append(&run);
     line.lefts.append(x);
@@ -173,7 +176,7 @@ bool TStatusPanel::SplitIntoRuns(const QString& text, Line& line, bool digitRuns
       line.digitRuns = true;
       for (qsizetype i = 0; i < piece.size(); ++i) {
         if (i > 0) x += m_digitPairs[piece[i - 1].unicode() - u'0'][piece[i].unicode() - u'0'];
-        if (!add(Shaped(piece.sliced(i, 1)))) return false;
+        if (!add(*m_digits[piece[i].unicode() - u'0'])) return false;
       }
     } else if (!add(Shaped(piece))) {
       return false;
@@ -201,8 +204,10 @@ bool TStatusPanel::LaidOut(Line& line, bool digitRuns) const {
   // but no indent set, half an 'x' in from the left.
   line.area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
   int indentation = indent();
-  if (indentation < 0 && frameWidth())
-    indentation = fontMetrics().horizontalAdvance(u'x') / 2 - margin();
+  if (indentation < 0 && frameWidth()) {
+    if (m_xAdvance < 0) m_xAdvance = fontMetrics().horizontalAdvance(u'x');
+    indentation = m_xAdvance / 2 - margin();
+  }
   if (indentation > 0) line.area.setLeft(line.area.left() + indentation);
 
   // The line centred vertically as QPainter::drawText centres it; its top is kept in 1/64 of a
@@ -210,6 +215,10 @@ bool TStatusPanel::LaidOut(Line& line, bool digitRuns) const {
   line.height = line.runs.front()->ascent + line.runs.front()->descent;
   line.top = line.area.y() + (line.area.height() - line.height) / 2;
   return std::floor(line.top * 64) == line.top * 64;
+}
+
+bool TStatusPanel::Clipped(const Line& line) {
+  return !QRectF(line.area).contains(QRectF(line.area.x(), line.top, line.width, line.height));
 }
 
 bool TStatusPanel::DrawsFromRuns() const {
@@ -237,7 +246,7 @@ void TStatusPanel::paintEvent(QPaintEvent* event) {
 
 void TStatusPanel::Paint(QPaintEvent* event, bool fill) {
   // Dropped between paints only: a line holds pointers to its runs.
-  if (m_runs.size() >= kMostRuns) m_runs.clear();
+  if (m_runs.size() >= kMostRuns) ClearRuns();
   Line line;
   if (!LaidOut(line)) {
     if (fill) {
@@ -255,14 +264,13 @@ void TStatusPanel::Paint(QPaintEvent* event, bool fill) {
   option.initFrom(this);
   painter.setPen(QPen(option.palette.brush(foregroundRole()), painter.pen().widthF()));
   // Clipped to the text's rectangle, as drawText clips, only when the line does not fit in it.
-  const bool clipped =
-      !QRectF(line.area).contains(QRectF(line.area.x(), line.top, line.width, line.height));
+  const bool clipped = Clipped(line);
   if (painter.pen().brush().style() == Qt::SolidPattern) {
     // Where two digits' pixels meet, their numbers' own pixels.
     Line whole;
-    if (DrawPixels(painter, line, painter.pen().color(), clipped) ||
+    if (DrawPixels(painter, line, painter.pen().color(), clipped, event->rect()) ||
         (line.digitRuns && LaidOut(whole, false) &&
-         DrawPixels(painter, whole, painter.pen().color(), clipped))) {
+         DrawPixels(painter, whole, painter.pen().color(), clipped, event->rect()))) {
       ++m_pixelPaints;
       return;
     }
@@ -278,7 +286,7 @@ void TStatusPanel::Paint(QPaintEvent* event, bool fill) {
     for (QPointF at : runPositions) positions.append(at + QPointF(line.lefts[i], 0));
   }
   QGlyphRun glyphs;
-  glyphs.setRawFont(line.runs.front()->glyphs.rawFont());
+  glyphs.setRawFont(line.runs.front()->font);
   glyphs.setRawData(indexes.constData(), positions.constData(), int(indexes.size()));
   painter.drawGlyphRun(QPointF(line.area.x(), line.top), glyphs);
 }
@@ -328,7 +336,7 @@ const TStatusPanel::Pixels& TStatusPanel::RunPixels(const Run& run, int subpixel
 }
 
 bool TStatusPanel::DrawPixels(QPainter& painter, const Line& line, const QColor& pen,
-                              bool clipped) {
+                              bool clipped, const QRect& exposed) {
   // Only over the plain background the panel fills itself with, into a picture of one of the
   // formats the window is painted in, moved by whole pixels only.
   const QBrush fill = palette().brush(backgroundRole());
@@ -374,7 +382,8 @@ bool TStatusPanel::DrawPixels(QPainter& painter, const Line& line, const QColor&
       }))
     painter.setClipRect(line.area, Qt::IntersectClip);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
-  for (const auto& [at, pixels] : placed) painter.drawImage(at, pixels->image);
+  for (const auto& [at, pixels] : placed)
+    if (exposed.intersects(QRect(at, pixels->image.size()))) painter.drawImage(at, pixels->image);
   return true;
 }
 
@@ -383,15 +392,21 @@ void TStatusPanel::FillBackground(QPainter& painter, const QRegion& region) cons
   for (const QRect& rect : region) painter.fillRect(rect, fill);
 }
 
+void TStatusPanel::ClearRuns() const {
+  m_runs.clear();
+  // The digits' runs were among them.
+  m_numbersFromDigits = -1;
+}
+
 void TStatusPanel::changeEvent(QEvent* event) {
   // The toolkit fills a background that may no longer be plain.
   if (testAttribute(Qt::WA_OpaquePaintEvent) && !PlainBackground())
     setAttribute(Qt::WA_OpaquePaintEvent, false);
   // Shaped glyphs belong to a font at a resolution.
   if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
-    m_runs.clear();
+    ClearRuns();
     m_pixelsKept = 0;
-    m_numbersFromDigits = -1;
+    m_xAdvance = -1;
   }
   QLabel::changeEvent(event);
 }

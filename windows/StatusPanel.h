@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QImage>
 #include <QLabel>
+#include <QRawFont>
 #include <QStringView>
 #include <QVarLengthArray>
 
@@ -61,6 +62,7 @@ class TStatusPanel : public QLabel {
     // By the 64th of a pixel its origin lies right of a whole pixel.
     mutable QHash<int, Pixels> pixels;
     QGlyphRun glyphs;  // positioned from the run's own origin, on the line's baseline
+    QRawFont font;     // the glyphs'
     qreal advance = 0;
     qreal ascent = 0;
     qreal descent = 0;
@@ -78,6 +80,8 @@ class TStatusPanel : public QLabel {
     qreal height = 0;
     bool digitRuns = false;  // a number is split into its digits' runs
   };
+  // Whether the line reaches out of the text's rectangle, where it is cut off.
+  static bool Clipped(const Line& line);
   // Filled with a solid colour of its own, which the panel may fill itself.
   bool PlainBackground() const;
   // `fill`: the toolkit leaves the background to the panel.
@@ -92,9 +96,12 @@ class TStatusPanel : public QLabel {
   // A number's run put together from its digits'.
   Run Number(QStringView digits) const;
   const Run& Shaped(QStringView piece) const;
+  // Drops the kept runs, and with them their pixels and the digits' runs.
+  void ClearRuns() const;
   // Copies the line's kept pixels in; false when they cannot stand for the glyphs.
-  // `clipped`: what falls outside the text's rectangle is cut off.
-  bool DrawPixels(QPainter& painter, const Line& line, const QColor& pen, bool clipped);
+  // `clipped`: what falls outside the text's rectangle is cut off; `exposed`: the part painted.
+  bool DrawPixels(QPainter& painter, const Line& line, const QColor& pen, bool clipped,
+                  const QRect& exposed);
   const Pixels& RunPixels(const Run& run, int subpixel, qreal top, const QColor& pen);
 
   // Looked up by a view into the text, without copying the piece.
@@ -112,6 +119,9 @@ class TStatusPanel : public QLabel {
   // further than the first's advance each digit sets the next.
   mutable int m_numbersFromDigits = -1;
   mutable qreal m_digitPairs[10][10] = {};
+  mutable const Run* m_digits[10] = {};  // each digit's run, among the kept runs, once known
+  // The advance of an 'x', by which QLabel indents a framed text; -1: not yet known.
+  mutable int m_xAdvance = -1;
   qreal m_pixelsTop = 0;
   int m_pixelsKept = 0;
   int m_pixelPaints = 0;
