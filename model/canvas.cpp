@@ -8,8 +8,11 @@
 #include <new>
 #include <utility>
 
+#include <system_error>
+
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace model {
@@ -45,6 +48,42 @@ void FreeRaster(void* memory, std::size_t bytes) {
   madvise(memory, LargePageBytes(bytes), MADV_DOFORK);
 #endif
   std::free(memory);
+}
+
+PagesAhead::PagesAhead(void* block, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  if (bytes < kFrom) return;
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(block) + page - 1) / page * page;
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) / page * page;
+  try {
+    m_thread = std::thread([this, begin, end] {
+      // A few megabytes a call, so that a stop is seen soon.
+      constexpr std::uintptr_t kStep = std::uintptr_t{4} << 20;
+      for (std::uintptr_t at = begin; at < end; at += kStep) {
+        if (m_stop.load(std::memory_order_relaxed) ||
+            madvise(reinterpret_cast<void*>(at), std::min(kStep, end - at), MADV_POPULATE_WRITE) != 0)
+          return;
+      }
+      m_mapped.store(true);
+    });
+  } catch (const std::system_error&) {
+    // No thread to spare: the caller's writes map the pages, as always.
+  }
+#else
+  (void)block;
+  (void)bytes;
+#endif
+}
+
+PagesAhead::~PagesAhead() {
+  m_stop.store(true, std::memory_order_relaxed);
+  if (m_thread.joinable()) m_thread.join();
+}
+
+bool PagesAhead::Finish() {
+  if (m_thread.joinable()) m_thread.join();
+  return m_mapped.load();
 }
 
 Rect Rect::United(const Rect& other) const {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,6 +18,30 @@ namespace model {
 // turn every later write into a copy. Smaller rasters use the ordinary heap.
 void* AllocateRaster(std::size_t bytes);
 void FreeRaster(void* memory, std::size_t bytes);
+
+// Maps the pages of a large block of fresh memory on another core, from the front, while the
+// caller fills the block from the front: the system zeroes each page as it first maps it, which
+// for a raster of a few hundred megabytes costs a large part of reading a slow file into it, and
+// the caller's writes then find their pages mapped. No byte changes: a page the caller reached
+// first stays as it is. Stops when destroyed. Does nothing for a block under kFrom, or where the
+// system cannot map pages ahead.
+class PagesAhead {
+ public:
+  static constexpr std::size_t kFrom = std::size_t{64} << 20;
+
+  PagesAhead(void* block, std::size_t bytes);
+  ~PagesAhead();
+  PagesAhead(const PagesAhead&) = delete;
+  PagesAhead& operator=(const PagesAhead&) = delete;
+
+  // Waits for the mapping to end; whether every whole page of the block was mapped here.
+  bool Finish();
+
+ private:
+  std::atomic<bool> m_stop{false};
+  std::atomic<bool> m_mapped{false};
+  std::thread m_thread;
+};
 
 template <class T>
 struct RasterAllocator {

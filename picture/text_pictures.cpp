@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/canvas.h"
 #include "picture/dib.h"
 
 namespace picture {
@@ -254,6 +255,7 @@ std::optional<QImage> ReadTextPnm(const ByteSource& source) {
   if (type == '1') {
     QImage image = Allocated(width, height, QImage::Format_Mono);
     if (image.isNull()) return image;
+    model::PagesAhead ahead(image.bits(), static_cast<std::size_t>(image.sizeInBytes()));
     for (int y = 0; y < height; ++y) {
       if (!ReadNumbers(in, numbers.data(), perRow)) return QImage();
       uchar* p = image.scanLine(y);
@@ -272,6 +274,8 @@ std::optional<QImage> ReadTextPnm(const ByteSource& source) {
   // is converted to that), so that no grey copy stands beside them.
   QImage image = Allocated(width, height, QImage::Format_RGB32);
   if (image.isNull()) return image;
+  // The numbers take far longer to read than the pages to map.
+  model::PagesAhead ahead(image.bits(), static_cast<std::size_t>(image.sizeInBytes()));
   for (int y = 0; y < height; ++y) {
     if (!ReadNumbers(in, numbers.data(), perRow)) return QImage();
     auto* p = reinterpret_cast<QRgb*>(image.scanLine(y));

@@ -1,7 +1,14 @@
 #include "model/canvas.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -180,6 +187,75 @@ TEST(Canvas, FillRectClipsAndIgnoresPenAndBrush) {
   EXPECT_TRUE(RasterMatches(c, 0, 0, {"     ", "PPP  ", "PPP  "}, kLegend));
   EXPECT_EQ(c.DirtyRect(), (Rect{0, 1, 3, 3}));
 }
+
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+// Fresh memory straight from the system, none of its pages mapped yet.
+struct Fresh {
+  explicit Fresh(std::size_t size) : bytes(size) {
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    block = p == MAP_FAILED ? nullptr : static_cast<unsigned char*>(p);
+  }
+  ~Fresh() {
+    if (block) munmap(block, bytes);
+  }
+  // How many of the pages in [from, from + size) are mapped.
+  std::size_t Mapped(std::size_t from, std::size_t size) const {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> in((size + page - 1) / page);
+    if (mincore(block + from, size, in.data()) != 0) return 0;
+    std::size_t mapped = 0;
+    for (unsigned char p : in) mapped += p & 1;
+    return mapped;
+  }
+  std::size_t bytes;
+  unsigned char* block;
+};
+
+TEST(PagesAhead, MapsEveryWholePageOfALargeBlockAndChangesNoByte) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  // A block that begins and ends inside a page, as one from the heap does, with bytes written
+  // before: in its first and last pages, in its middle and in the middle of a page.
+  const std::size_t bytes = model::PagesAhead::kFrom + 3 * page;
+  Fresh memory(bytes + 2 * page);
+  ASSERT_NE(memory.block, nullptr);
+  unsigned char* block = memory.block + 100;
+  const std::size_t written[] = {0, 7, bytes / 2, bytes / 2 + page / 2, bytes - 1};
+  for (std::size_t at : written) block[at] = static_cast<unsigned char>(at % 251 + 1);
+  ASSERT_LT(memory.Mapped(page, bytes - page), bytes / page / 2);
+  {
+    model::PagesAhead ahead(block, bytes);
+    EXPECT_TRUE(ahead.Finish());
+  }
+  // Every page wholly inside the block.
+  EXPECT_EQ(memory.Mapped(page, bytes - page), (bytes - page) / page);
+  for (std::size_t at = 0; at < bytes; at += page / 2) {
+    const bool set = std::find(std::begin(written), std::end(written), at) != std::end(written);
+    ASSERT_EQ(block[at], set ? at % 251 + 1 : 0) << at;
+  }
+  for (std::size_t at : written) EXPECT_EQ(block[at], at % 251 + 1) << at;
+  // Beyond the block, nothing.
+  EXPECT_EQ(memory.Mapped(bytes + page, page), 0u);
+}
+
+TEST(PagesAhead, LeavesSmallBlocksAndMayBeDestroyedAtOnce) {
+  Fresh memory(model::PagesAhead::kFrom);
+  ASSERT_NE(memory.block, nullptr);
+  {
+    model::PagesAhead small(memory.block, model::PagesAhead::kFrom - 1);
+    EXPECT_FALSE(small.Finish());
+  }
+  EXPECT_EQ(memory.Mapped(0, memory.bytes), 0u);
+  // Destroyed at once, its thread gone with it: the bytes written stay, the rest reads zero.
+  const std::size_t last = memory.bytes - 1;
+  memory.block[5] = 9;
+  memory.block[last] = 7;
+  for (int i = 0; i < 3; ++i) model::PagesAhead(memory.block, memory.bytes);
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  for (std::size_t at = 0; at < memory.bytes; at += page)
+    ASSERT_EQ(memory.block[at + 5], at == 0 ? 9 : 0) << at;
+  EXPECT_EQ(memory.block[last], 7);
+}
+#endif
 
 TEST(Rect, UnionIgnoresEmptyAndIntersectionOfDisjointIsEmpty) {
   const Rect a{0, 0, 2, 2};
