@@ -12,10 +12,11 @@
 
 namespace model {
 
-// Memory for raster pixels. A raster of several megabytes (the board surface) is placed on large
-// pages where the system has them, so that touching it all once costs a few page faults instead
-// of thousands, and is left out of forked child processes, which never use it and would otherwise
-// turn every later write into a copy. Smaller rasters use the ordinary heap.
+// Memory for raster pixels. A raster of several megabytes, up to 64 MB, is placed on large pages
+// where the system has them, so that touching it all once costs a few page faults instead of
+// thousands; a larger one takes ordinary pages, each of which the system maps at once. Either is
+// left out of forked child processes, which never use it and would otherwise turn every later
+// write into a copy. Smaller rasters use the ordinary heap.
 void* AllocateRaster(std::size_t bytes);
 void FreeRaster(void* memory, std::size_t bytes);
 

@@ -1,7 +1,11 @@
 #include "model/canvas.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -254,6 +258,43 @@ TEST(PagesAhead, LeavesSmallBlocksAndMayBeDestroyedAtOnce) {
   for (std::size_t at = 0; at < memory.bytes; at += page)
     ASSERT_EQ(memory.block[at + 5], at == 0 ? 9 : 0) << at;
   EXPECT_EQ(memory.block[last], 7);
+}
+#endif
+
+#if defined(__linux__)
+// The flags of the mapping that holds `p`, as /proc/self/smaps gives them.
+std::string MappingFlags(const void* p) {
+  std::ifstream smaps("/proc/self/smaps");
+  const auto at = reinterpret_cast<std::uintptr_t>(p);
+  bool inside = false;
+  for (std::string line; std::getline(smaps, line);) {
+    std::uintptr_t from = 0, to = 0;
+    char dash = 0;
+    std::istringstream head(line);
+    if (head >> std::hex >> from >> dash >> to && dash == '-') inside = from <= at && at < to;
+    if (inside && line.rfind("VmFlags:", 0) == 0) return line.substr(8) + ' ';
+  }
+  return {};
+}
+
+TEST(AllocateRaster, LargePagesAreAskedForUpTo64MegabytesOnly) {
+  struct Case {
+    std::size_t bytes;
+    bool large;
+  };
+  const Case cases[] = {{std::size_t{4} << 20, true},
+                        {(std::size_t{64} << 20) - 1, true},
+                        {std::size_t{64} << 20, false},
+                        {std::size_t{200} << 20, false}};
+  for (const Case& c : cases) {
+    void* raster = model::AllocateRaster(c.bytes);
+    const std::string flags = MappingFlags(raster);
+    model::FreeRaster(raster, c.bytes);
+    ASSERT_FALSE(flags.empty()) << c.bytes;
+    // "hg": large pages asked for; "dc": left out of forked children.
+    EXPECT_EQ(flags.find(" hg ") != std::string::npos, c.large) << c.bytes << flags;
+    EXPECT_NE(flags.find(" dc "), std::string::npos) << c.bytes << flags;
+  }
 }
 #endif
 
