@@ -340,22 +340,14 @@ def build_svg_dashes(path):
 
 def build_pgm_text(path):
     """10,000 x 10,000 greys written as text, "255 " each (400 MB)."""
-    row = b"255 " * 10000 + b"\n"
-    with open(path, "wb") as f:
-        f.write(b"P2\n10000 10000\n255\n")
-        for _ in range(10000):
-            f.write(row)
+    write_repeated(path, b"P2\n10000 10000\n255\n", b"255 " * 10000 + b"\n", 10000, b"")
     return 10000 * 10000 * 4
 
 
 def build_ppm_text(path):
     """9,000 x 9,000 colours written as text, "0 0 0 " each (486 MB): the most numbers a file of
     this size holds."""
-    row = b"0 0 0 " * 9000 + b"\n"
-    with open(path, "wb") as f:
-        f.write(b"P3\n9000 9000\n255\n")
-        for _ in range(9000):
-            f.write(row)
+    write_repeated(path, b"P3\n9000 9000\n255\n", b"0 0 0 " * 9000 + b"\n", 9000, b"")
     return 9000 * 9000 * 4
 
 
