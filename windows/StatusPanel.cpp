@@ -339,22 +339,22 @@ bool TStatusPanel::DrawPixels(QPainter& painter, const Line& line, const QColor&
                               bool clipped, const QRect& exposed) {
   // Only over the plain background the panel fills itself with, into a picture of one of the
   // formats the window is painted in, moved by whole pixels only.
-  const QBrush fill = palette().brush(backgroundRole());
   QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
   const QTransform& moved = painter.deviceTransform();
-  if (!autoFillBackground() || fill.style() != Qt::SolidPattern || fill.color().alpha() != 255 ||
-      !device || device->devType() != QInternal::Image || moved.type() > QTransform::TxTranslate ||
+  if (!PlainBackground() || !device || device->devType() != QInternal::Image ||
+      moved.type() > QTransform::TxTranslate ||
       moved.dx() != std::floor(moved.dx()) || moved.dy() != std::floor(moved.dy()))
     return false;
   const QImage::Format format = static_cast<QImage*>(device)->format();
   if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
       format != QImage::Format_ARGB32_Premultiplied)
     return false;
-  if (pen != m_pixelsPen || fill.color() != m_pixelsBackground || format != m_pixelsFormat ||
+  const QColor fill = palette().color(backgroundRole());
+  if (pen != m_pixelsPen || fill != m_pixelsBackground || format != m_pixelsFormat ||
       line.top != m_pixelsTop || m_pixelsKept > kMostPixels) {
     for (auto& [piece, run] : m_runs) run.pixels.clear();
     m_pixelsPen = pen;
-    m_pixelsBackground = fill.color();
+    m_pixelsBackground = fill;
     m_pixelsFormat = format;
     m_pixelsTop = line.top;
     m_pixelsKept = 0;
