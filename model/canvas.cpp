@@ -69,9 +69,9 @@ PagesAhead::PagesAhead(void* block, std::size_t bytes) {
       // A few megabytes a call, so that a stop is seen soon.
       constexpr std::uintptr_t kStep = std::uintptr_t{4} << 20;
       for (std::uintptr_t at = begin; at < end; at += kStep) {
-        if (m_stop.load(std::memory_order_relaxed) ||
-            madvise(reinterpret_cast<void*>(at), std::min(kStep, end - at), MADV_POPULATE_WRITE) != 0)
-          return;
+        if (m_stop.load(std::memory_order_relaxed)) return;
+        void* const range = reinterpret_cast<void*>(at);
+        if (madvise(range, std::min(kStep, end - at), MADV_POPULATE_WRITE) != 0) return;
       }
       m_mapped.store(true);
     });
